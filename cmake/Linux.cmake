@@ -1,0 +1,20 @@
+# The Linux backends: Qt 6 or the terminal for the window, OpenSSL, iconv, sysfs and procfs.
+find_package(Qt6 REQUIRED COMPONENTS Widgets)
+find_package(OpenSSL REQUIRED)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(UDEV REQUIRED IMPORTED_TARGET libudev)
+
+add_library(qrx_linux STATIC
+  platform/linux/LinuxSystem.cpp
+  platform/linux/IconvCodec.cpp
+  platform/linux/OpenSslCrypto.cpp
+  platform/linux/SysfsWmi.cpp
+  platform/linux/TerminalWindowing.cpp)
+target_link_libraries(qrx_linux PUBLIC qrx_core OpenSSL::Crypto PkgConfig::UDEV)
+
+set(CMAKE_AUTORCC ON)
+add_library(qrx_qt STATIC platform/linux/QtWindowing.cpp resources/qrx_resources.qrc)
+target_link_libraries(qrx_qt PUBLIC qrx_core Qt6::Widgets)
+
+add_executable(QRX_PC_INFO platform/linux/main.cpp)
+target_link_libraries(QRX_PC_INFO PRIVATE qrx_linux qrx_qt)

@@ -1,0 +1,111 @@
+#include "platform/Base64.h"
+
+#include <array>
+
+#include "platform/AppError.h"
+
+namespace qrx {
+
+namespace {
+
+constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+constexpr std::uint8_t kSkip = 0xFE;
+constexpr std::uint8_t kBad = 0xFF;
+constexpr std::uint8_t kPad = 0xFD;
+
+constexpr std::array<std::uint8_t, 256> MakeTable() {
+    std::array<std::uint8_t, 256> t{};
+    for (auto& v : t) {
+        v = kBad;
+    }
+    for (int i = 0; i < 64; ++i) {
+        t[static_cast<unsigned char>(kAlphabet[i])] = static_cast<std::uint8_t>(i);
+    }
+    t['\r'] = t['\n'] = t['\t'] = t[' '] = kSkip;
+    t['='] = kPad;
+    return t;
+}
+
+constexpr auto kTable = MakeTable();
+
+[[noreturn]] void Reject(const char* why) {
+    throw AppError(ToSigned(0x80070057), "Base64", why);
+}
+
+}  // namespace
+
+std::string Base64Encode(const Bytes& bytes) {
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    std::size_t i = 0;
+    for (; i + 3 <= bytes.size(); i += 3) {
+        const std::uint32_t v = (bytes[i] << 16) | (bytes[i + 1] << 8) | bytes[i + 2];
+        out += kAlphabet[(v >> 18) & 63];
+        out += kAlphabet[(v >> 12) & 63];
+        out += kAlphabet[(v >> 6) & 63];
+        out += kAlphabet[v & 63];
+    }
+    if (const std::size_t rest = bytes.size() - i; rest > 0) {
+        const std::uint32_t v = (bytes[i] << 16) | (rest == 2 ? bytes[i + 1] << 8 : 0);
+        out += kAlphabet[(v >> 18) & 63];
+        out += kAlphabet[(v >> 12) & 63];
+        out += rest == 2 ? kAlphabet[(v >> 6) & 63] : '=';
+        out += '=';
+    }
+    return out;
+}
+
+Bytes Base64Decode(std::string_view text) {
+    Bytes out;
+    out.reserve(text.size() / 4 * 3);
+    std::uint32_t acc = 0;
+    int count = 0;    // symbols in the current quantum
+    int padding = 0;  // "=" seen so far
+    for (unsigned char c : text) {
+        const std::uint8_t v = kTable[c];
+        if (v == kSkip) {
+            continue;
+        }
+        if (v == kBad) {
+            Reject("Base64 として不正な文字があります。");
+        }
+        if (v == kPad) {
+            // Only the last one or two symbols of the final quantum may be padding.
+            if (count < 2) {
+                Reject("Base64 の \"=\" の位置が不正です。");
+            }
+            ++padding;
+            ++count;
+        } else {
+            if (padding > 0) {
+                Reject("Base64 の \"=\" の後に文字があります。");
+            }
+            acc = (acc << 6) | v;
+            ++count;
+        }
+        if (count == 4) {
+            if (padding == 0) {
+                out.push_back(static_cast<std::uint8_t>(acc >> 16));
+                out.push_back(static_cast<std::uint8_t>(acc >> 8));
+                out.push_back(static_cast<std::uint8_t>(acc));
+            } else if (padding == 1) {
+                out.push_back(static_cast<std::uint8_t>(acc >> 10));
+                out.push_back(static_cast<std::uint8_t>(acc >> 2));
+            } else {
+                out.push_back(static_cast<std::uint8_t>(acc >> 4));
+            }
+            acc = 0;
+            count = 0;
+            if (padding > 0) {
+                padding = 3;  // anything after the padded quantum is rejected
+            }
+        }
+    }
+    if (count != 0) {
+        Reject("Base64 の長さが不正です。");
+    }
+    return out;
+}
+
+}  // namespace qrx

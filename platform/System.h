@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace qrx {
+
+// A local date and time to the second.
+struct LocalDateTime {
+    int year = 1899, month = 12, day = 30;
+    int hour = 0, minute = 0, second = 0;
+
+    // The zero date-time: 30 December 1899, 00:00:00.
+    static LocalDateTime Zero() { return {}; }
+    bool operator==(const LocalDateTime&) const = default;
+};
+
+class IClock {
+public:
+    virtual ~IClock() = default;
+    virtual LocalDateTime Now() = 0;
+};
+
+// Facts about the running executable.
+class IAppInfo {
+public:
+    virtual ~IAppInfo() = default;
+    // The folder of the executable as the platform reports it (no trailing separator except for
+    // a root folder).
+    virtual std::string ExeFolder() = 0;
+    // The executable's file name without its extension.
+    virtual std::string ExeName() = 0;
+    // A 32-bit number of the running program, for trace lines.
+    virtual std::uint32_t ProgramNumber() = 0;
+    // The path separator of the platform: '\\' on Windows, '/' elsewhere.
+    virtual char PathSeparator() = 0;
+};
+
+class IFileSystem {
+public:
+    virtual ~IFileSystem() = default;
+    // Creates one folder; false when it fails (it exists already, access denied, no parent).
+    virtual bool CreateFolder(const std::string& path) = 0;
+    // Opens `path` for appending (creating it), writes `line` and CR LF in the system's narrow
+    // code page, and closes it again. False when any step failed.
+    virtual bool AppendLine(const std::string& path, const std::string& line) = 0;
+};
+
+}  // namespace qrx

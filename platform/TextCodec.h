@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qrx {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Conversions between the program's UTF-8 text and the bytes of code page 932, and between bytes
+// and Base64 text.
+class ITextCodec {
+public:
+    virtual ~ITextCodec() = default;
+    // A character that code page 932 cannot represent becomes "?".
+    virtual Bytes ToShiftJis(const std::string& text) = 0;
+    // A byte sequence that is not valid code page 932 becomes U+FFFD.
+    virtual std::string FromShiftJis(const Bytes& bytes) = 0;
+    // Standard Base64 with "=" padding and no line breaks.
+    virtual std::string Base64Encode(const Bytes& bytes) = 0;
+    // Ignores CR, LF, TAB and spaces; throws AppError on anything else that is not Base64.
+    virtual Bytes Base64Decode(const std::string& text) = 0;
+};
+
+}  // namespace qrx

@@ -1,0 +1,141 @@
+#include "platform/linux/QtWindowing.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QIcon>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QWidget>
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace qrx {
+
+namespace {
+
+QString ToQt(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
+
+}  // namespace
+
+class QtMainWidget : public QWidget {
+public:
+    explicit QtMainWidget(IWindowEvents& events)
+        : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                               Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+          events_(events) {}
+
+protected:
+    void closeEvent(QCloseEvent* event) override {
+        // The close request is never refused.
+        events_.OnCloseRequested();
+        event->accept();
+    }
+
+private:
+    IWindowEvents& events_;
+};
+
+int TwipsToPixels(int twips) { return static_cast<int>(std::lround(twips / 15.0)); }
+
+QtWindowing::QtWindowing() = default;
+QtWindowing::~QtWindowing() = default;
+
+void QtWindowing::ShowMainWindow(const WindowSpec& spec, IWindowEvents& events) {
+    window_ = std::make_unique<QtMainWidget>(events);
+    window_->setWindowTitle(ToQt(spec.caption));
+    window_->setWindowIcon(QIcon(QStringLiteral(":/QRX_PC_INFO.ico")));
+    window_->setFixedSize(TwipsToPixels(spec.clientWidth), TwipsToPixels(spec.clientHeight));
+
+    std::vector<ButtonSpec> byTab(spec.buttons);
+    std::sort(byTab.begin(), byTab.end(),
+              [](const ButtonSpec& a, const ButtonSpec& b) { return a.tabIndex < b.tabIndex; });
+    buttons_.clear();
+    QPushButton* previous = nullptr;
+    for (const auto& b : byTab) {
+        auto* button = new QPushButton(ToQt(b.caption), window_.get());
+        button->setObjectName(ToQt(b.name));
+        button->setGeometry(TwipsToPixels(b.left), TwipsToPixels(b.top), TwipsToPixels(b.width),
+                            TwipsToPixels(b.height));
+        button->setVisible(b.visible);
+        button->setAutoDefault(true);
+        const ButtonId id = b.id;
+        QObject::connect(button, &QPushButton::clicked,
+                         [&events, id] { events.OnButtonClicked(id); });
+        if (previous != nullptr) {
+            QWidget::setTabOrder(previous, button);
+        }
+        previous = button;
+        buttons_[id] = button;
+    }
+
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        window_->move(area.center() - window_->rect().center());
+    }
+    window_->show();
+    events.OnLoaded();
+}
+
+void QtWindowing::SetButtonEnabled(ButtonId id, bool enabled) {
+    if (auto it = buttons_.find(id); it != buttons_.end()) {
+        it->second->setEnabled(enabled);
+    }
+}
+
+void QtWindowing::ProcessPendingEvents() { QCoreApplication::processEvents(); }
+
+int QtWindowing::ShowMessage(const std::string& text, int style) {
+    QString body = ToQt(text);
+    body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    switch (style & 0xF0) {
+        case mb::IconError:
+            icon = QMessageBox::Critical;
+            break;
+        case mb::IconQuestion:
+            icon = QMessageBox::Question;
+            break;
+        case mb::IconInformation:
+            icon = QMessageBox::Information;
+            break;
+        default:
+            break;
+    }
+    const bool okCancel = (style & 0x0F) == mb::OKCancel;
+    QMessageBox box(icon, QStringLiteral("QRX_PC_INFO"), body,
+                    okCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok,
+                    window_.get());
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(okCancel ? QMessageBox::Cancel : QMessageBox::Ok);
+    return box.exec() == QMessageBox::Cancel ? IDCANCEL : IDOK;
+}
+
+void QtWindowing::SetBusy(bool busy) {
+    if (busy == busy_) {
+        return;
+    }
+    busy_ = busy;
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void QtWindowing::EndProgram() {
+    if (window_) {
+        window_->hide();
+    }
+    QCoreApplication::exit(0);
+}
+
+QWidget* QtWindowing::Window() const { return window_.get(); }
+
+QPushButton* QtWindowing::Button(ButtonId id) const {
+    auto it = buttons_.find(id);
+    return it == buttons_.end() ? nullptr : it->second;
+}
+
+}  // namespace qrx

@@ -1,0 +1,142 @@
+#include "platform/linux/TerminalWindowing.h"
+
+#include <algorithm>
+#include <istream>
+#include <ostream>
+
+namespace qrx {
+
+namespace {
+
+const char* IconWord(int style) {
+    switch (style & 0xF0) {
+        case mb::IconError:
+            return " (エラー)";
+        case mb::IconQuestion:
+            return " (確認)";
+        case mb::IconInformation:
+            return " (情報)";
+        default:
+            return "";
+    }
+}
+
+std::string Lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+// CR LF inside a message is shown as a line break.
+std::string Lines(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+}  // namespace
+
+void TerminalWindowing::ShowMainWindow(const WindowSpec& spec, IWindowEvents& events) {
+    caption_ = spec.caption;
+    events_ = &events;
+    std::vector<ButtonSpec> visible;
+    std::copy_if(spec.buttons.begin(), spec.buttons.end(), std::back_inserter(visible),
+                 [](const ButtonSpec& b) { return b.visible; });
+    std::sort(visible.begin(), visible.end(), [](const ButtonSpec& a, const ButtonSpec& b) {
+        return a.top != b.top ? a.top < b.top : a.left < b.left;
+    });
+    menu_.clear();
+    for (const auto& b : visible) {
+        menu_.push_back({b.id, b.caption, true});
+    }
+    events.OnLoaded();
+    PrintMenu();
+}
+
+void TerminalWindowing::SetButtonEnabled(ButtonId id, bool enabled) {
+    for (auto& e : menu_) {
+        if (e.id == id) {
+            e.enabled = enabled;
+        }
+    }
+}
+
+void TerminalWindowing::ProcessPendingEvents() { out_.flush(); }
+
+void TerminalWindowing::SetBusy(bool busy) {
+    if (busy) {
+        out_ << "情報を収集しています…" << std::endl;
+    }
+}
+
+void TerminalWindowing::PrintMenu() {
+    out_ << "\n" << caption_ << "\n";
+    for (std::size_t i = 0; i < menu_.size(); ++i) {
+        out_ << "  " << (i + 1) << ") " << menu_[i].caption
+             << (menu_[i].enabled ? "" : " (使用できません)") << "\n";
+    }
+    out_ << "番号を入力してください (q: 閉じる)> " << std::flush;
+}
+
+bool TerminalWindowing::ReadLine(std::string& line) {
+    if (!std::getline(in_, line)) {
+        return false;
+    }
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return true;
+}
+
+int TerminalWindowing::ShowMessage(const std::string& text, int style) {
+    out_ << "\n[QRX_PC_INFO]" << IconWord(style) << "\n" << Lines(text) << "\n";
+    const bool okCancel = (style & 0x0F) == mb::OKCancel;
+    for (;;) {
+        out_ << (okCancel ? "[Enter/o: OK, c: キャンセル]> " : "[Enter: OK]> ") << std::flush;
+        std::string answer;
+        if (!ReadLine(answer)) {
+            out_ << "\n";
+            return okCancel ? IDCANCEL : IDOK;
+        }
+        if (!okCancel) {
+            return IDOK;
+        }
+        answer = Lower(answer);
+        if (answer.empty() || answer == "o" || answer == "ok") {
+            return IDOK;
+        }
+        if (answer == "c" || answer == "cancel") {
+            return IDCANCEL;
+        }
+    }
+}
+
+int TerminalWindowing::Run() {
+    while (!ended_) {
+        std::string choice;
+        if (!ReadLine(choice) || Lower(choice) == "q") {
+            out_ << "\n";
+            if (events_ != nullptr) {
+                events_->OnCloseRequested();
+            }
+            return 0;
+        }
+        const std::size_t n = choice.size() == 1 && choice[0] >= '1' && choice[0] <= '9'
+                                  ? static_cast<std::size_t>(choice[0] - '0')
+                                  : 0;
+        if (n >= 1 && n <= menu_.size() && menu_[n - 1].enabled && events_ != nullptr) {
+            events_->OnButtonClicked(menu_[n - 1].id);
+        }
+        if (!ended_) {
+            PrintMenu();
+        }
+    }
+    return 0;
+}
+
+}  // namespace qrx

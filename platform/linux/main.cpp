@@ -1,0 +1,63 @@
+// The Linux entry point: a Qt window when a display is there, the terminal otherwise.
+#include <QApplication>
+#include <csignal>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+#include "app/Program.h"
+#include "platform/linux/IconvCodec.h"
+#include "platform/linux/LinuxSystem.h"
+#include "platform/linux/OpenSslCrypto.h"
+#include "platform/linux/QtWindowing.h"
+#include "platform/linux/SysfsWmi.h"
+#include "platform/linux/TerminalWindowing.h"
+
+namespace {
+
+// Ctrl-C interrupts the read of the next choice, which the terminal window takes as the close
+// request; nothing else needs to happen in the handler.
+void OnInterrupt(int) {}
+
+bool HasDisplay() {
+    const char* x = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x != nullptr && *x != '\0') || (wayland != nullptr && *wayland != '\0');
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The argument text after the program's path, as one line.
+    std::string commandLine;
+    for (int i = 1; i < argc; ++i) {
+        commandLine += (i > 1 ? " " : "") + std::string(argv[i]);
+    }
+
+    qrx::LinuxAppInfo app;
+    qrx::LinuxClock clock;
+    qrx::PosixFileSystem files;
+    qrx::OpenSslCrypto crypto;
+    qrx::IconvCodec codec;
+    qrx::SysfsWmi wmi;
+
+    if (HasDisplay()) {
+        QApplication qt(argc, argv);
+        Q_INIT_RESOURCE(qrx_resources);
+        qrx::QtWindowing window;
+        qrx::Program program({window, app, clock, files, crypto, codec, wmi});
+        program.Start(commandLine);
+        return QApplication::exec();
+    }
+
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;  // no restart: the pending read fails
+    sigaction(SIGINT, &action, nullptr);
+
+    qrx::TerminalWindowing window(std::cin, std::cout);
+    qrx::Program program({window, app, clock, files, crypto, codec, wmi});
+    program.Start(commandLine);
+    return window.Run();
+}

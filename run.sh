@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Sets up, builds the Linux program and starts it; arguments are passed on (./run.sh DEBUG).
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/setup.sh
+cmake --preset linux >/dev/null
+cmake --build --preset linux
+exec build/linux/QRX_PC_INFO "$@"

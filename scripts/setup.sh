@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, when they are missing.
+set -euo pipefail
+
+PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev libssl-dev libudev-dev
+  libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
+  g++-mingw-w64-x86-64-posix wine64 wine
+  xvfb xauth x11-utils imagemagick fonts-ipafont-gothic
+  clang-14 libclang-rt-14-dev zip
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -eq 0 ]; then
+  SUDO=()
+elif command -v sudo >/dev/null 2>&1; then
+  SUDO=(sudo)
+else
+  echo "Please install these packages first: ${missing[*]}" >&2
+  exit 1
+fi
+echo "Installing: ${missing[*]}"
+"${SUDO[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${SUDO[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include "tests/support/Harness.h"
+
+namespace qrx::test {
+namespace {
+
+struct Collection : ::testing::Test {
+    Harness h;
+    const std::string runFile = "/opt/qrx/PC_INFO_261206090507.dat";
+
+    void SetUp() override {
+        for (const auto& step : Collector::RunPlan()) {
+            FakeWmi::Instance instance;
+            for (const auto& p : step.properties) {
+                instance[p] = Variant::Text(p + "-value");
+            }
+            instance["SerialNumber"] = Variant::Text("SN");
+            h.wmi.classes[step.className] = {instance};
+        }
+        h.program->Start("");
+    }
+    void Click(ButtonId id) { h.window.events->OnButtonClicked(id); }
+};
+
+TEST_F(Collection, RunWritesThePlanInOrderAndNamesTheFile) {
+    Click(ButtonId::cmdRun);
+    ASSERT_EQ(h.window.messages.size(), 2u);
+    EXPECT_EQ(h.window.messages[0].text, "処理を開始します。よろしいですか？");
+    EXPECT_EQ(h.window.messages[0].style, 33);
+    EXPECT_EQ(h.window.messages[1].style, 64);
+    EXPECT_EQ(h.window.messages[1].text,
+              "処理を終了しました。\r\n作成された以下のファイルを弊社サポートまでお送りください。\r\n"
+              "[/opt/qrx/PC_INFO_261206090507.dat]");
+    EXPECT_FALSE(h.window.messages[1].busy);
+    const auto records = h.Records(runFile);
+    ASSERT_EQ(records.size(), 6u + 28u);
+    EXPECT_EQ(records[0], "----------Win32_NetworkAdapterConfiguration----------");
+    EXPECT_EQ(records[1], "Caption\tCaption-value");
+    EXPECT_EQ(records[4], "----------Win32_NetworkAdapter----------");
+    EXPECT_EQ(records.back(), "UUID\tUUID-value");
+    EXPECT_TRUE(h.window.enabled[ButtonId::cmdRun]);
+    EXPECT_EQ(h.program->state.RunStartTime, h.clock.now);
+}
+
+TEST_F(Collection, CancelLeavesEverythingAsItWas) {
+    h.window.answers.push_back(IDCANCEL);
+    h.window.calls.clear();
+    Click(ButtonId::cmdRun);
+    EXPECT_TRUE(h.files.files.empty());
+    EXPECT_EQ(h.program->state.RunStartTime, LocalDateTime::Zero());
+    EXPECT_EQ(h.window.calls, std::vector<std::string>{"message 33"});
+}
+
+TEST_F(Collection, ButtonsAreDisabledBeforeTheStartTimeIsTaken) {
+    h.window.onProcessEvents = [this] {
+        if (!h.window.enabled[ButtonId::cmdRun]) {
+            EXPECT_EQ(h.clock.reads, 0);
+            EXPECT_FALSE(h.window.enabled[ButtonId::cmdEnd]);
+        }
+    };
+    Click(ButtonId::cmdRun);
+    EXPECT_EQ(h.clock.reads, 1);
+}
+
+TEST_F(Collection, AnEscapingErrorIsShownAndTheButtonsComeBack) {
+    h.wmi.classes.erase("Win32_Processor");
+    Click(ButtonId::cmdRun);
+    ASSERT_EQ(h.window.messages.size(), 2u);
+    EXPECT_EQ(h.window.messages[1].style, 16);
+    EXPECT_NE(h.window.messages[1].text.find("-2147217392 (&H80041010)"), std::string::npos);
+    EXPECT_FALSE(h.window.messages[1].busy);
+    EXPECT_TRUE(h.window.enabled[ButtonId::cmdRun]);
+    const auto records = h.Records(runFile);
+    EXPECT_EQ(records.back(), "----------Win32_Processor----------");
+}
+
+TEST_F(Collection, LostRecordsAreReportedInsteadOfTheCompletion) {
+    h.files.readOnly.insert("/opt/qrx");
+    Click(ButtonId::cmdRun);
+    ASSERT_EQ(h.window.messages.size(), 2u);
+    EXPECT_EQ(h.window.messages[1].style, 16);
+    EXPECT_NE(h.window.messages[1].text.find("[/opt/qrx/PC_INFO_261206090507.dat]"),
+              std::string::npos);
+    // The next run that can write completes as usual.
+    h.files.readOnly.clear();
+    Click(ButtonId::cmdRun);
+    EXPECT_EQ(h.window.messages.back().style, 64);
+}
+
+TEST_F(Collection, CategoriesUseTheirOwnListsAndTheLatestRunsFile) {
+    Click(ButtonId::cmdOS);
+    Click(ButtonId::cmdMB);
+    const auto zero = h.Records("/opt/qrx/PC_INFO_991230000000.dat");
+    EXPECT_EQ(std::count(zero.begin(), zero.end(), "BuildNumber\tBuildNumber-value"), 0);
+    EXPECT_EQ(zero.size(), 1u + 9u + 1u + 4u);
+    EXPECT_EQ(zero.back(), "SerialNumber\tSN");
+    EXPECT_TRUE(h.window.messages.empty());
+
+    Click(ButtonId::cmdRun);
+    Click(ButtonId::cmdUUID);
+    const auto run = h.Records(runFile);
+    EXPECT_EQ(run.size(), 34u + 4u);
+    EXPECT_EQ(run[34], "----------Win32_ComputerSystemProduct----------");
+}
+
+TEST_F(Collection, TwoRunsInOneSecondShareTheirFile) {
+    Click(ButtonId::cmdRun);
+    Click(ButtonId::cmdRun);
+    EXPECT_EQ(h.Records(runFile).size(), 68u);
+}
+
+TEST_F(Collection, RootFolderOfADriveGetsOneSeparator) {
+    h.app.separator = '\\';
+    h.files.separator = '\\';
+    h.app.folder = "C:\\";
+    h.files.AddFolder("C:");
+    Click(ButtonId::cmdRun);
+    EXPECT_NE(h.window.messages[1].text.find("[C:\\PC_INFO_261206090507.dat]"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qrx::test

@@ -1,0 +1,1 @@
+# Linux test executables

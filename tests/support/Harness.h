@@ -1,0 +1,50 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/Program.h"
+#include "tests/support/Fakes.h"
+
+namespace qrx::test {
+
+// The whole program over fakes, with its application folder known to the file system.
+struct Harness {
+    FakeWindow window;
+    FakeAppInfo app;
+    FakeClock clock;
+    MemoryFileSystem files;
+    ToyCrypto crypto;
+    FakeCodec codec;
+    FakeWmi wmi;
+    std::unique_ptr<Program> program;
+
+    Harness() {
+        files.AddFolder(app.folder);
+        program = std::make_unique<Program>(
+            Services{window, app, clock, files, crypto, codec, wmi});
+    }
+
+    std::string LogPath() const { return "/opt/qrx/INFO_LOG/202612/PC_INFO_261206.LOG"; }
+    std::vector<std::string> LogLines() const { return files.Lines(LogPath()); }
+    // The log lines without the "hh:mm:ss QRX_PC_INFO[4242] " before each message.
+    std::vector<std::string> LogMessages() const {
+        std::vector<std::string> out;
+        for (const auto& line : LogLines()) {
+            out.push_back(line.substr(std::string("09:05:07 QRX_PC_INFO[4242] ").size()));
+        }
+        return out;
+    }
+    // The data file's lines decrypted back to record texts.
+    std::vector<std::string> Records(const std::string& path) {
+        std::vector<std::string> out;
+        clsCipher cipher(crypto, codec, window);
+        for (const auto& line : files.Lines(path)) {
+            out.push_back(cipher.gfEncryptDecrypt(line, 1));
+        }
+        return out;
+    }
+};
+
+}  // namespace qrx::test
