@@ -24,10 +24,10 @@ const CollectionStep& Collector::CategoryStep(ButtonId id) {
     static const CollectionStep nic{"Win32_NetworkAdapterConfiguration",
                                     {"Caption", "IPAddress", "MACAddress"}};
     static const CollectionStep cpu{"Win32_Processor", {"Name", "Description", "ProcessorId"}};
-    static const CollectionStep os{"Win32_OperatingSystem",
-                                   {"Caption", "OSArchitecture", "Version", "OSLanguage",
-                                    "CountryCode", "Locale", "CSName", "SerialNumber",
-                                    "TotalVisibleMemorySize"}};
+    static const CollectionStep os{
+        "Win32_OperatingSystem",
+        {"Caption", "OSArchitecture", "Version", "OSLanguage", "CountryCode", "Locale", "CSName",
+         "SerialNumber", "TotalVisibleMemorySize"}};
     static const CollectionStep mb{"Win32_BaseBoard",
                                    {"Manufacturer", "Product", "Version", "SerialNumber"}};
     static const CollectionStep uuid{"Win32_ComputerSystemProduct", {"Vendor", "Name", "UUID"}};
@@ -49,7 +49,8 @@ const CollectionStep& Collector::CategoryStep(ButtonId id) {
 
 std::string Collector::CompletionMessage() {
     // The application folder already ends in its one separator, also for a drive's root.
-    return "処理を終了しました。\r\n作成された以下のファイルを弊社サポートまでお送りください。\r\n[" +
+    return "処理を終了しました。\r\n作成された以下のファイルを弊社サポートまでお送りください。\r\n"
+           "[" +
            data_.FilePath() + "]";
 }
 

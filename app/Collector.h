@@ -18,7 +18,7 @@ struct CollectionStep {
 
 // The collection run behind "処理開始" and the five single-category commands.
 class Collector : public IFormCommands {
-public:
+  public:
     static constexpr const char* kConfirmation = "処理を開始します。よろしいですか？";
 
     Collector(ProgramState& state, IWindowing& window, IClock& clock, DataFile& data,
@@ -35,7 +35,7 @@ public:
 
     std::string CompletionMessage();
 
-private:
+  private:
     // Collects the steps with the buttons disabled and the wait cursor shown; a new run also
     // fixes its start time. False when an error ended the work; the user has then been told.
     bool Collect(const std::vector<CollectionStep>& steps, frmMain& form, bool newRun);

@@ -25,7 +25,9 @@ WindowSpec frmMain::Layout() {
     };
 }
 
-void frmMain::Show() { window_.ShowMainWindow(Layout(), *this); }
+void frmMain::Show() {
+    window_.ShowMainWindow(Layout(), *this);
+}
 
 void frmMain::SetButtonsEnabled(bool enabled) {
     for (ButtonId id : {ButtonId::cmdNIC, ButtonId::cmdCPU, ButtonId::cmdOS, ButtonId::cmdMB,
@@ -37,14 +39,18 @@ void frmMain::SetButtonsEnabled(bool enabled) {
 
 void frmMain::Form_Load() {
     common_.WriteLog("");
-    common_.WriteLog("Form_Load() " + kTenHyphens + "PC Infomation Get Program Start" + kTenHyphens);
+    common_.WriteLog("Form_Load() " + kTenHyphens + "PC Infomation Get Program Start" +
+                     kTenHyphens);
 }
 
 void frmMain::Form_Unload() {
-    common_.WriteLog("Form_Load() " + kTenHyphens + "PC Infomation Get Program E n d" + kTenHyphens);
+    common_.WriteLog("Form_Load() " + kTenHyphens + "PC Infomation Get Program E n d" +
+                     kTenHyphens);
 }
 
-void frmMain::cmdEnd_Click() { window_.EndProgram(); }
+void frmMain::cmdEnd_Click() {
+    window_.EndProgram();
+}
 
 void frmMain::OnButtonClicked(ButtonId id) {
     if (id == ButtonId::cmdEnd) {

@@ -12,7 +12,7 @@ class frmMain;
 
 // The commands behind the run button and the five category buttons.
 class IFormCommands {
-public:
+  public:
     virtual ~IFormCommands() = default;
     virtual void cmdRun_Click(frmMain& form) = 0;
     virtual void CategoryClick(ButtonId id, frmMain& form) = 0;
@@ -20,7 +20,7 @@ public:
 
 // The main window's logic: its layout, its load and close behaviour and its buttons.
 class frmMain : public IWindowEvents {
-public:
+  public:
     static constexpr const char* kCaption = "QuorexPC情報収集ツール";
 
     // `commands` serve the run and category buttons; without one their clicks do nothing.
@@ -42,7 +42,7 @@ public:
     void Form_Unload();
     void cmdEnd_Click();
 
-private:
+  private:
     IWindowing& window_;
     basCommon& common_;
     IFormCommands* commands_;

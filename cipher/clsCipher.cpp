@@ -60,11 +60,16 @@ std::size_t Utf16Length(const std::string& text) {
 std::string DiagnosticText(const AppError& e) {
     char hex[16];
     std::snprintf(hex, sizeof hex, "%X", static_cast<std::uint32_t>(e.Number));
-    return std::string("エラーコード: &H") + hex + "\r\nソース: " + e.Source + "\r\n" + e.Description;
+    return std::string("エラーコード: &H") + hex + "\r\nソース: " + e.Source + "\r\n" +
+           e.Description;
 }
 
-std::string clsCipher::KeyText() { return ShiftDown(kKeySource); }
-std::string clsCipher::IvText() { return ShiftDown(kIvSource); }
+std::string clsCipher::KeyText() {
+    return ShiftDown(kKeySource);
+}
+std::string clsCipher::IvText() {
+    return ShiftDown(kIvSource);
+}
 
 std::string clsCipher::gfEncryptDecrypt(const std::string& sStr, std::int16_t iType) {
     const std::string keyText = KeyText();
@@ -179,7 +184,8 @@ void clsCipher::Transform(Direction direction, const Bytes& key, const Bytes& iv
             work.resize(m);
         }
         std::uint32_t length = n;
-        check(crypto_.Encrypt(hKey, true, work.data(), length, static_cast<std::uint32_t>(work.size())),
+        check(crypto_.Encrypt(hKey, true, work.data(), length,
+                              static_cast<std::uint32_t>(work.size())),
               "decrypt()->CryptEncrypt()");
         work.resize(length);
     } else {
@@ -212,9 +218,13 @@ bool clsCipher::decrypt(const Bytes& key, const Bytes& iv, Bytes& data, std::int
     }
 }
 
-Bytes clsCipher::decode(const std::string& strData) { return codec_.Base64Decode(strData); }
+Bytes clsCipher::decode(const std::string& strData) {
+    return codec_.Base64Decode(strData);
+}
 
-std::string clsCipher::encode(const Bytes& byteData) { return codec_.Base64Encode(byteData); }
+std::string clsCipher::encode(const Bytes& byteData) {
+    return codec_.Base64Encode(byteData);
+}
 
 namespace {
 

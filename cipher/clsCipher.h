@@ -18,7 +18,7 @@ using DiagnosticSink = std::function<void(const std::string&)>;
 // and back. The class keeps nothing between calls: every operation acquires and gives back its
 // own platform objects.
 class clsCipher {
-public:
+  public:
     clsCipher(ICryptoProvider& crypto, ITextCodec& codec, IWindowing& window,
               DiagnosticSink diagnostics = {})
         : crypto_(crypto), codec_(codec), window_(window), diagnostics_(std::move(diagnostics)) {}
@@ -50,7 +50,7 @@ public:
     static constexpr std::uint32_t kBadKeyLength = 0x80040202;
     static constexpr std::uint32_t kBadIvLength = 0x80040203;
 
-private:
+  private:
     enum class Direction { Encrypt, Decrypt };
 
     // The engine shared by encrypt and decrypt; throws the failure it reports.

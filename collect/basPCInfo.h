@@ -14,9 +14,10 @@ namespace qrx {
 // An ordered list of WMI property names. A list that was never given a size has no upper
 // bound: UBound then fails, as it does for an array that was never dimensioned.
 class PropertyList {
-public:
+  public:
     PropertyList() = default;
-    PropertyList(std::initializer_list<std::string> names) : names_(std::vector<std::string>(names)) {}
+    PropertyList(std::initializer_list<std::string> names)
+        : names_(std::vector<std::string>(names)) {}
 
     void Assign(std::vector<std::string> names) { names_ = std::move(names); }
     void Erase() { names_.reset(); }
@@ -24,13 +25,13 @@ public:
     int UBound() const;
     const std::string& operator[](int index) const;
 
-private:
+  private:
     std::optional<std::vector<std::string>> names_;
 };
 
 // Dumps the listed properties of every instance of one WMI class as records and trace lines.
 class basPCInfo {
-public:
+  public:
     basPCInfo(IWmiProvider& wmi, DataFile& data, basCommon& common)
         : wmi_(wmi), data_(data), common_(common) {}
 
@@ -38,7 +39,7 @@ public:
     // the caller as AppError; what was written before them stays.
     void GetInfo(const std::string& className, const PropertyList& properties);
 
-private:
+  private:
     IWmiProvider& wmi_;
     DataFile& data_;
     basCommon& common_;

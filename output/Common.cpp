@@ -26,7 +26,9 @@ std::string LogNameStem() {
     return std::string(name.substr(0, name.find('.')));
 }
 
-std::string FormatYYYYMM(const LocalDateTime& t) { return FourDigits(t.year) + TwoDigits(t.month); }
+std::string FormatYYYYMM(const LocalDateTime& t) {
+    return FourDigits(t.year) + TwoDigits(t.month);
+}
 
 std::string FormatYYMMDD(const LocalDateTime& t) {
     return TwoDigits(t.year) + TwoDigits(t.month) + TwoDigits(t.day);

@@ -19,7 +19,7 @@ std::string FormatTimeOfDay(const LocalDateTime& t);
 
 // The shared file routines and the debug trace log.
 class basCommon {
-public:
+  public:
     basCommon(const ProgramState& state, IAppInfo& app, IClock& clock, IFileSystem& files)
         : state_(state), app_(app), clock_(clock), files_(files) {}
 
@@ -34,7 +34,7 @@ public:
     // result tells whether the line arrived; the trace log ignores it.
     bool AppendLine(const std::string& path, const std::string& line);
 
-private:
+  private:
     const ProgramState& state_;
     IAppInfo& app_;
     IClock& clock_;

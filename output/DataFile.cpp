@@ -6,8 +6,8 @@ void DataFile::WriteData(const std::string& record) {
     if (!cipher_) {
         // A cipher error that was caught is traced in debug mode; its text is flattened to
         // one line so that the log keeps one entry per line.
-        cipher_ = std::make_unique<clsCipher>(
-            crypto_, codec_, window_, [this](const std::string& text) {
+        cipher_ =
+            std::make_unique<clsCipher>(crypto_, codec_, window_, [this](const std::string& text) {
                 std::string flat;
                 for (char c : text) {
                     if (c == '\r') {
@@ -28,6 +28,8 @@ std::string DataFile::FileName() const {
     return LogNameStem() + "_" + FormatYYMMDDhhnnss(state_.RunStartTime) + ".dat";
 }
 
-std::string DataFile::FilePath() { return common_.GetAppPath() + FileName(); }
+std::string DataFile::FilePath() {
+    return common_.GetAppPath() + FileName();
+}
 
 }  // namespace qrx

@@ -13,7 +13,7 @@ namespace qrx {
 // The encrypted data file of the current collection run: one cipher line per record, in the
 // application folder, named after the moment the run started.
 class DataFile {
-public:
+  public:
     DataFile(const ProgramState& state, basCommon& common, ICryptoProvider& crypto,
              ITextCodec& codec, IWindowing& window)
         : state_(state), common_(common), crypto_(crypto), codec_(codec), window_(window) {}
@@ -30,7 +30,7 @@ public:
     std::size_t LostRecords() const { return lost_; }
     void ResetLostRecords() { lost_ = 0; }
 
-private:
+  private:
     const ProgramState& state_;
     basCommon& common_;
     ICryptoProvider& crypto_;

@@ -9,7 +9,7 @@ namespace qrx {
 // The error value that travels from a failing operation to its caller. Platform objects raise it
 // too, with their own numbers, sources and descriptions.
 class AppError : public std::runtime_error {
-public:
+  public:
     AppError(std::int32_t number, std::string source, std::string description)
         : std::runtime_error(source + ": " + description),
           Number(number),
@@ -23,6 +23,8 @@ public:
 
 // Reinterprets a 32-bit code such as an HRESULT (0x80041002) as the signed number an AppError
 // carries.
-constexpr std::int32_t ToSigned(std::uint32_t code) { return static_cast<std::int32_t>(code); }
+constexpr std::int32_t ToSigned(std::uint32_t code) {
+    return static_cast<std::int32_t>(code);
+}
 
 }  // namespace qrx

@@ -8,7 +8,7 @@ namespace qrx {
 // The symmetric-cipher calls of the platform's CryptoAPI, one method per call. Every method
 // returns 0 on success or the platform's error code of that very call.
 class ICryptoProvider {
-public:
+  public:
     using Handle = std::uintptr_t;
 
     static constexpr std::uint32_t PROV_RSA_AES = 24;

@@ -16,14 +16,14 @@ struct LocalDateTime {
 };
 
 class IClock {
-public:
+  public:
     virtual ~IClock() = default;
     virtual LocalDateTime Now() = 0;
 };
 
 // Facts about the running executable.
 class IAppInfo {
-public:
+  public:
     virtual ~IAppInfo() = default;
     // The folder of the executable as the platform reports it (no trailing separator except for
     // a root folder).
@@ -37,7 +37,7 @@ public:
 };
 
 class IFileSystem {
-public:
+  public:
     virtual ~IFileSystem() = default;
     // Creates one folder; false when it fails (it exists already, access denied, no parent).
     virtual bool CreateFolder(const std::string& path) = 0;

@@ -11,7 +11,7 @@ using Bytes = std::vector<std::uint8_t>;
 // Conversions between the program's UTF-8 text and the bytes of code page 932, and between bytes
 // and Base64 text.
 class ITextCodec {
-public:
+  public:
     virtual ~ITextCodec() = default;
     // A character that code page 932 cannot represent becomes "?".
     virtual Bytes ToShiftJis(const std::string& text) = 0;

@@ -10,8 +10,8 @@ enum class ButtonId { cmdRun, cmdEnd, cmdNIC, cmdCPU, cmdOS, cmdMB, cmdUUID };
 
 struct ButtonSpec {
     ButtonId id;
-    std::string name;     // "cmdRun"
-    std::string caption;  // UTF-8
+    std::string name;              // "cmdRun"
+    std::string caption;           // UTF-8
     int left, top, width, height;  // twips, relative to the client area
     int tabIndex;
     bool visible;
@@ -38,7 +38,7 @@ constexpr int IDCANCEL = 2;
 
 // Notifications from the window, delivered on the user-interface thread.
 class IWindowEvents {
-public:
+  public:
     virtual ~IWindowEvents() = default;
     virtual void OnLoaded() = 0;
     virtual void OnCloseRequested() = 0;
@@ -46,7 +46,7 @@ public:
 };
 
 class IWindowing {
-public:
+  public:
     virtual ~IWindowing() = default;
     // Opens the main window without blocking; the notifications go to `events`.
     virtual void ShowMainWindow(const WindowSpec& spec, IWindowEvents& events) = 0;

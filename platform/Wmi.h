@@ -21,10 +21,10 @@ constexpr int ARRAY_BSTR = 0x2000 | 8;      // 8200
 // A small VARIANT: a type code and the value that goes with it.
 struct Variant {
     int type = vt::EMPTY;
-    std::string text;              // BSTR
-    bool boolean = false;          // BOOL
-    std::int64_t integer = 0;      // integer codes
-    std::vector<Variant> elements; // arrays
+    std::string text;               // BSTR
+    bool boolean = false;           // BOOL
+    std::int64_t integer = 0;       // integer codes
+    std::vector<Variant> elements;  // arrays
 
     static Variant Null() { return Of(vt::NULL_); }
     static Variant Text(std::string s) {
@@ -65,27 +65,27 @@ constexpr std::uint32_t WBEM_E_INVALID_QUERY = 0x80041017;
 
 // One instance of a class. Failures are thrown as AppError.
 class IWmiObject {
-public:
+  public:
     virtual ~IWmiObject() = default;
     // The value of a property; throws AppError (WBEM_E_NOT_FOUND) for a name the class lacks.
     virtual Variant Property(const std::string& name) = 0;
 };
 
 class IWmiObjectSet {
-public:
+  public:
     virtual ~IWmiObjectSet() = default;
     // The next instance, or null at the end. An unknown class fails at the first call.
     virtual std::unique_ptr<IWmiObject> Next() = 0;
 };
 
 class IWmiServices {
-public:
+  public:
     virtual ~IWmiServices() = default;
     virtual std::unique_ptr<IWmiObjectSet> ExecQuery(const std::string& query) = 0;
 };
 
 class IWmiProvider {
-public:
+  public:
     virtual ~IWmiProvider() = default;
     // Binds a moniker such as "winmgmts:".
     virtual std::unique_ptr<IWmiServices> Bind(const std::string& moniker) = 0;

@@ -14,8 +14,8 @@ const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
 iconv_t Open(const char* to, const char* from) {
     iconv_t cd = iconv_open(to, from);
     if (cd == kNoConverter) {
-        throw AppError(ToSigned(0x80004005), "iconv", std::string("変換できません: ") + from +
-                                                          " -> " + to);
+        throw AppError(ToSigned(0x80004005), "iconv",
+                       std::string("変換できません: ") + from + " -> " + to);
     }
     return cd;
 }
@@ -91,11 +91,16 @@ Bytes IconvCodec::ToShiftJis(const std::string& text) {
 
 std::string IconvCodec::FromShiftJis(const Bytes& bytes) {
     return Convert(fromCp932_, reinterpret_cast<const char*>(bytes.data()), bytes.size(),
-                   "\xEF\xBF\xBD", [](const unsigned char*, std::size_t) { return std::size_t{1}; });
+                   "\xEF\xBF\xBD",
+                   [](const unsigned char*, std::size_t) { return std::size_t{1}; });
 }
 
-std::string IconvCodec::Base64Encode(const Bytes& bytes) { return qrx::Base64Encode(bytes); }
+std::string IconvCodec::Base64Encode(const Bytes& bytes) {
+    return qrx::Base64Encode(bytes);
+}
 
-Bytes IconvCodec::Base64Decode(const std::string& text) { return qrx::Base64Decode(text); }
+Bytes IconvCodec::Base64Decode(const std::string& text) {
+    return qrx::Base64Decode(text);
+}
 
 }  // namespace qrx

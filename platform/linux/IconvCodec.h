@@ -9,7 +9,7 @@ namespace qrx {
 // Code page 932 through glibc's iconv ("CP932", which maps "\", "～", "①" and "髙" as Windows
 // does), Base64 through the shared codec.
 class IconvCodec : public ITextCodec {
-public:
+  public:
     IconvCodec();
     ~IconvCodec() override;
     IconvCodec(const IconvCodec&) = delete;
@@ -20,7 +20,7 @@ public:
     std::string Base64Encode(const Bytes& bytes) override;
     Bytes Base64Decode(const std::string& text) override;
 
-private:
+  private:
     iconv_t toCp932_;
     iconv_t fromCp932_;
 };

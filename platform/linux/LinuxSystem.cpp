@@ -36,7 +36,9 @@ std::string LinuxAppInfo::ExeName() {
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
-std::uint32_t LinuxAppInfo::ProgramNumber() { return static_cast<std::uint32_t>(getpid()); }
+std::uint32_t LinuxAppInfo::ProgramNumber() {
+    return static_cast<std::uint32_t>(getpid());
+}
 
 LocalDateTime LinuxClock::Now() {
     const std::time_t t = std::time(nullptr);
@@ -45,7 +47,9 @@ LocalDateTime LinuxClock::Now() {
     return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
-bool PosixFileSystem::CreateFolder(const std::string& path) { return mkdir(path.c_str(), 0777) == 0; }
+bool PosixFileSystem::CreateFolder(const std::string& path) {
+    return mkdir(path.c_str(), 0777) == 0;
+}
 
 bool PosixFileSystem::AppendLine(const std::string& path, const std::string& line) {
     const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);

@@ -7,7 +7,7 @@
 namespace qrx {
 
 class LinuxAppInfo : public IAppInfo {
-public:
+  public:
     std::string ExeFolder() override;
     std::string ExeName() override;
     std::uint32_t ProgramNumber() override;
@@ -15,13 +15,13 @@ public:
 };
 
 class LinuxClock : public IClock {
-public:
+  public:
     LocalDateTime Now() override;
 };
 
 // Files are written as they come: the narrow code page here is UTF-8.
 class PosixFileSystem : public IFileSystem {
-public:
+  public:
     bool CreateFolder(const std::string& path) override;
     bool AppendLine(const std::string& path, const std::string& line) override;
 };

@@ -57,8 +57,8 @@ std::uint32_t OpenSslCrypto::AcquireContext(Handle& prov, std::uint32_t provType
     return 0;
 }
 
-std::uint32_t OpenSslCrypto::ImportKey(Handle prov, const std::uint8_t* blob,
-                                       std::uint32_t blobLen, Handle& key) {
+std::uint32_t OpenSslCrypto::ImportKey(Handle prov, const std::uint8_t* blob, std::uint32_t blobLen,
+                                       Handle& key) {
     if (!contexts_.contains(prov)) {
         return NTE_BAD_UID;
     }

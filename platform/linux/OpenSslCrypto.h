@@ -11,7 +11,7 @@ namespace qrx {
 // The CryptoAPI calls over OpenSSL's libcrypto. It reads key blobs as CryptoAPI does and answers
 // with the Windows error codes; the system texts are its own.
 class OpenSslCrypto : public ICryptoProvider {
-public:
+  public:
     std::uint32_t AcquireContext(Handle& prov, std::uint32_t provType,
                                  std::uint32_t flags) override;
     std::uint32_t ImportKey(Handle prov, const std::uint8_t* blob, std::uint32_t blobLen,
@@ -25,7 +25,7 @@ public:
     std::uint32_t ReleaseContext(Handle prov) override;
     std::string SystemMessage(std::uint32_t code, std::uint32_t languageId) override;
 
-private:
+  private:
     struct Key {
         std::uint32_t algId = 0;
         Bytes secret;

@@ -15,29 +15,33 @@ namespace qrx {
 
 namespace {
 
-QString ToQt(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
+QString ToQt(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
+}
 
 }  // namespace
 
 class QtMainWidget : public QWidget {
-public:
+  public:
     explicit QtMainWidget(IWindowEvents& events)
         : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
           events_(events) {}
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override {
         // The close request is never refused.
         events_.OnCloseRequested();
         event->accept();
     }
 
-private:
+  private:
     IWindowEvents& events_;
 };
 
-int TwipsToPixels(int twips) { return static_cast<int>(std::lround(twips / 15.0)); }
+int TwipsToPixels(int twips) {
+    return static_cast<int>(std::lround(twips / 15.0));
+}
 
 QtWindowing::QtWindowing() = default;
 QtWindowing::~QtWindowing() = default;
@@ -84,7 +88,9 @@ void QtWindowing::SetButtonEnabled(ButtonId id, bool enabled) {
     }
 }
 
-void QtWindowing::ProcessPendingEvents() { QCoreApplication::processEvents(); }
+void QtWindowing::ProcessPendingEvents() {
+    QCoreApplication::processEvents();
+}
 
 int QtWindowing::ShowMessage(const std::string& text, int style) {
     QString body = ToQt(text);
@@ -131,7 +137,9 @@ void QtWindowing::EndProgram() {
     QCoreApplication::exit(0);
 }
 
-QWidget* QtWindowing::Window() const { return window_.get(); }
+QWidget* QtWindowing::Window() const {
+    return window_.get();
+}
 
 QPushButton* QtWindowing::Button(ButtonId id) const {
     auto it = buttons_.find(id);

@@ -14,7 +14,7 @@ class QtMainWidget;
 
 // The main window as a Qt Widgets window. A QApplication must exist before it is used.
 class QtWindowing : public IWindowing {
-public:
+  public:
     QtWindowing();
     ~QtWindowing() override;
 
@@ -28,7 +28,7 @@ public:
     QWidget* Window() const;
     QPushButton* Button(ButtonId id) const;
 
-private:
+  private:
     std::unique_ptr<QtMainWidget> window_;
     std::map<ButtonId, QPushButton*> buttons_;
     bool busy_ = false;

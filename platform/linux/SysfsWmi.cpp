@@ -100,7 +100,9 @@ std::optional<std::string> ReadValue(const std::string& path) {
     return SanitizeUtf8(*text);
 }
 
-std::string Basename(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+std::string Basename(const std::string& path) {
+    return path.substr(path.rfind('/') + 1);
+}
 
 std::optional<std::string> LinkName(const std::string& path) {
     char buf[PATH_MAX];
@@ -230,14 +232,14 @@ struct LocaleFacts {
 };
 
 constexpr LocaleFacts kLocales[] = {
-    {"ja_JP", 0x0411, "81"}, {"en_US", 0x0409, "1"},   {"en_GB", 0x0809, "44"},
-    {"en_AU", 0x0C09, "61"}, {"en_CA", 0x1009, "1"},   {"en_IN", 0x4009, "91"},
-    {"de_DE", 0x0407, "49"}, {"fr_FR", 0x040C, "33"},  {"it_IT", 0x0410, "39"},
-    {"es_ES", 0x0C0A, "34"}, {"pt_BR", 0x0416, "55"},  {"pt_PT", 0x0816, "351"},
-    {"nl_NL", 0x0413, "31"}, {"ru_RU", 0x0419, "7"},   {"zh_CN", 0x0804, "86"},
+    {"ja_JP", 0x0411, "81"},  {"en_US", 0x0409, "1"},   {"en_GB", 0x0809, "44"},
+    {"en_AU", 0x0C09, "61"},  {"en_CA", 0x1009, "1"},   {"en_IN", 0x4009, "91"},
+    {"de_DE", 0x0407, "49"},  {"fr_FR", 0x040C, "33"},  {"it_IT", 0x0410, "39"},
+    {"es_ES", 0x0C0A, "34"},  {"pt_BR", 0x0416, "55"},  {"pt_PT", 0x0816, "351"},
+    {"nl_NL", 0x0413, "31"},  {"ru_RU", 0x0419, "7"},   {"zh_CN", 0x0804, "86"},
     {"zh_TW", 0x0404, "886"}, {"zh_HK", 0x0C04, "852"}, {"ko_KR", 0x0412, "82"},
-    {"th_TH", 0x041E, "66"}, {"vi_VN", 0x042A, "84"},  {"id_ID", 0x0421, "62"},
-    {"pl_PL", 0x0415, "48"}, {"sv_SE", 0x041D, "46"},  {"tr_TR", 0x041F, "90"},
+    {"th_TH", 0x041E, "66"},  {"vi_VN", 0x042A, "84"},  {"id_ID", 0x0421, "62"},
+    {"pl_PL", 0x0415, "48"},  {"sv_SE", 0x041D, "46"},  {"tr_TR", 0x041F, "90"},
 };
 
 // LANG of the system's locale file, never of the environment.
@@ -315,14 +317,14 @@ std::optional<std::string> PrettyName(const std::string& root) {
 // ---- instances -------------------------------------------------------------------------------
 
 class ObjectSet : public IWmiObjectSet {
-public:
+  public:
     ObjectSet(SysfsWmi& wmi, std::string query) : wmi_(wmi), query_(std::move(query)) {}
 
     std::unique_ptr<IWmiObject> Next() override;
 
-private:
+  private:
     class Object : public IWmiObject {
-    public:
+      public:
         explicit Object(SysfsWmi::Instance properties) : properties_(std::move(properties)) {}
         Variant Property(const std::string& name) override {
             for (const auto& [key, value] : properties_) {
@@ -334,7 +336,7 @@ private:
                            "見つかりません。(" + name + ")");
         }
 
-    private:
+      private:
         SysfsWmi::Instance properties_;
     };
 
@@ -352,8 +354,7 @@ std::unique_ptr<IWmiObject> ObjectSet::Next() {
         started_ = true;
         const std::string prefix = "select * from ";
         if (Lower(query_).rfind(prefix, 0) != 0) {
-            throw AppError(ToSigned(WBEM_E_INVALID_QUERY), "SWbemServices",
-                           "クエリが無効です。");
+            throw AppError(ToSigned(WBEM_E_INVALID_QUERY), "SWbemServices", "クエリが無効です。");
         }
         instances_ = wmi_.Instances(query_.substr(prefix.size()));
     }
@@ -364,13 +365,13 @@ std::unique_ptr<IWmiObject> ObjectSet::Next() {
 }
 
 class Services : public IWmiServices {
-public:
+  public:
     explicit Services(SysfsWmi& wmi) : wmi_(wmi) {}
     std::unique_ptr<IWmiObjectSet> ExecQuery(const std::string& query) override {
         return std::make_unique<ObjectSet>(wmi_, query);
     }
 
-private:
+  private:
     SysfsWmi& wmi_;
 };
 
@@ -403,8 +404,7 @@ std::vector<Adapter> ReadAdapters(const std::string& root,
         a.net = std::move(net);
         a.ethernet = ReadValue(dir + "/type") == std::optional<std::string>("1");
         if (auto mac = ReadValue(dir + "/address");
-            mac && !mac->empty() &&
-            mac->find_first_not_of("0:") != std::string::npos) {
+            mac && !mac->empty() && mac->find_first_not_of("0:") != std::string::npos) {
             a.mac = Upper(*mac);
         }
         const std::string dev = dir + "/device";
@@ -428,9 +428,9 @@ std::vector<Adapter> ReadAdapters(const std::string& root,
                 const auto vendor = Hex(ReadValue(usb + "/idVendor")).value_or(0);
                 const auto product = Hex(ReadValue(usb + "/idProduct")).value_or(0);
                 const auto serial = ReadValue(usb + "/serial");
-                a.pnpDeviceId = Format("USB\\VID_%04X&PID_%04X\\", vendor, product) +
-                                (serial && !serial->empty() ? *serial
-                                                            : RealName(usb).value_or(a.net.name));
+                a.pnpDeviceId =
+                    Format("USB\\VID_%04X&PID_%04X\\", vendor, product) +
+                    (serial && !serial->empty() ? *serial : RealName(usb).value_or(a.net.name));
                 names = LookUpIds(root + "/usr/share/misc/usb.ids", vendor, product);
             } else if (bus) {
                 const auto vendor = Hex(ReadValue(dev + "/vendor"));
@@ -450,8 +450,7 @@ std::vector<Adapter> ReadAdapters(const std::string& root,
             }
         }
         a.manufacturer = names.vendor;
-        a.description = names.model ? *names.model
-                                    : LinkName(dev + "/driver").value_or(a.net.name);
+        a.description = names.model ? *names.model : LinkName(dev + "/driver").value_or(a.net.name);
         adapters.push_back(std::move(a));
     }
     std::stable_sort(adapters.begin(), adapters.end(),
@@ -616,14 +615,15 @@ std::vector<SysfsWmi::Instance> SysfsWmi::Processors() {
                      [](const auto& a, const auto& b) { return a.first < b.first; });
 
     const auto machine = MachineType(root_);
-    const bool x86 = machine && (*machine == "x86_64" || (machine->size() == 4 &&
-                                                          (*machine)[0] == 'i' &&
-                                                          machine->substr(2) == "86"));
+    const bool x86 =
+        machine && (*machine == "x86_64" ||
+                    (machine->size() == 4 && (*machine)[0] == 'i' && machine->substr(2) == "86"));
     std::vector<Instance> out;
     for (auto& [id, info] : packages) {
         auto field = [&info](const char* key) -> std::optional<std::string> {
             auto it = info.find(key);
-            return it == info.end() ? std::nullopt : std::optional<std::string>(SanitizeUtf8(it->second));
+            return it == info.end() ? std::nullopt
+                                    : std::optional<std::string>(SanitizeUtf8(it->second));
         };
         std::optional<std::string> name = field("model name");
         if (!name) {
@@ -634,12 +634,11 @@ std::vector<SysfsWmi::Instance> SysfsWmi::Processors() {
         }
         std::optional<std::string> description;
         if (x86 && field("cpu family") && field("model") && field("stepping")) {
-            const std::string arch = *machine == "x86_64"
-                                         ? (field("vendor_id") == std::optional<std::string>(
-                                                                      "GenuineIntel")
-                                                ? "Intel64"
-                                                : "AMD64")
-                                         : "x86";
+            const std::string arch =
+                *machine == "x86_64"
+                    ? (field("vendor_id") == std::optional<std::string>("GenuineIntel") ? "Intel64"
+                                                                                        : "AMD64")
+                    : "x86";
             description = arch + " Family " + *field("cpu family") + " Model " + *field("model") +
                           " Stepping " + *field("stepping");
         } else if (field("CPU implementer") && field("CPU part")) {

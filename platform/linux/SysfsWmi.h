@@ -27,7 +27,7 @@ std::optional<std::string> SystemProcessorId();
 // filled from sysfs, procfs and /etc below a root folder. Content never fails: a source that
 // is missing or unreadable gives a null value.
 class SysfsWmi : public IWmiProvider {
-public:
+  public:
     struct Seams {
         std::function<std::vector<NetInterface>()> interfaces = SystemInterfaces;
         std::function<std::optional<std::string>()> processorId = SystemProcessorId;
@@ -42,7 +42,7 @@ public:
     // Every instance of a class in delivery order; throws AppError for an unknown class.
     std::vector<Instance> Instances(const std::string& className);
 
-private:
+  private:
     std::vector<Instance> NetworkAdapterConfigurations();
     std::vector<Instance> NetworkAdapters();
     std::vector<Instance> Processors();

@@ -66,7 +66,9 @@ void TerminalWindowing::SetButtonEnabled(ButtonId id, bool enabled) {
     }
 }
 
-void TerminalWindowing::ProcessPendingEvents() { out_.flush(); }
+void TerminalWindowing::ProcessPendingEvents() {
+    out_.flush();
+}
 
 void TerminalWindowing::SetBusy(bool busy) {
     if (busy) {

@@ -11,7 +11,7 @@ namespace qrx {
 // The main window on a terminal: the visible buttons as a numbered menu, message boxes as text
 // with a one-line answer. Reads and writes UTF-8; works with pipes as well as with a person.
 class TerminalWindowing : public IWindowing {
-public:
+  public:
     TerminalWindowing(std::istream& in, std::ostream& out) : in_(in), out_(out) {}
 
     void ShowMainWindow(const WindowSpec& spec, IWindowEvents& events) override;
@@ -25,7 +25,7 @@ public:
     // interrupted read, as after Ctrl-C) is the close request.
     int Run();
 
-private:
+  private:
     struct Entry {
         ButtonId id;
         std::string caption;

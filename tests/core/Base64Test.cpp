@@ -6,7 +6,9 @@
 namespace qrx {
 namespace {
 
-Bytes B(const std::string& s) { return Bytes(s.begin(), s.end()); }
+Bytes B(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
 
 TEST(Base64, EncodesTheStandardVectorsWithoutLineBreaks) {
     EXPECT_EQ(Base64Encode(B("")), "");

@@ -16,7 +16,8 @@ struct Engine : ::testing::Test {
     FakeCodec codec;
     FakeWindow window;
     std::vector<std::string> diagnostics;
-    clsCipher cipher{toy, codec, window, [this](const std::string& d) { diagnostics.push_back(d); }};
+    clsCipher cipher{toy, codec, window,
+                     [this](const std::string& d) { diagnostics.push_back(d); }};
 
     AppError EncryptError(clsCipher& c, Bytes key, Bytes iv, Bytes& data, int bits) {
         try {
@@ -87,7 +88,11 @@ TEST_F(Engine, EachFailingCallGivesHandlesBackKeyFirstAndOnlyOnce) {
     const std::vector<Case> cases = {
         {Call::Acquire, 1, "decrypt()->CryptAcquireContext()", {}, false},
         {Call::Import, 1, "decrypt()->CryptImportKey()", {"release"}, false},
-        {Call::SetParam, 1, "decrypt()->CryptSetKeyParam():KP_PADDING", {"destroy", "release"}, false},
+        {Call::SetParam,
+         1,
+         "decrypt()->CryptSetKeyParam():KP_PADDING",
+         {"destroy", "release"},
+         false},
         {Call::SetParam, 2, "decrypt()->CryptSetKeyParam():KP_IV", {"destroy", "release"}, false},
         {Call::SetParam, 3, "decrypt()->CryptSetKeyParam():KP_MODE", {"destroy", "release"}, false},
         {Call::Encrypt, 1, "decrypt()->CryptEncrypt()", {"destroy", "release"}, false},
@@ -104,8 +109,9 @@ TEST_F(Engine, EachFailingCallGivesHandlesBackKeyFirstAndOnlyOnce) {
         EXPECT_EQ(e.Number, -2146893819) << c.source;
         EXPECT_EQ(e.Source, c.source);
         EXPECT_EQ(data.size() == 16, c.replaced) << c.source;
-        EXPECT_EQ(std::vector<std::string>(faulty.log.begin() + faulty.failedAt + 1, faulty.log.end()),
-                  c.afterFailure)
+        EXPECT_EQ(
+            std::vector<std::string>(faulty.log.begin() + faulty.failedAt + 1, faulty.log.end()),
+            c.afterFailure)
             << c.source;
         EXPECT_TRUE(inner.keys.empty() && inner.contexts.empty()) << c.source;
     }
@@ -143,7 +149,8 @@ TEST_F(Engine, FailingEncryptionReturnsTheRecordItself) {
     clsCipher c(faulty, codec, window, [this](const std::string& d) { diagnostics.push_back(d); });
     EXPECT_EQ(c.gfEncryptDecrypt("Name\tvalue", 0), "Name\tvalue");
     ASSERT_EQ(diagnostics.size(), 1u);
-    EXPECT_EQ(diagnostics[0], "エラーコード: &H80090005\r\nソース: decrypt()->CryptEncrypt()\r\nBad Data.\r\n");
+    EXPECT_EQ(diagnostics[0],
+              "エラーコード: &H80090005\r\nソース: decrypt()->CryptEncrypt()\r\nBad Data.\r\n");
     EXPECT_TRUE(window.messages.empty());
 }
 

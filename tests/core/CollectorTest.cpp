@@ -29,9 +29,10 @@ TEST_F(Collection, RunWritesThePlanInOrderAndNamesTheFile) {
     EXPECT_EQ(h.window.messages[0].text, "処理を開始します。よろしいですか？");
     EXPECT_EQ(h.window.messages[0].style, 33);
     EXPECT_EQ(h.window.messages[1].style, 64);
-    EXPECT_EQ(h.window.messages[1].text,
-              "処理を終了しました。\r\n作成された以下のファイルを弊社サポートまでお送りください。\r\n"
-              "[/opt/qrx/PC_INFO_261206090507.dat]");
+    EXPECT_EQ(
+        h.window.messages[1].text,
+        "処理を終了しました。\r\n作成された以下のファイルを弊社サポートまでお送りください。\r\n"
+        "[/opt/qrx/PC_INFO_261206090507.dat]");
     EXPECT_FALSE(h.window.messages[1].busy);
     const auto records = h.Records(runFile);
     ASSERT_EQ(records.size(), 6u + 28u);

@@ -30,12 +30,11 @@ TEST_F(GetInfo, WritesRecordsAndTracesByTypeCode) {
     Dump("C", {"Text", "Empty", "Flag", "Count", "Nothing", "None", "One", "Three"});
     EXPECT_EQ(Records(), (std::vector<std::string>{"----------C----------", "Text\tabc", "Empty\t",
                                                    "One\tx", "Three\ta", "Three\t", "Three\t7"}));
-    EXPECT_EQ(h.LogMessages(),
-              (std::vector<std::string>{"GetInfo() ----------C Start----------",
-                                        "GetInfo() Text\tabc", "GetInfo() Empty\t",
-                                        "GetInfo() Flag\tTrue", "GetInfo() One\tx",
-                                        "GetInfo() Three\ta", "GetInfo() Three\t",
-                                        "GetInfo() Three\t7", "GetInfo() ----------C E n d----------"}));
+    EXPECT_EQ(h.LogMessages(), (std::vector<std::string>{
+                                   "GetInfo() ----------C Start----------", "GetInfo() Text\tabc",
+                                   "GetInfo() Empty\t", "GetInfo() Flag\tTrue", "GetInfo() One\tx",
+                                   "GetInfo() Three\ta", "GetInfo() Three\t", "GetInfo() Three\t7",
+                                   "GetInfo() ----------C E n d----------"}));
     EXPECT_EQ(h.wmi.queries, std::vector<std::string>{"SELECT * FROM C"});
 }
 
@@ -43,8 +42,8 @@ TEST_F(GetInfo, InstancesFollowEachOtherInstanceByInstance) {
     h.wmi.classes["C"] = {{{"A", Variant::Text("1")}, {"B", Variant::Text("2")}},
                           {{"A", Variant::Text("3")}, {"B", Variant::Text("4")}}};
     Dump("C", {"A", "B"});
-    EXPECT_EQ(Records(), (std::vector<std::string>{"----------C----------", "A\t1", "B\t2", "A\t3",
-                                                   "B\t4"}));
+    EXPECT_EQ(Records(),
+              (std::vector<std::string>{"----------C----------", "A\t1", "B\t2", "A\t3", "B\t4"}));
 }
 
 TEST_F(GetInfo, NoInstancesGiveHeaderStartAndEndOnly) {

@@ -22,8 +22,10 @@ TEST(Startup, OpenAndCloseInDebugModeLeaveThreeLines) {
     EXPECT_TRUE(h.program->state.DebugMode);
     ASSERT_EQ(h.LogLines().size(), 3u);
     EXPECT_EQ(h.LogLines()[0], "09:05:07 QRX_PC_INFO[4242] ");
-    EXPECT_EQ(h.LogMessages()[1], "Form_Load() ----------PC Infomation Get Program Start----------");
-    EXPECT_EQ(h.LogMessages()[2], "Form_Load() ----------PC Infomation Get Program E n d----------");
+    EXPECT_EQ(h.LogMessages()[1],
+              "Form_Load() ----------PC Infomation Get Program Start----------");
+    EXPECT_EQ(h.LogMessages()[2],
+              "Form_Load() ----------PC Infomation Get Program E n d----------");
 }
 
 TEST(Startup, QuittingThroughTheEndButtonWritesNoClosingLine) {
@@ -62,7 +64,7 @@ TEST(Startup, SetButtonsEnabledSetsAllSevenInOrderThenProcessesEventsOnce) {
     h.program->Start("");
     h.window.calls.clear();
     h.program->form.SetButtonsEnabled(false);
-    const std::vector<std::string> expected = {"cmdNIC-", "cmdCPU-", "cmdOS-",  "cmdMB-",
+    const std::vector<std::string> expected = {"cmdNIC-",  "cmdCPU-", "cmdOS-",  "cmdMB-",
                                                "cmdUUID-", "cmdEnd-", "cmdRun-", "process"};
     EXPECT_EQ(h.window.calls, expected);
 }

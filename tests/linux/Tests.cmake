@@ -1,1 +1,13 @@
-# Linux test executables
+# Linux test executables: the real OpenSSL, iconv, sysfs reader, terminal and Qt window.
+qrx_add_test(linux_tests
+  linux/RealCipherTest.cpp
+  linux/SysfsWmiTest.cpp
+  linux/TerminalTest.cpp
+  linux/EndToEndTest.cpp)
+target_link_libraries(linux_tests PRIVATE qrx_linux)
+target_compile_definitions(linux_tests PRIVATE
+  QRX_PROGRAM="$<TARGET_FILE:QRX_PC_INFO>")
+add_dependencies(linux_tests QRX_PC_INFO)
+
+qrx_add_test(qt_tests qt/QtWindowTest.cpp)
+target_link_libraries(qt_tests PRIVATE qrx_qt)

@@ -215,8 +215,7 @@ std::uint32_t FaultyCrypto::SetKeyParam(Handle key, std::uint32_t param, const s
 }
 std::uint32_t FaultyCrypto::Encrypt(Handle key, bool final, std::uint8_t* buffer,
                                     std::uint32_t& length, std::uint32_t size) {
-    return Fails(Call::Encrypt, "encrypt") ? code
-                                           : inner.Encrypt(key, final, buffer, length, size);
+    return Fails(Call::Encrypt, "encrypt") ? code : inner.Encrypt(key, final, buffer, length, size);
 }
 std::uint32_t FaultyCrypto::Decrypt(Handle key, bool final, std::uint8_t* buffer,
                                     std::uint32_t& length) {
@@ -249,8 +248,12 @@ std::string FakeCodec::FromShiftJis(const Bytes& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-std::string FakeCodec::Base64Encode(const Bytes& bytes) { return qrx::Base64Encode(bytes); }
-Bytes FakeCodec::Base64Decode(const std::string& text) { return qrx::Base64Decode(text); }
+std::string FakeCodec::Base64Encode(const Bytes& bytes) {
+    return qrx::Base64Encode(bytes);
+}
+Bytes FakeCodec::Base64Decode(const std::string& text) {
+    return qrx::Base64Decode(text);
+}
 
 // ---- FakeWmi -------------------------------------------------------------------------------
 

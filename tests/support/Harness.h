@@ -22,8 +22,8 @@ struct Harness {
 
     Harness() {
         files.AddFolder(app.folder);
-        program = std::make_unique<Program>(
-            Services{window, app, clock, files, crypto, codec, wmi});
+        program =
+            std::make_unique<Program>(Services{window, app, clock, files, crypto, codec, wmi});
     }
 
     std::string LogPath() const { return "/opt/qrx/INFO_LOG/202612/PC_INFO_261206.LOG"; }

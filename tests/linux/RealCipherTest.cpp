@@ -1,0 +1,46 @@
+#include <gtest/gtest.h>
+
+#include "cipher/clsCipher.h"
+#include "platform/linux/IconvCodec.h"
+#include "platform/linux/OpenSslCrypto.h"
+#include "tests/shared/CipherLines.h"
+#include "tests/support/Fakes.h"
+
+namespace qrx::test {
+namespace {
+struct RealPlatform {
+    OpenSslCrypto crypto;
+    IconvCodec codec;
+};
+}  // namespace
+}  // namespace qrx::test
+
+#include "tests/shared/RealCipherTest.inc"
+
+namespace qrx::test {
+namespace {
+
+TEST(OpenSslProvider, ReadsKeyBlobsAsCryptoApiDoes) {
+    OpenSslCrypto crypto;
+    ICryptoProvider::Handle prov = 0;
+    ASSERT_EQ(crypto.AcquireContext(prov, 24, 0xF0000000), 0u);
+    Bytes blob{8, 2, 0, 0, 0x0E, 0x66, 0, 0, 16, 0, 0, 0};
+    blob.resize(28, 1);
+    ICryptoProvider::Handle key = 0;
+    EXPECT_EQ(crypto.ImportKey(prov, blob.data(), 28, key), 0u);
+    blob[4] = 0;
+    blob[5] = 0;
+    EXPECT_EQ(crypto.ImportKey(prov, blob.data(), 28, key), ICryptoProvider::NTE_BAD_ALGID);
+    blob[4] = 0x10;  // AES-256 wants 32 bytes
+    blob[5] = 0x66;
+    EXPECT_EQ(crypto.ImportKey(prov, blob.data(), 28, key), ICryptoProvider::NTE_BAD_DATA);
+    EXPECT_EQ(crypto.ReleaseContext(prov), 0u);
+    EXPECT_NE(crypto.ReleaseContext(prov), 0u);
+    EXPECT_EQ(crypto.SystemMessage(ICryptoProvider::NTE_BAD_DATA, 0x400)
+                  .substr(crypto.SystemMessage(ICryptoProvider::NTE_BAD_DATA, 0x400).size() - 2),
+              "\r\n");
+    EXPECT_EQ(crypto.SystemMessage(12345, 0x400), "");
+}
+
+}  // namespace
+}  // namespace qrx::test
