@@ -97,7 +97,7 @@ void Collector::ReportLostRecords() {
 }
 
 void Collector::cmdRun_Click(frmMain& form) {
-    if (window_.ShowMessage(kConfirmation, mb::OKCancel | mb::IconQuestion) == IDCANCEL) {
+    if (window_.ShowMessage(kConfirmation, mb::OKCancel | mb::IconQuestion) == kIdCancel) {
         return;
     }
     if (!Collect(RunPlan(), form, true)) {

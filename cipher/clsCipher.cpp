@@ -24,11 +24,11 @@ std::string ShiftDown(const char* source) {
 std::uint32_t AlgorithmFor(std::int32_t keyBits) {
     switch (keyBits) {
         case 128:
-            return ICryptoProvider::CALG_AES_128;
+            return ICryptoProvider::kCalgAes128;
         case 192:
-            return ICryptoProvider::CALG_AES_192;
+            return ICryptoProvider::kCalgAes192;
         case 256:
-            return ICryptoProvider::CALG_AES_256;
+            return ICryptoProvider::kCalgAes256;
         default:
             return 0;
     }
@@ -146,14 +146,14 @@ void clsCipher::Transform(Direction direction, const Bytes& key, const Bytes& iv
                       "IV長が不正です: " + std::to_string(iv.size()) + "byte"));
     }
 
-    check(crypto_.AcquireContext(prov, ICryptoProvider::PROV_RSA_AES,
-                                 ICryptoProvider::CRYPT_VERIFYCONTEXT),
+    check(crypto_.AcquireContext(prov, ICryptoProvider::kProvRsaAes,
+                                 ICryptoProvider::kCryptVerifycontext),
           "decrypt()->CryptAcquireContext()");
     holdsProv = true;
 
     Bytes blob(12 + key.size(), 0);
-    blob[0] = ICryptoProvider::PLAINTEXTKEYBLOB;
-    blob[1] = ICryptoProvider::CUR_BLOB_VERSION;
+    blob[0] = ICryptoProvider::kPlaintextkeyblob;
+    blob[1] = ICryptoProvider::kCurBlobVersion;
     PutLE32(blob, 4, algId);
     PutLE32(blob, 8, static_cast<std::uint32_t>(key.size()));
     std::copy(key.begin(), key.end(), blob.begin() + 12);
@@ -162,19 +162,19 @@ void clsCipher::Transform(Direction direction, const Bytes& key, const Bytes& iv
     holdsKey = true;
 
     Bytes value(4, 0);
-    PutLE32(value, 0, ICryptoProvider::PKCS5_PADDING);
-    check(crypto_.SetKeyParam(hKey, ICryptoProvider::KP_PADDING, value.data()),
-          "decrypt()->CryptSetKeyParam():KP_PADDING");
-    check(crypto_.SetKeyParam(hKey, ICryptoProvider::KP_IV, iv.data()),
-          "decrypt()->CryptSetKeyParam():KP_IV");
-    PutLE32(value, 0, ICryptoProvider::CRYPT_MODE_CBC);
-    check(crypto_.SetKeyParam(hKey, ICryptoProvider::KP_MODE, value.data()),
-          "decrypt()->CryptSetKeyParam():KP_MODE");
+    PutLE32(value, 0, ICryptoProvider::kPkcs5Padding);
+    check(crypto_.SetKeyParam(hKey, ICryptoProvider::kKpPadding, value.data()),
+          "decrypt()->CryptSetKeyParam():kKpPadding");
+    check(crypto_.SetKeyParam(hKey, ICryptoProvider::kKpIv, iv.data()),
+          "decrypt()->CryptSetKeyParam():kKpIv");
+    PutLE32(value, 0, ICryptoProvider::kCryptModeCbc);
+    check(crypto_.SetKeyParam(hKey, ICryptoProvider::kKpMode, value.data()),
+          "decrypt()->CryptSetKeyParam():kKpMode");
 
     Bytes work(data);
     if (work.size() > std::numeric_limits<std::uint32_t>::max() - 32) {
-        fail(AppError(ToSigned(ICryptoProvider::NTE_BAD_LEN), "decrypt()",
-                      getErrorMessage(ICryptoProvider::NTE_BAD_LEN)));
+        fail(AppError(ToSigned(ICryptoProvider::kNteBadLen), "decrypt()",
+                      getErrorMessage(ICryptoProvider::kNteBadLen)));
     }
     const auto n = static_cast<std::uint32_t>(work.size());
     if (direction == Direction::Encrypt) {

@@ -11,38 +11,38 @@ class ICryptoProvider {
   public:
     using Handle = std::uintptr_t;
 
-    static constexpr std::uint32_t PROV_RSA_AES = 24;
-    static constexpr std::uint32_t CRYPT_VERIFYCONTEXT = 0xF0000000;
-    static constexpr std::uint32_t KP_IV = 1;
-    static constexpr std::uint32_t KP_PADDING = 3;
-    static constexpr std::uint32_t KP_MODE = 4;
-    static constexpr std::uint32_t PKCS5_PADDING = 1;
-    static constexpr std::uint32_t CRYPT_MODE_CBC = 1;
-    static constexpr std::uint8_t PLAINTEXTKEYBLOB = 8;
-    static constexpr std::uint8_t CUR_BLOB_VERSION = 2;
-    static constexpr std::uint32_t CALG_AES_128 = 0x660E;
-    static constexpr std::uint32_t CALG_AES_192 = 0x660F;
-    static constexpr std::uint32_t CALG_AES_256 = 0x6610;
+    static constexpr std::uint32_t kProvRsaAes = 24;
+    static constexpr std::uint32_t kCryptVerifycontext = 0xF0000000;
+    static constexpr std::uint32_t kKpIv = 1;
+    static constexpr std::uint32_t kKpPadding = 3;
+    static constexpr std::uint32_t kKpMode = 4;
+    static constexpr std::uint32_t kPkcs5Padding = 1;
+    static constexpr std::uint32_t kCryptModeCbc = 1;
+    static constexpr std::uint8_t kPlaintextkeyblob = 8;
+    static constexpr std::uint8_t kCurBlobVersion = 2;
+    static constexpr std::uint32_t kCalgAes128 = 0x660E;
+    static constexpr std::uint32_t kCalgAes192 = 0x660F;
+    static constexpr std::uint32_t kCalgAes256 = 0x6610;
 
     // Error codes shared by the providers.
-    static constexpr std::uint32_t NTE_BAD_KEY = 0x80090003;
-    static constexpr std::uint32_t NTE_BAD_LEN = 0x80090004;
-    static constexpr std::uint32_t NTE_BAD_DATA = 0x80090005;
-    static constexpr std::uint32_t NTE_BAD_ALGID = 0x80090008;
-    static constexpr std::uint32_t NTE_BAD_FLAGS = 0x80090009;
-    static constexpr std::uint32_t NTE_BAD_TYPE = 0x8009000A;
-    static constexpr std::uint32_t NTE_BAD_VER = 0x80090007;
-    static constexpr std::uint32_t NTE_NO_MEMORY = 0x8009000E;
-    static constexpr std::uint32_t ERROR_INVALID_HANDLE = 6;
-    static constexpr std::uint32_t ERROR_INVALID_PARAMETER = 87;
-    static constexpr std::uint32_t ERROR_MORE_DATA = 234;
+    static constexpr std::uint32_t kNteBadKey = 0x80090003;
+    static constexpr std::uint32_t kNteBadLen = 0x80090004;
+    static constexpr std::uint32_t kNteBadData = 0x80090005;
+    static constexpr std::uint32_t kNteBadAlgid = 0x80090008;
+    static constexpr std::uint32_t kNteBadFlags = 0x80090009;
+    static constexpr std::uint32_t kNteBadType = 0x8009000A;
+    static constexpr std::uint32_t kNteBadVer = 0x80090007;
+    static constexpr std::uint32_t kNteNoMemory = 0x8009000E;
+    static constexpr std::uint32_t kErrorInvalidHandle = 6;
+    static constexpr std::uint32_t kErrorInvalidParameter = 87;
+    static constexpr std::uint32_t kErrorMoreData = 234;
 
     virtual ~ICryptoProvider() = default;
     virtual std::uint32_t AcquireContext(Handle& prov, std::uint32_t provType,
                                          std::uint32_t flags) = 0;
     virtual std::uint32_t ImportKey(Handle prov, const std::uint8_t* blob, std::uint32_t blobLen,
                                     Handle& key) = 0;
-    // `data` points to a 32-bit value (KP_PADDING, KP_MODE) or the IV bytes (KP_IV).
+    // `data` points to a 32-bit value (kKpPadding, kKpMode) or the IV bytes (kKpIv).
     virtual std::uint32_t SetKeyParam(Handle key, std::uint32_t param,
                                       const std::uint8_t* data) = 0;
     // With `buffer` null only `length` is updated to the size the output needs.

@@ -33,8 +33,8 @@ constexpr int IconInformation = 64;
 }  // namespace mb
 
 // Message box results.
-constexpr int IDOK = 1;
-constexpr int IDCANCEL = 2;
+constexpr int kIdOk = 1;
+constexpr int kIdCancel = 2;
 
 // Notifications from the window, delivered on the user-interface thread.
 class IWindowEvents {
@@ -53,7 +53,7 @@ class IWindowing {
     virtual void SetButtonEnabled(ButtonId id, bool enabled) = 0;
     // Handles the events that are waiting (repaints first of all) once, then returns.
     virtual void ProcessPendingEvents() = 0;
-    // Modal; the title is always the program name. Returns IDOK or IDCANCEL.
+    // Modal; the title is always the program name. Returns kIdOk or kIdCancel.
     virtual int ShowMessage(const std::string& text, int style) = 0;
     // Shows or takes away the platform's wait cursor while the program collects.
     virtual void SetBusy(bool busy) = 0;

@@ -8,8 +8,8 @@ namespace qrx {
 
 namespace {
 
-constexpr std::uint32_t NTE_BAD_UID = 0x80090001;
-constexpr std::uint32_t CRYPT_MODE_ECB = 2;
+constexpr std::uint32_t kNteBadUid = 0x80090001;
+constexpr std::uint32_t kCryptModeEcb = 2;
 
 std::uint32_t LE32(const std::uint8_t* p) {
     return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
@@ -17,11 +17,11 @@ std::uint32_t LE32(const std::uint8_t* p) {
 
 std::size_t KeyLengthOf(std::uint32_t algId) {
     switch (algId) {
-        case ICryptoProvider::CALG_AES_128:
+        case ICryptoProvider::kCalgAes128:
             return 16;
-        case ICryptoProvider::CALG_AES_192:
+        case ICryptoProvider::kCalgAes192:
             return 24;
-        case ICryptoProvider::CALG_AES_256:
+        case ICryptoProvider::kCalgAes256:
             return 32;
         default:
             return 0;
@@ -29,11 +29,11 @@ std::size_t KeyLengthOf(std::uint32_t algId) {
 }
 
 const EVP_CIPHER* CipherOf(std::uint32_t algId, std::uint32_t mode) {
-    const bool cbc = mode == ICryptoProvider::CRYPT_MODE_CBC;
+    const bool cbc = mode == ICryptoProvider::kCryptModeCbc;
     switch (algId) {
-        case ICryptoProvider::CALG_AES_128:
+        case ICryptoProvider::kCalgAes128:
             return cbc ? EVP_aes_128_cbc() : EVP_aes_128_ecb();
-        case ICryptoProvider::CALG_AES_192:
+        case ICryptoProvider::kCalgAes192:
             return cbc ? EVP_aes_192_cbc() : EVP_aes_192_ecb();
         default:
             return cbc ? EVP_aes_256_cbc() : EVP_aes_256_ecb();
@@ -46,11 +46,11 @@ using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)
 
 std::uint32_t OpenSslCrypto::AcquireContext(Handle& prov, std::uint32_t provType,
                                             std::uint32_t flags) {
-    if (provType != PROV_RSA_AES) {
-        return NTE_BAD_TYPE;
+    if (provType != kProvRsaAes) {
+        return kNteBadType;
     }
-    if (flags != CRYPT_VERIFYCONTEXT) {
-        return NTE_BAD_FLAGS;
+    if (flags != kCryptVerifycontext) {
+        return kNteBadFlags;
     }
     prov = ++next_;
     contexts_[prov] = true;
@@ -60,25 +60,25 @@ std::uint32_t OpenSslCrypto::AcquireContext(Handle& prov, std::uint32_t provType
 std::uint32_t OpenSslCrypto::ImportKey(Handle prov, const std::uint8_t* blob, std::uint32_t blobLen,
                                        Handle& key) {
     if (!contexts_.contains(prov)) {
-        return NTE_BAD_UID;
+        return kNteBadUid;
     }
     if (blob == nullptr || blobLen < 12) {
-        return NTE_BAD_DATA;
+        return kNteBadData;
     }
-    if (blob[0] != PLAINTEXTKEYBLOB) {
-        return NTE_BAD_TYPE;
+    if (blob[0] != kPlaintextkeyblob) {
+        return kNteBadType;
     }
-    if (blob[1] != CUR_BLOB_VERSION) {
-        return NTE_BAD_VER;
+    if (blob[1] != kCurBlobVersion) {
+        return kNteBadVer;
     }
     const std::uint32_t algId = LE32(blob + 4);
     const std::size_t wanted = KeyLengthOf(algId);
     if (wanted == 0) {
-        return NTE_BAD_ALGID;
+        return kNteBadAlgid;
     }
     const std::uint32_t size = LE32(blob + 8);
     if (size != wanted || blobLen - 12 < size) {
-        return NTE_BAD_DATA;
+        return kNteBadData;
     }
     Key k;
     k.algId = algId;
@@ -92,27 +92,27 @@ std::uint32_t OpenSslCrypto::SetKeyParam(Handle key, std::uint32_t param,
                                          const std::uint8_t* data) {
     auto it = keys_.find(key);
     if (it == keys_.end()) {
-        return NTE_BAD_KEY;
+        return kNteBadKey;
     }
     if (data == nullptr) {
-        return ERROR_INVALID_PARAMETER;
+        return kErrorInvalidParameter;
     }
     switch (param) {
-        case KP_IV:
+        case kKpIv:
             std::copy(data, data + 16, it->second.iv.begin());
             return 0;
-        case KP_PADDING:
-            return LE32(data) == PKCS5_PADDING ? 0 : NTE_BAD_DATA;
-        case KP_MODE: {
+        case kKpPadding:
+            return LE32(data) == kPkcs5Padding ? 0 : kNteBadData;
+        case kKpMode: {
             const std::uint32_t mode = LE32(data);
-            if (mode != CRYPT_MODE_CBC && mode != CRYPT_MODE_ECB) {
-                return NTE_BAD_DATA;
+            if (mode != kCryptModeCbc && mode != kCryptModeEcb) {
+                return kNteBadData;
             }
             it->second.mode = mode;
             return 0;
         }
         default:
-            return NTE_BAD_TYPE;
+            return kNteBadType;
     }
 }
 
@@ -120,15 +120,15 @@ std::uint32_t OpenSslCrypto::Encrypt(Handle key, bool final, std::uint8_t* buffe
                                      std::uint32_t& length, std::uint32_t bufferSize) {
     auto it = keys_.find(key);
     if (it == keys_.end()) {
-        return NTE_BAD_KEY;
+        return kNteBadKey;
     }
     // Only whole messages are served: the final flag must be set.
     if (!final) {
-        return NTE_BAD_FLAGS;
+        return kNteBadFlags;
     }
     const std::uint64_t needed = (static_cast<std::uint64_t>(length) / 16 + 1) * 16;
     if (needed > 0xFFFFFFFFu) {
-        return NTE_BAD_LEN;
+        return kNteBadLen;
     }
     if (buffer == nullptr) {
         length = static_cast<std::uint32_t>(needed);
@@ -136,7 +136,7 @@ std::uint32_t OpenSslCrypto::Encrypt(Handle key, bool final, std::uint8_t* buffe
     }
     if (bufferSize < needed) {
         length = static_cast<std::uint32_t>(needed);
-        return ERROR_MORE_DATA;
+        return kErrorMoreData;
     }
     const Key& k = it->second;
     CipherCtx ctx(EVP_CIPHER_CTX_new(), EVP_CIPHER_CTX_free);
@@ -147,7 +147,7 @@ std::uint32_t OpenSslCrypto::Encrypt(Handle key, bool final, std::uint8_t* buffe
                            k.iv.data()) != 1 ||
         EVP_EncryptUpdate(ctx.get(), buffer, &out1, buffer, static_cast<int>(length)) != 1 ||
         EVP_EncryptFinal_ex(ctx.get(), buffer + out1, &out2) != 1) {
-        return NTE_BAD_DATA;
+        return kNteBadData;
     }
     length = static_cast<std::uint32_t>(out1 + out2);
     return 0;
@@ -157,13 +157,13 @@ std::uint32_t OpenSslCrypto::Decrypt(Handle key, bool final, std::uint8_t* buffe
                                      std::uint32_t& length) {
     auto it = keys_.find(key);
     if (it == keys_.end()) {
-        return NTE_BAD_KEY;
+        return kNteBadKey;
     }
     if (!final) {
-        return NTE_BAD_FLAGS;
+        return kNteBadFlags;
     }
     if (length == 0 || length % 16 != 0 || buffer == nullptr) {
-        return NTE_BAD_DATA;
+        return kNteBadData;
     }
     const Key& k = it->second;
     CipherCtx ctx(EVP_CIPHER_CTX_new(), EVP_CIPHER_CTX_free);
@@ -174,43 +174,43 @@ std::uint32_t OpenSslCrypto::Decrypt(Handle key, bool final, std::uint8_t* buffe
                            k.iv.data()) != 1 ||
         EVP_DecryptUpdate(ctx.get(), buffer, &out1, buffer, static_cast<int>(length)) != 1 ||
         EVP_DecryptFinal_ex(ctx.get(), buffer + out1, &out2) != 1) {
-        return NTE_BAD_DATA;
+        return kNteBadData;
     }
     length = static_cast<std::uint32_t>(out1 + out2);
     return 0;
 }
 
 std::uint32_t OpenSslCrypto::DestroyKey(Handle key) {
-    return keys_.erase(key) == 1 ? 0 : NTE_BAD_KEY;
+    return keys_.erase(key) == 1 ? 0 : kNteBadKey;
 }
 
 std::uint32_t OpenSslCrypto::ReleaseContext(Handle prov) {
-    return contexts_.erase(prov) == 1 ? 0 : NTE_BAD_UID;
+    return contexts_.erase(prov) == 1 ? 0 : kNteBadUid;
 }
 
 std::string OpenSslCrypto::SystemMessage(std::uint32_t code, std::uint32_t /*languageId*/) {
     switch (code) {
-        case NTE_BAD_UID:
+        case kNteBadUid:
             return "プロバイダーのハンドルが不正です。\r\n";
-        case NTE_BAD_KEY:
+        case kNteBadKey:
             return "キーが不正です。\r\n";
-        case NTE_BAD_LEN:
+        case kNteBadLen:
             return "長さが不正です。\r\n";
-        case NTE_BAD_DATA:
+        case kNteBadData:
             return "データが不正です。\r\n";
-        case NTE_BAD_VER:
+        case kNteBadVer:
             return "バージョンが不正です。\r\n";
-        case NTE_BAD_ALGID:
+        case kNteBadAlgid:
             return "アルゴリズム ID が不正です。\r\n";
-        case NTE_BAD_FLAGS:
+        case kNteBadFlags:
             return "フラグが不正です。\r\n";
-        case NTE_BAD_TYPE:
+        case kNteBadType:
             return "種類の指定が不正です。\r\n";
-        case NTE_NO_MEMORY:
+        case kNteNoMemory:
             return "メモリが不足しています。\r\n";
-        case ERROR_INVALID_PARAMETER:
+        case kErrorInvalidParameter:
             return "パラメーターが間違っています。\r\n";
-        case ERROR_MORE_DATA:
+        case kErrorMoreData:
             return "データがさらにあります。\r\n";
         default:
             return {};

@@ -30,7 +30,7 @@ class OpenSslCrypto : public ICryptoProvider {
         std::uint32_t algId = 0;
         Bytes secret;
         std::array<std::uint8_t, 16> iv{};
-        std::uint32_t mode = CRYPT_MODE_CBC;
+        std::uint32_t mode = kCryptModeCbc;
     };
 
     Handle next_ = 0x1000;

@@ -114,8 +114,11 @@ int QtWindowing::ShowMessage(const std::string& text, int style) {
                     okCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok,
                     window_.get());
     box.setDefaultButton(QMessageBox::Ok);
+    if (okCancel) {
+        box.button(QMessageBox::Cancel)->setText(QStringLiteral("キャンセル"));
+    }
     box.setEscapeButton(okCancel ? QMessageBox::Cancel : QMessageBox::Ok);
-    return box.exec() == QMessageBox::Cancel ? IDCANCEL : IDOK;
+    return box.exec() == QMessageBox::Cancel ? kIdCancel : kIdOk;
 }
 
 void QtWindowing::SetBusy(bool busy) {

@@ -103,17 +103,17 @@ int TerminalWindowing::ShowMessage(const std::string& text, int style) {
         std::string answer;
         if (!ReadLine(answer)) {
             out_ << "\n";
-            return okCancel ? IDCANCEL : IDOK;
+            return okCancel ? kIdCancel : kIdOk;
         }
         if (!okCancel) {
-            return IDOK;
+            return kIdOk;
         }
         answer = Lower(answer);
         if (answer.empty() || answer == "o" || answer == "ok") {
-            return IDOK;
+            return kIdOk;
         }
         if (answer == "c" || answer == "cancel") {
-            return IDCANCEL;
+            return kIdCancel;
         }
     }
 }

@@ -51,7 +51,7 @@ TEST_F(Engine, LengthFailuresAreReportedKeyFirstWithTheirOwnTexts) {
 TEST_F(Engine, UnknownKeySizeFailsAtTheImportWithThePlatformCode) {
     Bytes data{1};
     const AppError e = EncryptError(cipher, Bytes(8, 1), kIv, data, 64);
-    EXPECT_EQ(e.Number, static_cast<std::int32_t>(ICryptoProvider::NTE_BAD_ALGID));
+    EXPECT_EQ(e.Number, static_cast<std::int32_t>(ICryptoProvider::kNteBadAlgid));
     EXPECT_EQ(e.Source, "decrypt()->CryptImportKey()");
     EXPECT_EQ(toy.calls, (std::vector<std::string>{"acquire", "import", "release"}));
 }
@@ -90,11 +90,11 @@ TEST_F(Engine, EachFailingCallGivesHandlesBackKeyFirstAndOnlyOnce) {
         {Call::Import, 1, "decrypt()->CryptImportKey()", {"release"}, false},
         {Call::SetParam,
          1,
-         "decrypt()->CryptSetKeyParam():KP_PADDING",
+         "decrypt()->CryptSetKeyParam():kKpPadding",
          {"destroy", "release"},
          false},
-        {Call::SetParam, 2, "decrypt()->CryptSetKeyParam():KP_IV", {"destroy", "release"}, false},
-        {Call::SetParam, 3, "decrypt()->CryptSetKeyParam():KP_MODE", {"destroy", "release"}, false},
+        {Call::SetParam, 2, "decrypt()->CryptSetKeyParam():kKpIv", {"destroy", "release"}, false},
+        {Call::SetParam, 3, "decrypt()->CryptSetKeyParam():kKpMode", {"destroy", "release"}, false},
         {Call::Encrypt, 1, "decrypt()->CryptEncrypt()", {"destroy", "release"}, false},
         {Call::Encrypt, 2, "decrypt()->CryptEncrypt()", {"destroy", "release"}, false},
         {Call::Destroy, 1, "decrypt()->CryptDestroyKey()", {"release"}, true},

@@ -45,7 +45,7 @@ TEST_F(Collection, RunWritesThePlanInOrderAndNamesTheFile) {
 }
 
 TEST_F(Collection, CancelLeavesEverythingAsItWas) {
-    h.window.answers.push_back(IDCANCEL);
+    h.window.answers.push_back(kIdCancel);
     h.window.calls.clear();
     Click(ButtonId::cmdRun);
     EXPECT_TRUE(h.files.files.empty());

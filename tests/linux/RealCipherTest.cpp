@@ -30,14 +30,14 @@ TEST(OpenSslProvider, ReadsKeyBlobsAsCryptoApiDoes) {
     EXPECT_EQ(crypto.ImportKey(prov, blob.data(), 28, key), 0u);
     blob[4] = 0;
     blob[5] = 0;
-    EXPECT_EQ(crypto.ImportKey(prov, blob.data(), 28, key), ICryptoProvider::NTE_BAD_ALGID);
+    EXPECT_EQ(crypto.ImportKey(prov, blob.data(), 28, key), ICryptoProvider::kNteBadAlgid);
     blob[4] = 0x10;  // AES-256 wants 32 bytes
     blob[5] = 0x66;
-    EXPECT_EQ(crypto.ImportKey(prov, blob.data(), 28, key), ICryptoProvider::NTE_BAD_DATA);
+    EXPECT_EQ(crypto.ImportKey(prov, blob.data(), 28, key), ICryptoProvider::kNteBadData);
     EXPECT_EQ(crypto.ReleaseContext(prov), 0u);
     EXPECT_NE(crypto.ReleaseContext(prov), 0u);
-    EXPECT_EQ(crypto.SystemMessage(ICryptoProvider::NTE_BAD_DATA, 0x400)
-                  .substr(crypto.SystemMessage(ICryptoProvider::NTE_BAD_DATA, 0x400).size() - 2),
+    EXPECT_EQ(crypto.SystemMessage(ICryptoProvider::kNteBadData, 0x400)
+                  .substr(crypto.SystemMessage(ICryptoProvider::kNteBadData, 0x400).size() - 2),
               "\r\n");
     EXPECT_EQ(crypto.SystemMessage(12345, 0x400), "");
 }

@@ -77,9 +77,9 @@ TEST(Terminal, MessageBoxAnswers) {
         int style;
         int result;
     } cases[] = {
-        {"\n", 33, IDOK},         {"o\n", 33, IDOK},          {"OK\n", 33, IDOK},
-        {"c\n", 33, IDCANCEL},    {"Cancel\n", 33, IDCANCEL}, {"", 33, IDCANCEL},
-        {"x\nc\n", 33, IDCANCEL}, {"anything\n", 64, IDOK},   {"", 16, IDOK},
+        {"\n", 33, kIdOk},         {"o\n", 33, kIdOk},          {"OK\n", 33, kIdOk},
+        {"c\n", 33, kIdCancel},    {"Cancel\n", 33, kIdCancel}, {"", 33, kIdCancel},
+        {"x\nc\n", 33, kIdCancel}, {"anything\n", 64, kIdOk},   {"", 16, kIdOk},
     };
     for (const auto& c : cases) {
         std::istringstream in(c.input);

@@ -88,13 +88,13 @@ TEST_F(QtWindow, MessageBoxesCarryTheProgramNameIconAndResult) {
     QString title;
     QMessageBox::Icon icon{};
     AnswerWith(Qt::Key_Escape, &title, &icon);
-    EXPECT_EQ(window.ShowMessage("処理を開始します。よろしいですか？", 33), IDCANCEL);
+    EXPECT_EQ(window.ShowMessage("処理を開始します。よろしいですか？", 33), kIdCancel);
     EXPECT_EQ(title.toStdString(), "QRX_PC_INFO");
     EXPECT_EQ(icon, QMessageBox::Question);
     AnswerWith(Qt::Key_Return, &title, &icon);
-    EXPECT_EQ(window.ShowMessage("?", 33), IDOK);
+    EXPECT_EQ(window.ShowMessage("?", 33), kIdOk);
     AnswerWith(Qt::Key_Escape, &title, &icon);
-    EXPECT_EQ(window.ShowMessage("a\r\nb", 64), IDOK);
+    EXPECT_EQ(window.ShowMessage("a\r\nb", 64), kIdOk);
     EXPECT_EQ(icon, QMessageBox::Information);
     AnswerWith(Qt::Key_Return, &title, &icon);
     window.ShowMessage("x", 16);

@@ -54,7 +54,7 @@ int FakeWindow::ShowMessage(const std::string& text, int style) {
     messages.push_back({text, style, busy});
     calls.push_back("message " + std::to_string(style));
     if (answers.empty()) {
-        return IDOK;
+        return kIdOk;
     }
     const int answer = answers.front();
     answers.pop_front();
@@ -99,8 +99,8 @@ std::vector<std::string> MemoryFileSystem::Lines(const std::string& path) const 
 
 std::uint32_t ToyCrypto::AcquireContext(Handle& prov, std::uint32_t type, std::uint32_t flags) {
     calls.push_back("acquire");
-    if (type != PROV_RSA_AES || flags != CRYPT_VERIFYCONTEXT) {
-        return NTE_BAD_FLAGS;
+    if (type != kProvRsaAes || flags != kCryptVerifycontext) {
+        return kNteBadFlags;
     }
     prov = ++next;
     contexts.insert(prov);
@@ -110,20 +110,20 @@ std::uint32_t ToyCrypto::AcquireContext(Handle& prov, std::uint32_t type, std::u
 std::uint32_t ToyCrypto::ImportKey(Handle prov, const std::uint8_t* blob, std::uint32_t len,
                                    Handle& key) {
     calls.push_back("import");
-    if (!contexts.contains(prov) || len < 12 || blob[0] != PLAINTEXTKEYBLOB) {
-        return NTE_BAD_DATA;
+    if (!contexts.contains(prov) || len < 12 || blob[0] != kPlaintextkeyblob) {
+        return kNteBadData;
     }
     const std::uint32_t alg = blob[4] | (blob[5] << 8);
     const std::uint32_t size = blob[8];
-    const std::uint32_t wanted = alg == CALG_AES_128   ? 16
-                                 : alg == CALG_AES_192 ? 24
-                                 : alg == CALG_AES_256 ? 32
-                                                       : 0;
+    const std::uint32_t wanted = alg == kCalgAes128   ? 16
+                                 : alg == kCalgAes192 ? 24
+                                 : alg == kCalgAes256 ? 32
+                                                      : 0;
     if (wanted == 0) {
-        return NTE_BAD_ALGID;
+        return kNteBadAlgid;
     }
     if (size != wanted || len != 12 + size) {
-        return NTE_BAD_DATA;
+        return kNteBadData;
     }
     key = ++next;
     keys[key] = Bytes(blob + 12, blob + len);
@@ -133,9 +133,9 @@ std::uint32_t ToyCrypto::ImportKey(Handle prov, const std::uint8_t* blob, std::u
 std::uint32_t ToyCrypto::SetKeyParam(Handle key, std::uint32_t param, const std::uint8_t* data) {
     calls.push_back("set " + std::to_string(param));
     if (!keys.contains(key)) {
-        return NTE_BAD_KEY;
+        return kNteBadKey;
     }
-    if (param == KP_IV) {
+    if (param == kKpIv) {
         ivs[key] = Bytes(data, data + 16);
     }
     return 0;
@@ -150,7 +150,7 @@ std::uint32_t ToyCrypto::Encrypt(Handle key, bool, std::uint8_t* buffer, std::ui
         return 0;
     }
     if (size < padded) {
-        return ERROR_MORE_DATA;
+        return kErrorMoreData;
     }
     const auto pad = static_cast<std::uint8_t>(padded - length);
     std::fill(buffer + length, buffer + padded, pad);
@@ -164,14 +164,14 @@ std::uint32_t ToyCrypto::Encrypt(Handle key, bool, std::uint8_t* buffer, std::ui
 std::uint32_t ToyCrypto::Decrypt(Handle key, bool, std::uint8_t* buffer, std::uint32_t& length) {
     calls.push_back("decrypt");
     if (length == 0 || length % 16 != 0) {
-        return NTE_BAD_DATA;
+        return kNteBadData;
     }
     for (std::uint32_t i = 0; i < length; ++i) {
         buffer[i] ^= keys[key][i % keys[key].size()] ^ ivs[key][i % 16];
     }
     const std::uint8_t pad = buffer[length - 1];
     if (pad == 0 || pad > 16) {
-        return NTE_BAD_DATA;
+        return kNteBadData;
     }
     length -= pad;
     return 0;
@@ -179,12 +179,12 @@ std::uint32_t ToyCrypto::Decrypt(Handle key, bool, std::uint8_t* buffer, std::ui
 
 std::uint32_t ToyCrypto::DestroyKey(Handle key) {
     calls.push_back("destroy");
-    return keys.erase(key) == 1 ? 0 : NTE_BAD_KEY;
+    return keys.erase(key) == 1 ? 0 : kNteBadKey;
 }
 
 std::uint32_t ToyCrypto::ReleaseContext(Handle prov) {
     calls.push_back("release");
-    return contexts.erase(prov) == 1 ? 0 : NTE_BAD_FLAGS;
+    return contexts.erase(prov) == 1 ? 0 : kNteBadFlags;
 }
 
 std::string ToyCrypto::SystemMessage(std::uint32_t code, std::uint32_t) {

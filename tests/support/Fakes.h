@@ -87,7 +87,7 @@ struct ToyCrypto : ICryptoProvider {
     std::map<Handle, Bytes> ivs;
     std::set<Handle> contexts;
     Handle next = 100;
-    std::map<std::uint32_t, std::string> texts{{NTE_BAD_DATA, "Bad Data.\r\n"}};
+    std::map<std::uint32_t, std::string> texts{{kNteBadData, "Bad Data.\r\n"}};
 
     std::uint32_t AcquireContext(Handle& prov, std::uint32_t type, std::uint32_t flags) override;
     std::uint32_t ImportKey(Handle prov, const std::uint8_t* blob, std::uint32_t len,

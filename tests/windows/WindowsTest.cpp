@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+#include <objbase.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "app/frmMain.h"
+#include "cipher/clsCipher.h"
+#include "platform/windows/Win32Window.h"
+#include "platform/windows/WinCodec.h"
+#include "platform/windows/WinCrypto.h"
+#include "platform/windows/WinSystem.h"
+#include "platform/windows/WinText.h"
+#include "platform/windows/WinWmi.h"
+#include "tests/shared/CipherLines.h"
+#include "tests/support/Fakes.h"
+
+namespace qrx::test {
+namespace {
+struct RealPlatform {
+    WinCrypto crypto;
+    WinCodec codec;
+};
+}  // namespace
+}  // namespace qrx::test
+
+#include "tests/shared/RealCipherTest.inc"
+
+namespace qrx::test {
+namespace {
+
+struct Wmi : ::testing::Test {
+    void SetUp() override { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+    void TearDown() override { CoUninitialize(); }
+    WinWmi wmi;
+};
+
+TEST_F(Wmi, ProcessorHasOneInstanceWithATextName) {
+    auto set = wmi.Bind("winmgmts:")->ExecQuery("SELECT * FROM Win32_Processor");
+    auto cpu = set->Next();
+    ASSERT_NE(cpu, nullptr);
+    const Variant name = cpu->Property("Name");
+    EXPECT_EQ(name.type, vt::BSTR);
+    EXPECT_FALSE(name.text.empty());
+    EXPECT_EQ(set->Next(), nullptr);
+}
+
+TEST_F(Wmi, ArraysArriveAsArraysOfVariants) {
+    auto set = wmi.Bind("winmgmts:")->ExecQuery("SELECT * FROM Win32_NetworkAdapterConfiguration");
+    int arrays = 0;
+    while (auto adapter = set->Next()) {
+        const Variant addresses = adapter->Property("IPAddress");
+        if (addresses.type != vt::NULL_) {
+            EXPECT_EQ(addresses.type, vt::ARRAY_VARIANT);
+            for (const auto& e : addresses.elements) {
+                EXPECT_EQ(e.type, vt::BSTR);
+            }
+            ++arrays;
+        }
+    }
+    EXPECT_GT(arrays, 0);
+}
+
+TEST_F(Wmi, UnknownPropertyFailsWithItsCode) {
+    auto services = wmi.Bind("winmgmts:");
+    auto cpu = services->ExecQuery("SELECT * FROM Win32_Processor")->Next();
+    try {
+        cpu->Property("NoSuchProperty");
+        FAIL();
+    } catch (const AppError& e) {
+        EXPECT_EQ(static_cast<std::uint32_t>(e.Number), WBEM_E_NOT_FOUND);
+    }
+}
+
+TEST(WinFiles, AppendsLinesWithCrLfAndFoldersOnce) {
+    const auto dir = std::filesystem::temp_directory_path() / "qrx-win-files";
+    std::filesystem::remove_all(dir);
+    WinFileSystem files;
+    EXPECT_TRUE(files.CreateFolder(dir.string()));
+    EXPECT_FALSE(files.CreateFolder(dir.string()));
+    const std::string file = (dir / "a.LOG").string();
+    EXPECT_TRUE(files.AppendLine(file, "one\tx"));
+    EXPECT_TRUE(files.AppendLine(file, ""));
+    {
+        std::ifstream in(file, std::ios::binary);
+        std::string text((std::istreambuf_iterator<char>(in)), {});
+        EXPECT_EQ(text, "one\tx\r\n\r\n");
+    }
+    EXPECT_FALSE(files.AppendLine((dir / "missing" / "b.LOG").string(), "lost"));
+    std::filesystem::remove_all(dir);
+}
+
+TEST(WinAppInfo, FolderAndNameOfTheRunningExecutable) {
+    WinAppInfo app;
+    EXPECT_EQ(app.ExeName(), "windows_tests");
+    EXPECT_NE(app.ExeFolder().back(), '\\');
+    EXPECT_EQ(app.ProgramNumber(), GetCurrentProcessId());
+}
+
+struct Recorder : IWindowEvents {
+    std::vector<std::string> events;
+    void OnLoaded() override { events.push_back("loaded"); }
+    void OnCloseRequested() override { events.push_back("close"); }
+    void OnButtonClicked(ButtonId id) override { events.push_back(NameOf(id)); }
+};
+
+RECT ClientRectOf(HWND child, HWND parent) {
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+std::string TextOf(HWND hwnd) {
+    wchar_t buf[256] = {};
+    GetWindowTextW(hwnd, buf, 256);
+    return Narrow(buf);
+}
+
+TEST(Win32Window, CaptionClientSizeButtonsAndTabOrderAt96Dpi) {
+    Win32Window window(GetModuleHandleW(nullptr));
+    Recorder recorder;
+    window.ShowMainWindow(frmMain::Layout(), recorder);
+    HWND hwnd = window.Handle();
+    ASSERT_NE(hwnd, nullptr);
+    EXPECT_EQ(recorder.events, std::vector<std::string>{"loaded"});
+    EXPECT_EQ(TextOf(hwnd), "QuorexPC情報収集ツール");
+    ASSERT_EQ(window.Dpi(), 96u);
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    EXPECT_EQ(client.right, 296);
+    EXPECT_EQ(client.bottom, 190);
+    const LONG style = GetWindowLongW(hwnd, GWL_STYLE);
+    EXPECT_FALSE(style & WS_MINIMIZEBOX);
+    EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+    EXPECT_FALSE(style & WS_THICKFRAME);
+
+    HWND run = window.Button(ButtonId::cmdRun);
+    HWND end = window.Button(ButtonId::cmdEnd);
+    EXPECT_EQ(TextOf(run), "処理開始");
+    EXPECT_EQ(TextOf(end), "終　了");
+    const RECT r = ClientRectOf(run, hwnd);
+    EXPECT_EQ(r.left, 28);  // 413 twips
+    EXPECT_EQ(r.top, 22);
+    EXPECT_EQ(r.right - r.left, 241);
+    EXPECT_EQ(r.bottom - r.top, 62);
+    EXPECT_EQ(ClientRectOf(end, hwnd).top, 106);
+    EXPECT_TRUE(IsWindowVisible(run) && IsWindowVisible(end));
+    for (ButtonId id : {ButtonId::cmdNIC, ButtonId::cmdCPU, ButtonId::cmdOS, ButtonId::cmdMB,
+                        ButtonId::cmdUUID}) {
+        EXPECT_FALSE(IsWindowVisible(window.Button(id))) << NameOf(id);
+    }
+    EXPECT_EQ(TextOf(window.Button(ButtonId::cmdMB)), "M/B情報");
+    EXPECT_EQ(GetNextDlgTabItem(hwnd, end, FALSE), run);
+    EXPECT_EQ(GetNextDlgTabItem(hwnd, run, FALSE), end);
+
+    SendMessageW(run, BM_CLICK, 0, 0);
+    window.SetButtonEnabled(ButtonId::cmdRun, false);
+    EXPECT_FALSE(IsWindowEnabled(run));
+    window.ProcessPendingEvents();
+    EXPECT_EQ(recorder.events, (std::vector<std::string>{"loaded", "cmdRun"}));
+
+    SendMessageW(hwnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(recorder.events.back(), "close");
+    EXPECT_FALSE(IsWindow(hwnd));
+}
+
+// Presses a button of the next message box from another thread and tells what it read.
+std::thread Answer(int button, std::wstring* text) {
+    return std::thread([=] {
+        for (int i = 0; i < 200; ++i) {
+            if (HWND box = FindWindowW(L"#32770", L"QRX_PC_INFO"); box != nullptr) {
+                wchar_t buf[512] = {};
+                GetDlgItemTextW(box, 0xFFFF, buf, 512);
+                *text = buf;
+                PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                             reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
+                return;
+            }
+            Sleep(50);
+        }
+    });
+}
+
+TEST(Win32Window, MessageBoxesAreOwnedModalAndReportTheButton) {
+    // A quit message left by an earlier window would end the box at once.
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    Win32Window window(GetModuleHandleW(nullptr));
+    Recorder recorder;
+    window.ShowMainWindow(frmMain::Layout(), recorder);
+    std::wstring text;
+    std::thread helper = Answer(IDCANCEL, &text);
+    EXPECT_EQ(window.ShowMessage("処理を開始します。よろしいですか？", 33), kIdCancel);
+    helper.join();
+    EXPECT_EQ(Narrow(text), "処理を開始します。よろしいですか？");
+    helper = Answer(IDOK, &text);
+    EXPECT_EQ(window.ShowMessage("a\r\nb", 64), kIdOk);
+    helper.join();
+}
+
+}  // namespace
+}  // namespace qrx::test
