@@ -1,7 +1,8 @@
 #include "platform/windows/WinCrypto.h"
 
-#include <wincrypt.h>
 #include <windows.h>
+
+#include <wincrypt.h>
 
 #include "platform/windows/WinText.h"
 
