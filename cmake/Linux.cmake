@@ -18,3 +18,11 @@ target_link_libraries(qrx_qt PUBLIC qrx_core Qt6::Widgets)
 
 add_executable(QRX_PC_INFO platform/linux/main.cpp)
 target_link_libraries(QRX_PC_INFO PRIVATE qrx_linux qrx_qt)
+
+# The support decoder.
+find_package(nlohmann_json REQUIRED)
+add_library(qrx_decoder STATIC tools/decode/LineDecoder.cpp tools/decode/Decoder.cpp)
+target_link_libraries(qrx_decoder PUBLIC qrx_core nlohmann_json::nlohmann_json)
+target_compile_definitions(qrx_decoder PRIVATE QRX_VERSION="${PROJECT_VERSION}")
+add_executable(QRX_PC_INFO_DECODE tools/decode/main_linux.cpp)
+target_link_libraries(QRX_PC_INFO_DECODE PRIVATE qrx_decoder qrx_linux)

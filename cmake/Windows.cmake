@@ -23,8 +23,23 @@ add_executable(QRX_PC_INFO WIN32 platform/windows/main.cpp resources/QRX_PC_INFO
 target_link_libraries(QRX_PC_INFO PRIVATE qrx_windows)
 target_link_options(QRX_PC_INFO PRIVATE -municode)
 
+# The support decoder, a console program.
+# The header-only JSON library of the build machine, reached through a folder of its own so
+# that no other host header is seen by the cross compiler.
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/host-include)
+file(CREATE_LINK /usr/include/nlohmann ${CMAKE_BINARY_DIR}/host-include/nlohmann SYMBOLIC)
+add_library(nlohmann_json INTERFACE)
+target_include_directories(nlohmann_json SYSTEM INTERFACE ${CMAKE_BINARY_DIR}/host-include)
+add_library(nlohmann_json::nlohmann_json ALIAS nlohmann_json)
+add_library(qrx_decoder STATIC tools/decode/LineDecoder.cpp tools/decode/Decoder.cpp)
+target_link_libraries(qrx_decoder PUBLIC qrx_core nlohmann_json::nlohmann_json)
+target_compile_definitions(qrx_decoder PRIVATE QRX_VERSION="${PROJECT_VERSION}")
+add_executable(QRX_PC_INFO_DECODE tools/decode/main_windows.cpp)
+target_link_libraries(QRX_PC_INFO_DECODE PRIVATE qrx_decoder qrx_windows)
+target_link_options(QRX_PC_INFO_DECODE PRIVATE -municode)
+
 # The zip for the users: the program, the support decoder and a short read-me.
-install(TARGETS QRX_PC_INFO RUNTIME DESTINATION .)
+install(TARGETS QRX_PC_INFO QRX_PC_INFO_DECODE RUNTIME DESTINATION .)
 install(FILES resources/readme_ja.txt DESTINATION . RENAME "お読みください.txt")
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_FILE_NAME "QRX_PC_INFO-${PROJECT_VERSION}-win64")

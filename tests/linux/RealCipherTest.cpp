@@ -15,6 +15,7 @@ struct RealPlatform {
 }  // namespace
 }  // namespace qrx::test
 
+#include "tests/shared/DecoderTest.inc"
 #include "tests/shared/RealCipherTest.inc"
 
 namespace qrx::test {

@@ -4,7 +4,7 @@ qrx_add_test(linux_tests
   linux/SysfsWmiTest.cpp
   linux/TerminalTest.cpp
   linux/EndToEndTest.cpp)
-target_link_libraries(linux_tests PRIVATE qrx_linux)
+target_link_libraries(linux_tests PRIVATE qrx_linux qrx_decoder)
 target_compile_definitions(linux_tests PRIVATE
   QRX_PROGRAM="$<TARGET_FILE:QRX_PC_INFO>")
 add_dependencies(linux_tests QRX_PC_INFO)

@@ -26,6 +26,7 @@ struct RealPlatform {
 }  // namespace
 }  // namespace qrx::test
 
+#include "tests/shared/DecoderTest.inc"
 #include "tests/shared/RealCipherTest.inc"
 
 namespace qrx::test {

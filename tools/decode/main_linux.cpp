@@ -1,0 +1,18 @@
+// The support decoder on Linux: OpenSSL and iconv.
+#include <fstream>
+#include <iostream>
+
+#include "platform/linux/IconvCodec.h"
+#include "platform/linux/OpenSslCrypto.h"
+#include "tools/decode/Decoder.h"
+
+int main(int argc, char** argv) {
+    std::ios::sync_with_stdio(false);
+    qrx::OpenSslCrypto crypto;
+    qrx::IconvCodec codec;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    return qrx::RunDecoder(args, crypto, codec, std::cin, std::cout, std::cerr,
+                           [](const std::string& path) -> std::unique_ptr<std::istream> {
+                               return std::make_unique<std::ifstream>(path, std::ios::binary);
+                           });
+}
