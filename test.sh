@@ -50,6 +50,33 @@ for preset in linux linux-asan windows; do
   grep -q '100% tests passed' "build/$preset-ctest.log" || status=1
 done
 
+# The zip for Windows users.
+if [ -f build/windows/build.ninja ]; then
+  if cmake --build --preset windows-zip >/dev/null; then
+    summary+=("windows zip: $(ls build/windows/QRX_PC_INFO-*-win64.zip)")
+  else
+    summary+=("windows zip: FAILED")
+    status=1
+  fi
+fi
+
+# A short fuzzing run of the line decoder and the codecs (clang's libFuzzer).
+echo "=== fuzz"
+corpus="$(mktemp -d /tmp/qrx-corpus.XXXXXX)"
+cp tests/fuzz-seeds/* "$corpus"/
+if CXX=clang++-14 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+     -DQRX_FUZZ=ON -DQRX_BUILD_TESTS=OFF \
+     "-DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all" \
+     >/dev/null && cmake --build build/fuzz --target fuzz_decoder >/dev/null &&
+   build/fuzz/fuzz_decoder -max_total_time=20 -seed=1 "$corpus" >build/fuzz.log 2>&1; then
+  summary+=("fuzz: $(grep -o 'Done [0-9]* runs' build/fuzz.log), no findings")
+else
+  tail -30 build/fuzz.log 2>/dev/null
+  summary+=("fuzz: FAILED (see build/fuzz.log)")
+  status=1
+fi
+rm -rf "$corpus"
+
 echo
 echo "=== Summary"
 printf '%s\n' "${summary[@]}"

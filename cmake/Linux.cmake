@@ -26,3 +26,11 @@ target_link_libraries(qrx_decoder PUBLIC qrx_core nlohmann_json::nlohmann_json)
 target_compile_definitions(qrx_decoder PRIVATE QRX_VERSION="${PROJECT_VERSION}")
 add_executable(QRX_PC_INFO_DECODE tools/decode/main_linux.cpp)
 target_link_libraries(QRX_PC_INFO_DECODE PRIVATE qrx_decoder qrx_linux)
+
+# The fuzz target, built with clang's libFuzzer when QRX_FUZZ is on.
+option(QRX_FUZZ "Build the libFuzzer target (clang only)" OFF)
+if(QRX_FUZZ)
+  add_executable(fuzz_decoder tools/decode/fuzz/FuzzDecoder.cpp)
+  target_link_libraries(fuzz_decoder PRIVATE qrx_decoder qrx_linux)
+  target_link_options(fuzz_decoder PRIVATE -fsanitize=fuzzer,address,undefined)
+endif()

@@ -40,7 +40,7 @@ target_link_options(QRX_PC_INFO_DECODE PRIVATE -municode)
 
 # The zip for the users: the program, the support decoder and a short read-me.
 install(TARGETS QRX_PC_INFO QRX_PC_INFO_DECODE RUNTIME DESTINATION .)
-install(FILES resources/readme_ja.txt DESTINATION . RENAME "お読みください.txt")
+install(FILES resources/readme_ja.txt DESTINATION . RENAME README_ja.txt)
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_FILE_NAME "QRX_PC_INFO-${PROJECT_VERSION}-win64")
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)

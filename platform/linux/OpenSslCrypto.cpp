@@ -28,21 +28,40 @@ std::size_t KeyLengthOf(std::uint32_t algId) {
     }
 }
 
+// The cipher for an algorithm and mode, fetched from the provider once: fetching it anew for
+// every call costs more than the encryption of a record.
 const EVP_CIPHER* CipherOf(std::uint32_t algId, std::uint32_t mode) {
-    const bool cbc = mode == ICryptoProvider::kCryptModeCbc;
-    switch (algId) {
-        case ICryptoProvider::kCalgAes128:
-            return cbc ? EVP_aes_128_cbc() : EVP_aes_128_ecb();
-        case ICryptoProvider::kCalgAes192:
-            return cbc ? EVP_aes_192_cbc() : EVP_aes_192_ecb();
-        default:
-            return cbc ? EVP_aes_256_cbc() : EVP_aes_256_ecb();
-    }
+    static const struct Ciphers {
+        EVP_CIPHER* table[3][2];
+        Ciphers() {
+            const char* names[3][2] = {{"AES-128-CBC", "AES-128-ECB"},
+                                       {"AES-192-CBC", "AES-192-ECB"},
+                                       {"AES-256-CBC", "AES-256-ECB"}};
+            for (int a = 0; a < 3; ++a) {
+                for (int m = 0; m < 2; ++m) {
+                    table[a][m] = EVP_CIPHER_fetch(nullptr, names[a][m], nullptr);
+                }
+            }
+        }
+        ~Ciphers() {
+            for (auto& row : table) {
+                for (EVP_CIPHER* c : row) {
+                    EVP_CIPHER_free(c);
+                }
+            }
+        }
+    } ciphers;
+    const int a = algId == ICryptoProvider::kCalgAes128   ? 0
+                  : algId == ICryptoProvider::kCalgAes192 ? 1
+                                                          : 2;
+    return ciphers.table[a][mode == ICryptoProvider::kCryptModeCbc ? 0 : 1];
 }
 
-using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)>;
-
 }  // namespace
+
+void OpenSslCrypto::CtxFree::operator()(void* ctx) const {
+    EVP_CIPHER_CTX_free(static_cast<EVP_CIPHER_CTX*>(ctx));
+}
 
 std::uint32_t OpenSslCrypto::AcquireContext(Handle& prov, std::uint32_t provType,
                                             std::uint32_t flags) {
@@ -139,14 +158,17 @@ std::uint32_t OpenSslCrypto::Encrypt(Handle key, bool final, std::uint8_t* buffe
         return kErrorMoreData;
     }
     const Key& k = it->second;
-    CipherCtx ctx(EVP_CIPHER_CTX_new(), EVP_CIPHER_CTX_free);
+    if (!ctx_) {
+        ctx_.reset(EVP_CIPHER_CTX_new());
+    }
+    auto* ctx = static_cast<EVP_CIPHER_CTX*>(ctx_.get());
     int out1 = 0;
     int out2 = 0;
-    if (!ctx ||
-        EVP_EncryptInit_ex(ctx.get(), CipherOf(k.algId, k.mode), nullptr, k.secret.data(),
+    if (ctx == nullptr || EVP_CIPHER_CTX_reset(ctx) != 1 ||
+        EVP_EncryptInit_ex(ctx, CipherOf(k.algId, k.mode), nullptr, k.secret.data(),
                            k.iv.data()) != 1 ||
-        EVP_EncryptUpdate(ctx.get(), buffer, &out1, buffer, static_cast<int>(length)) != 1 ||
-        EVP_EncryptFinal_ex(ctx.get(), buffer + out1, &out2) != 1) {
+        EVP_EncryptUpdate(ctx, buffer, &out1, buffer, static_cast<int>(length)) != 1 ||
+        EVP_EncryptFinal_ex(ctx, buffer + out1, &out2) != 1) {
         return kNteBadData;
     }
     length = static_cast<std::uint32_t>(out1 + out2);
@@ -166,14 +188,17 @@ std::uint32_t OpenSslCrypto::Decrypt(Handle key, bool final, std::uint8_t* buffe
         return kNteBadData;
     }
     const Key& k = it->second;
-    CipherCtx ctx(EVP_CIPHER_CTX_new(), EVP_CIPHER_CTX_free);
+    if (!ctx_) {
+        ctx_.reset(EVP_CIPHER_CTX_new());
+    }
+    auto* ctx = static_cast<EVP_CIPHER_CTX*>(ctx_.get());
     int out1 = 0;
     int out2 = 0;
-    if (!ctx ||
-        EVP_DecryptInit_ex(ctx.get(), CipherOf(k.algId, k.mode), nullptr, k.secret.data(),
+    if (ctx == nullptr || EVP_CIPHER_CTX_reset(ctx) != 1 ||
+        EVP_DecryptInit_ex(ctx, CipherOf(k.algId, k.mode), nullptr, k.secret.data(),
                            k.iv.data()) != 1 ||
-        EVP_DecryptUpdate(ctx.get(), buffer, &out1, buffer, static_cast<int>(length)) != 1 ||
-        EVP_DecryptFinal_ex(ctx.get(), buffer + out1, &out2) != 1) {
+        EVP_DecryptUpdate(ctx, buffer, &out1, buffer, static_cast<int>(length)) != 1 ||
+        EVP_DecryptFinal_ex(ctx, buffer + out1, &out2) != 1) {
         return kNteBadData;
     }
     length = static_cast<std::uint32_t>(out1 + out2);

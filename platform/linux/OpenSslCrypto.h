@@ -2,6 +2,7 @@
 
 #include <array>
 #include <map>
+#include <memory>
 
 #include "platform/Crypto.h"
 #include "platform/TextCodec.h"
@@ -33,7 +34,13 @@ class OpenSslCrypto : public ICryptoProvider {
         std::uint32_t mode = kCryptModeCbc;
     };
 
+    struct CtxFree {
+        void operator()(void* ctx) const;
+    };
+
     Handle next_ = 0x1000;
+    // One cipher context serves every call; it is reset before each use.
+    std::unique_ptr<void, CtxFree> ctx_;
     std::map<Handle, bool> contexts_;
     std::map<Handle, Key> keys_;
 };

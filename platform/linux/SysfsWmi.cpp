@@ -619,7 +619,8 @@ std::vector<SysfsWmi::Instance> SysfsWmi::Processors() {
         machine && (*machine == "x86_64" ||
                     (machine->size() == 4 && (*machine)[0] == 'i' && machine->substr(2) == "86"));
     std::vector<Instance> out;
-    for (auto& [id, info] : packages) {
+    for (auto& package : packages) {
+        const auto& info = package.second;
         auto field = [&info](const char* key) -> std::optional<std::string> {
             auto it = info.find(key);
             return it == info.end() ? std::nullopt
