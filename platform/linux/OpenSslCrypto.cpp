@@ -165,8 +165,8 @@ std::uint32_t OpenSslCrypto::Encrypt(Handle key, bool final, std::uint8_t* buffe
     int out1 = 0;
     int out2 = 0;
     if (ctx == nullptr || EVP_CIPHER_CTX_reset(ctx) != 1 ||
-        EVP_EncryptInit_ex(ctx, CipherOf(k.algId, k.mode), nullptr, k.secret.data(),
-                           k.iv.data()) != 1 ||
+        EVP_EncryptInit_ex(ctx, CipherOf(k.algId, k.mode), nullptr, k.secret.data(), k.iv.data()) !=
+            1 ||
         EVP_EncryptUpdate(ctx, buffer, &out1, buffer, static_cast<int>(length)) != 1 ||
         EVP_EncryptFinal_ex(ctx, buffer + out1, &out2) != 1) {
         return kNteBadData;
@@ -195,8 +195,8 @@ std::uint32_t OpenSslCrypto::Decrypt(Handle key, bool final, std::uint8_t* buffe
     int out1 = 0;
     int out2 = 0;
     if (ctx == nullptr || EVP_CIPHER_CTX_reset(ctx) != 1 ||
-        EVP_DecryptInit_ex(ctx, CipherOf(k.algId, k.mode), nullptr, k.secret.data(),
-                           k.iv.data()) != 1 ||
+        EVP_DecryptInit_ex(ctx, CipherOf(k.algId, k.mode), nullptr, k.secret.data(), k.iv.data()) !=
+            1 ||
         EVP_DecryptUpdate(ctx, buffer, &out1, buffer, static_cast<int>(length)) != 1 ||
         EVP_DecryptFinal_ex(ctx, buffer + out1, &out2) != 1) {
         return kNteBadData;
