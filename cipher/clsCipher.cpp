@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <new>
 #include <optional>
 
 namespace qrx {
@@ -171,29 +172,35 @@ void clsCipher::Transform(Direction direction, const Bytes& key, const Bytes& iv
     check(crypto_.SetKeyParam(hKey, ICryptoProvider::kKpMode, value.data()),
           "decrypt()->CryptSetKeyParam():kKpMode");
 
-    Bytes work(data);
-    if (work.size() > std::numeric_limits<std::uint32_t>::max() - 32) {
-        fail(AppError(ToSigned(ICryptoProvider::kNteBadLen), "decrypt()",
-                      getErrorMessage(ICryptoProvider::kNteBadLen)));
-    }
-    const auto n = static_cast<std::uint32_t>(work.size());
-    if (direction == Direction::Encrypt) {
-        std::uint32_t m = n;
-        check(crypto_.Encrypt(hKey, true, nullptr, m, n), "decrypt()->CryptEncrypt()");
-        if (m > n) {
-            work.resize(m);
+    // Running out of memory for the working buffer is reported like any other failure, after
+    // the handles are given back.
+    try {
+        Bytes work(data);
+        if (work.size() > std::numeric_limits<std::uint32_t>::max() - 32) {
+            fail(AppError(ToSigned(ICryptoProvider::kNteBadLen), "decrypt()",
+                          getErrorMessage(ICryptoProvider::kNteBadLen)));
         }
-        std::uint32_t length = n;
-        check(crypto_.Encrypt(hKey, true, work.data(), length,
-                              static_cast<std::uint32_t>(work.size())),
-              "decrypt()->CryptEncrypt()");
-        work.resize(length);
-    } else {
-        std::uint32_t length = n;
-        check(crypto_.Decrypt(hKey, true, work.data(), length), "decrypt()->CryptDecrypt()");
-        work.resize(length);
+        const auto n = static_cast<std::uint32_t>(work.size());
+        if (direction == Direction::Encrypt) {
+            std::uint32_t m = n;
+            check(crypto_.Encrypt(hKey, true, nullptr, m, n), "decrypt()->CryptEncrypt()");
+            if (m > n) {
+                work.resize(m);
+            }
+            std::uint32_t length = n;
+            check(crypto_.Encrypt(hKey, true, work.data(), length,
+                                  static_cast<std::uint32_t>(work.size())),
+                  "decrypt()->CryptEncrypt()");
+            work.resize(length);
+        } else {
+            std::uint32_t length = n;
+            check(crypto_.Decrypt(hKey, true, work.data(), length), "decrypt()->CryptDecrypt()");
+            work.resize(length);
+        }
+        data = std::move(work);
+    } catch (const std::bad_alloc&) {
+        fail(AppError(7, "decrypt()", "メモリが不足しています。"));
     }
-    data = std::move(work);
 
     holdsKey = false;
     check(crypto_.DestroyKey(hKey), "decrypt()->CryptDestroyKey()");
