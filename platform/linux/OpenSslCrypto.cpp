@@ -157,22 +157,7 @@ std::uint32_t OpenSslCrypto::Encrypt(Handle key, bool final, std::uint8_t* buffe
         length = static_cast<std::uint32_t>(needed);
         return kErrorMoreData;
     }
-    const Key& k = it->second;
-    if (!ctx_) {
-        ctx_.reset(EVP_CIPHER_CTX_new());
-    }
-    auto* ctx = static_cast<EVP_CIPHER_CTX*>(ctx_.get());
-    int out1 = 0;
-    int out2 = 0;
-    if (ctx == nullptr || EVP_CIPHER_CTX_reset(ctx) != 1 ||
-        EVP_EncryptInit_ex(ctx, CipherOf(k.algId, k.mode), nullptr, k.secret.data(), k.iv.data()) !=
-            1 ||
-        EVP_EncryptUpdate(ctx, buffer, &out1, buffer, static_cast<int>(length)) != 1 ||
-        EVP_EncryptFinal_ex(ctx, buffer + out1, &out2) != 1) {
-        return kNteBadData;
-    }
-    length = static_cast<std::uint32_t>(out1 + out2);
-    return 0;
+    return Transform(it->second, true, buffer, length);
 }
 
 std::uint32_t OpenSslCrypto::Decrypt(Handle key, bool final, std::uint8_t* buffer,
@@ -187,7 +172,11 @@ std::uint32_t OpenSslCrypto::Decrypt(Handle key, bool final, std::uint8_t* buffe
     if (length == 0 || length % 16 != 0 || buffer == nullptr) {
         return kNteBadData;
     }
-    const Key& k = it->second;
+    return Transform(it->second, false, buffer, length);
+}
+
+std::uint32_t OpenSslCrypto::Transform(const Key& k, bool encrypt, std::uint8_t* buffer,
+                                       std::uint32_t& length) {
     if (!ctx_) {
         ctx_.reset(EVP_CIPHER_CTX_new());
     }
@@ -195,10 +184,10 @@ std::uint32_t OpenSslCrypto::Decrypt(Handle key, bool final, std::uint8_t* buffe
     int out1 = 0;
     int out2 = 0;
     if (ctx == nullptr || EVP_CIPHER_CTX_reset(ctx) != 1 ||
-        EVP_DecryptInit_ex(ctx, CipherOf(k.algId, k.mode), nullptr, k.secret.data(), k.iv.data()) !=
-            1 ||
-        EVP_DecryptUpdate(ctx, buffer, &out1, buffer, static_cast<int>(length)) != 1 ||
-        EVP_DecryptFinal_ex(ctx, buffer + out1, &out2) != 1) {
+        EVP_CipherInit_ex(ctx, CipherOf(k.algId, k.mode), nullptr, k.secret.data(), k.iv.data(),
+                          encrypt ? 1 : 0) != 1 ||
+        EVP_CipherUpdate(ctx, buffer, &out1, buffer, static_cast<int>(length)) != 1 ||
+        EVP_CipherFinal_ex(ctx, buffer + out1, &out2) != 1) {
         return kNteBadData;
     }
     length = static_cast<std::uint32_t>(out1 + out2);

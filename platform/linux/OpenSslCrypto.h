@@ -34,6 +34,10 @@ class OpenSslCrypto : public ICryptoProvider {
         std::uint32_t mode = kCryptModeCbc;
     };
 
+    // The whole message through AES in the key's mode, in place, padding added or checked.
+    std::uint32_t Transform(const Key& k, bool encrypt, std::uint8_t* buffer,
+                            std::uint32_t& length);
+
     struct CtxFree {
         void operator()(void* ctx) const;
     };
