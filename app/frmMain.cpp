@@ -6,10 +6,10 @@ namespace {
 const std::string kTenHyphens(10, '-');
 }
 
-WindowSpec frmMain::Layout() {
+WindowLayout frmMain::Layout() {
     // The category buttons lie below the client area and are created invisible, which keeps
     // them out of reach of the mouse, the keyboard and accessibility tools alike.
-    return WindowSpec{
+    return WindowLayout{
         kCaption,
         4440,
         2850,

@@ -28,7 +28,7 @@ class frmMain : public IWindowEvents {
         : window_(window), common_(common), commands_(commands) {}
 
     // The window as it is stored: caption, client size and the seven buttons.
-    static WindowSpec Layout();
+    static WindowLayout Layout();
 
     void Show();
     // Sets all seven buttons' enabled state, then lets the window repaint once.

@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 // Answers every question with OK and shows nothing.
 struct QuietWindow : qrx::IWindowing {
     qrx::IWindowEvents* events = nullptr;
-    void ShowMainWindow(const qrx::WindowSpec&, qrx::IWindowEvents& e) override { events = &e; }
+    void ShowMainWindow(const qrx::WindowLayout&, qrx::IWindowEvents& e) override { events = &e; }
     void SetButtonEnabled(qrx::ButtonId, bool) override {}
     void ProcessPendingEvents() override {}
     int ShowMessage(const std::string&, int) override { return qrx::kIdOk; }

@@ -8,7 +8,7 @@ namespace qrx {
 // The seven command buttons of the main window.
 enum class ButtonId { cmdRun, cmdEnd, cmdNIC, cmdCPU, cmdOS, cmdMB, cmdUUID };
 
-struct ButtonSpec {
+struct ButtonLayout {
     ButtonId id;
     std::string name;              // "cmdRun"
     std::string caption;           // UTF-8
@@ -17,10 +17,10 @@ struct ButtonSpec {
     bool visible;
 };
 
-struct WindowSpec {
+struct WindowLayout {
     std::string caption;
     int clientWidth, clientHeight;  // twips
-    std::vector<ButtonSpec> buttons;
+    std::vector<ButtonLayout> buttons;
 };
 
 // Message box styles, the platform's values.
@@ -49,7 +49,7 @@ class IWindowing {
   public:
     virtual ~IWindowing() = default;
     // Opens the main window without blocking; the notifications go to `events`.
-    virtual void ShowMainWindow(const WindowSpec& spec, IWindowEvents& events) = 0;
+    virtual void ShowMainWindow(const WindowLayout& layout, IWindowEvents& events) = 0;
     virtual void SetButtonEnabled(ButtonId id, bool enabled) = 0;
     // Handles the events that are waiting (repaints first of all) once, then returns.
     virtual void ProcessPendingEvents() = 0;

@@ -46,15 +46,15 @@ int TwipsToPixels(int twips) {
 QtWindowing::QtWindowing() = default;
 QtWindowing::~QtWindowing() = default;
 
-void QtWindowing::ShowMainWindow(const WindowSpec& spec, IWindowEvents& events) {
+void QtWindowing::ShowMainWindow(const WindowLayout& layout, IWindowEvents& events) {
     window_ = std::make_unique<QtMainWidget>(events);
-    window_->setWindowTitle(ToQt(spec.caption));
+    window_->setWindowTitle(ToQt(layout.caption));
     window_->setWindowIcon(QIcon(QStringLiteral(":/QRX_PC_INFO.ico")));
-    window_->setFixedSize(TwipsToPixels(spec.clientWidth), TwipsToPixels(spec.clientHeight));
+    window_->setFixedSize(TwipsToPixels(layout.clientWidth), TwipsToPixels(layout.clientHeight));
 
-    std::vector<ButtonSpec> byTab(spec.buttons);
+    std::vector<ButtonLayout> byTab(layout.buttons);
     std::sort(byTab.begin(), byTab.end(),
-              [](const ButtonSpec& a, const ButtonSpec& b) { return a.tabIndex < b.tabIndex; });
+              [](const ButtonLayout& a, const ButtonLayout& b) { return a.tabIndex < b.tabIndex; });
     buttons_.clear();
     QPushButton* previous = nullptr;
     for (const auto& b : byTab) {

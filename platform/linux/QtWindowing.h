@@ -18,7 +18,7 @@ class QtWindowing : public IWindowing {
     QtWindowing();
     ~QtWindowing() override;
 
-    void ShowMainWindow(const WindowSpec& spec, IWindowEvents& events) override;
+    void ShowMainWindow(const WindowLayout& layout, IWindowEvents& events) override;
     void SetButtonEnabled(ButtonId id, bool enabled) override;
     void ProcessPendingEvents() override;
     int ShowMessage(const std::string& text, int style) override;

@@ -41,13 +41,13 @@ std::string Lines(const std::string& text) {
 
 }  // namespace
 
-void TerminalWindowing::ShowMainWindow(const WindowSpec& spec, IWindowEvents& events) {
-    caption_ = spec.caption;
+void TerminalWindowing::ShowMainWindow(const WindowLayout& layout, IWindowEvents& events) {
+    caption_ = layout.caption;
     events_ = &events;
-    std::vector<ButtonSpec> visible;
-    std::copy_if(spec.buttons.begin(), spec.buttons.end(), std::back_inserter(visible),
-                 [](const ButtonSpec& b) { return b.visible; });
-    std::sort(visible.begin(), visible.end(), [](const ButtonSpec& a, const ButtonSpec& b) {
+    std::vector<ButtonLayout> visible;
+    std::copy_if(layout.buttons.begin(), layout.buttons.end(), std::back_inserter(visible),
+                 [](const ButtonLayout& b) { return b.visible; });
+    std::sort(visible.begin(), visible.end(), [](const ButtonLayout& a, const ButtonLayout& b) {
         return a.top != b.top ? a.top < b.top : a.left < b.left;
     });
     menu_.clear();

@@ -14,7 +14,7 @@ class TerminalWindowing : public IWindowing {
   public:
     TerminalWindowing(std::istream& in, std::ostream& out) : in_(in), out_(out) {}
 
-    void ShowMainWindow(const WindowSpec& spec, IWindowEvents& events) override;
+    void ShowMainWindow(const WindowLayout& layout, IWindowEvents& events) override;
     void SetButtonEnabled(ButtonId id, bool enabled) override;
     void ProcessPendingEvents() override;
     int ShowMessage(const std::string& text, int style) override;

@@ -76,16 +76,16 @@ HWND Win32Window::Button(ButtonId id) const {
     return it == buttons_.end() ? nullptr : it->second;
 }
 
-void Win32Window::ShowMainWindow(const WindowSpec& spec, IWindowEvents& events) {
-    spec_ = spec;
+void Win32Window::ShowMainWindow(const WindowLayout& layout, IWindowEvents& events) {
+    layout_ = layout;
     events_ = &events;
-    hwnd_ = CreateWindowExW(0, kClassName, Widen(spec.caption).c_str(), kStyle, CW_USEDEFAULT,
+    hwnd_ = CreateWindowExW(0, kClassName, Widen(layout.caption).c_str(), kStyle, CW_USEDEFAULT,
                             CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance_, this);
 
     // Children are created in tab order: that order is what Tab follows.
-    std::vector<ButtonSpec> byTab(spec.buttons);
+    std::vector<ButtonLayout> byTab(layout.buttons);
     std::sort(byTab.begin(), byTab.end(),
-              [](const ButtonSpec& a, const ButtonSpec& b) { return a.tabIndex < b.tabIndex; });
+              [](const ButtonLayout& a, const ButtonLayout& b) { return a.tabIndex < b.tabIndex; });
     for (const auto& b : byTab) {
         const DWORD style = WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON | (b.visible ? WS_VISIBLE : 0);
         buttons_[b.id] = CreateWindowExW(
@@ -116,7 +116,7 @@ void Win32Window::ShowMainWindow(const WindowSpec& spec, IWindowEvents& events) 
 
 void Win32Window::Layout() {
     dpi_ = DpiOf(hwnd_);
-    const RECT r = WindowRectFor(Pixels(spec_.clientWidth), Pixels(spec_.clientHeight), dpi_);
+    const RECT r = WindowRectFor(Pixels(layout_.clientWidth), Pixels(layout_.clientHeight), dpi_);
     SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
                  SWP_NOMOVE | SWP_NOZORDER);
 
@@ -131,7 +131,7 @@ void Win32Window::Layout() {
                                             systemDpi > 0 ? systemDpi : 96);
     HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
 
-    for (const auto& b : spec_.buttons) {
+    for (const auto& b : layout_.buttons) {
         HWND button = Button(b.id);
         MoveWindow(button, Pixels(b.left), Pixels(b.top), Pixels(b.width), Pixels(b.height), TRUE);
         SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);

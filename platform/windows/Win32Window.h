@@ -17,7 +17,7 @@ class Win32Window : public IWindowing {
     Win32Window(const Win32Window&) = delete;
     Win32Window& operator=(const Win32Window&) = delete;
 
-    void ShowMainWindow(const WindowSpec& spec, IWindowEvents& events) override;
+    void ShowMainWindow(const WindowLayout& layout, IWindowEvents& events) override;
     void SetButtonEnabled(ButtonId id, bool enabled) override;
     void ProcessPendingEvents() override;
     int ShowMessage(const std::string& text, int style) override;
@@ -42,7 +42,7 @@ class Win32Window : public IWindowing {
     HWND hwnd_ = nullptr;
     HFONT font_ = nullptr;
     UINT dpi_ = 96;
-    WindowSpec spec_;
+    WindowLayout layout_;
     IWindowEvents* events_ = nullptr;
     std::map<ButtonId, HWND> buttons_;
     bool busy_ = false;

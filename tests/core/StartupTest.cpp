@@ -46,17 +46,17 @@ TEST(Startup, OutsideDebugModeNothingIsCreatedNorTheClockRead) {
 }
 
 TEST(Startup, WindowShowsOnlyRunAndEndInsideItsClientArea) {
-    const WindowSpec spec = frmMain::Layout();
-    EXPECT_EQ(spec.caption, "QuorexPC情報収集ツール");
-    EXPECT_EQ(spec.clientWidth, 4440);
-    EXPECT_EQ(spec.clientHeight, 2850);
-    ASSERT_EQ(spec.buttons.size(), 7u);
-    for (const auto& b : spec.buttons) {
-        const bool inside = b.top + b.height <= spec.clientHeight;
+    const WindowLayout layout = frmMain::Layout();
+    EXPECT_EQ(layout.caption, "QuorexPC情報収集ツール");
+    EXPECT_EQ(layout.clientWidth, 4440);
+    EXPECT_EQ(layout.clientHeight, 2850);
+    ASSERT_EQ(layout.buttons.size(), 7u);
+    for (const auto& b : layout.buttons) {
+        const bool inside = b.top + b.height <= layout.clientHeight;
         EXPECT_EQ(b.visible, inside) << b.name;
         EXPECT_EQ(b.visible, b.id == ButtonId::cmdRun || b.id == ButtonId::cmdEnd) << b.name;
     }
-    EXPECT_EQ(spec.buttons[1].caption, "終\u3000了");
+    EXPECT_EQ(layout.buttons[1].caption, "終\u3000了");
 }
 
 TEST(Startup, SetButtonsEnabledSetsAllSevenInOrderThenProcessesEventsOnce) {

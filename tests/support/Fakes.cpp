@@ -28,8 +28,8 @@ std::string NameOf(ButtonId id) {
     return "?";
 }
 
-void FakeWindow::ShowMainWindow(const WindowSpec& s, IWindowEvents& e) {
-    spec = s;
+void FakeWindow::ShowMainWindow(const WindowLayout& s, IWindowEvents& e) {
+    layout = s;
     events = &e;
     calls.push_back("show");
     for (const auto& b : s.buttons) {

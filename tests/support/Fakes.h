@@ -26,13 +26,13 @@ struct FakeWindow : IWindowing {
     std::vector<Message> messages;
     std::deque<int> answers;
     std::map<ButtonId, bool> enabled;
-    WindowSpec spec;
+    WindowLayout layout;
     IWindowEvents* events = nullptr;
     bool busy = false;
     bool ended = false;
     std::function<void()> onProcessEvents;
 
-    void ShowMainWindow(const WindowSpec& s, IWindowEvents& e) override;
+    void ShowMainWindow(const WindowLayout& s, IWindowEvents& e) override;
     void SetButtonEnabled(ButtonId id, bool on) override;
     void ProcessPendingEvents() override;
     int ShowMessage(const std::string& text, int style) override;

@@ -30,7 +30,7 @@ class LineDecoder {
     // The cipher shows its failures as message boxes; here they are kept as the reason.
     struct Capture : IWindowing {
         std::string last;
-        void ShowMainWindow(const WindowSpec&, IWindowEvents&) override {}
+        void ShowMainWindow(const WindowLayout&, IWindowEvents&) override {}
         void SetButtonEnabled(ButtonId, bool) override {}
         void ProcessPendingEvents() override {}
         int ShowMessage(const std::string& text, int) override {
