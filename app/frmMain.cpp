@@ -44,6 +44,10 @@ void frmMain::Form_Load() {
 }
 
 void frmMain::Form_Unload() {
+    if (unloaded_) {
+        return;
+    }
+    unloaded_ = true;
     common_.WriteLog("Form_Load() " + kTenHyphens + "PC Infomation Get Program E n d" +
                      kTenHyphens);
 }
@@ -52,7 +56,21 @@ void frmMain::cmdEnd_Click() {
     window_.EndProgram();
 }
 
+bool frmMain::OnCloseRequested() {
+    if (commandInFlight_) {
+        closePending_ = true;
+        return false;
+    }
+    Form_Unload();
+    return true;
+}
+
 void frmMain::OnButtonClicked(ButtonId id) {
+    // A click that reaches the form while a command is in flight belongs to a button that was
+    // disabled when it was made (it waited in the queue); disabled buttons ignore clicks.
+    if (commandInFlight_) {
+        return;
+    }
     if (id == ButtonId::cmdEnd) {
         cmdEnd_Click();
         return;
@@ -60,13 +78,26 @@ void frmMain::OnButtonClicked(ButtonId id) {
     if (commands_ == nullptr) {
         return;
     }
-    switch (id) {
-        case ButtonId::cmdRun:
-            commands_->cmdRun_Click(*this);
-            break;
-        default:
-            commands_->CategoryClick(id, *this);
-            break;
+    struct InFlight {
+        bool& flag;
+        explicit InFlight(bool& f) : flag(f) { flag = true; }
+        ~InFlight() { flag = false; }
+    };
+    {
+        InFlight inFlight(commandInFlight_);
+        switch (id) {
+            case ButtonId::cmdRun:
+                commands_->cmdRun_Click(*this);
+                break;
+            default:
+                commands_->CategoryClick(id, *this);
+                break;
+        }
+    }
+    // A close asked for while the command worked is honoured now that no class is cut off.
+    if (closePending_) {
+        Form_Unload();
+        window_.EndProgram();
     }
 }
 

@@ -35,10 +35,11 @@ class frmMain : public IWindowEvents {
     void SetButtonsEnabled(bool enabled);
 
     void OnLoaded() override { Form_Load(); }
-    void OnCloseRequested() override { Form_Unload(); }
+    bool OnCloseRequested() override;
     void OnButtonClicked(ButtonId id) override;
 
     void Form_Load();
+    // Writes the closing trace line, once however many close requests arrive.
     void Form_Unload();
     void cmdEnd_Click();
 
@@ -46,6 +47,9 @@ class frmMain : public IWindowEvents {
     IWindowing& window_;
     basCommon& common_;
     IFormCommands* commands_;
+    bool commandInFlight_ = false;
+    bool closePending_ = false;
+    bool unloaded_ = false;
 };
 
 }  // namespace qrx

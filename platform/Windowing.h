@@ -41,7 +41,9 @@ class IWindowEvents {
   public:
     virtual ~IWindowEvents() = default;
     virtual void OnLoaded() = 0;
-    virtual void OnCloseRequested() = 0;
+    // The window is asked to close. True: close it now. False: a command is in flight; the
+    // close is kept and carried out (closing trace line, end of the program) once it returns.
+    virtual bool OnCloseRequested() = 0;
     virtual void OnButtonClicked(ButtonId id) = 0;
 };
 

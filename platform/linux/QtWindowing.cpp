@@ -30,9 +30,13 @@ class QtMainWidget : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent* event) override {
-        // The close request is never refused.
-        events_.OnCloseRequested();
-        event->accept();
+        // The close request is never refused; while a command is in flight the form keeps it
+        // and ends the program once the command has returned.
+        if (events_.OnCloseRequested()) {
+            event->accept();
+        } else {
+            event->ignore();
+        }
     }
 
   private:

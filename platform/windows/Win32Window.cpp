@@ -221,11 +221,11 @@ LRESULT Win32Window::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             }
             break;
         case WM_CLOSE:
-            // The close request is never refused.
-            if (events_ != nullptr) {
-                events_->OnCloseRequested();
+            // The close request is never refused; while a command is in flight the form keeps it
+            // and ends the program once the command has returned.
+            if (events_ == nullptr || events_->OnCloseRequested()) {
+                DestroyWindow(hwnd_);
             }
-            DestroyWindow(hwnd_);
             return 0;
         case WM_DESTROY:
             hwnd_ = nullptr;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/support/Harness.h"
 
 namespace qrx::test {
@@ -118,6 +120,34 @@ TEST_F(Collection, RootFolderOfADriveGetsOneSeparator) {
     h.files.AddFolder("C:");
     Click(ButtonId::cmdRun);
     EXPECT_NE(h.window.messages[1].text.find("[C:\\PC_INFO_261206090507.dat]"), std::string::npos);
+}
+
+TEST_F(Collection, CloseAndClicksDuringARunWaitUntilItHasReturned) {
+    h.program->state.DebugMode = true;
+    // While the buttons are disabled the window is asked to close twice and a click that
+    // waited in the queue arrives for the run button.
+    int passes = 0;
+    h.window.onProcessEvents = [&] {
+        if (++passes == 1) {
+            EXPECT_FALSE(h.window.events->OnCloseRequested());
+            EXPECT_FALSE(h.window.events->OnCloseRequested());
+            h.window.events->OnButtonClicked(ButtonId::cmdRun);
+            h.window.events->OnButtonClicked(ButtonId::cmdEnd);
+        }
+    };
+    Click(ButtonId::cmdRun);
+    // The whole plan is written, the completion shown once, then the program ends.
+    EXPECT_EQ(h.Records(runFile).size(), 6u + 28u);
+    ASSERT_EQ(h.window.messages.size(), 2u);
+    EXPECT_EQ(h.window.calls.back(), "end");
+    const auto log = h.LogMessages();
+    EXPECT_EQ(std::count(log.begin(), log.end(),
+                         "Form_Load() ----------PC Infomation Get Program E n d----------"),
+              1);
+    EXPECT_EQ(log.back(), "Form_Load() ----------PC Infomation Get Program E n d----------");
+    // A later close request (a WM_CLOSE after the end of the session) writes no second line.
+    EXPECT_TRUE(h.window.events->OnCloseRequested());
+    EXPECT_EQ(h.LogMessages().size(), log.size());
 }
 
 }  // namespace

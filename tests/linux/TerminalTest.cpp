@@ -27,7 +27,10 @@ struct Recorder : IWindowEvents {
             window->SetButtonEnabled(ButtonId::cmdRun, false);
         }
     }
-    void OnCloseRequested() override { events.push_back("close"); }
+    bool OnCloseRequested() override {
+        events.push_back("close");
+        return true;
+    }
     void OnButtonClicked(ButtonId id) override {
         events.push_back(NameOf(id));
         if (id == ButtonId::cmdEnd) {

@@ -16,7 +16,10 @@ namespace {
 struct Recorder : IWindowEvents {
     std::vector<std::string> events;
     void OnLoaded() override { events.push_back("loaded"); }
-    void OnCloseRequested() override { events.push_back("close"); }
+    bool OnCloseRequested() override {
+        events.push_back("close");
+        return true;
+    }
     void OnButtonClicked(ButtonId id) override { events.push_back(NameOf(id)); }
 };
 

@@ -103,7 +103,10 @@ TEST(WinAppInfo, FolderAndNameOfTheRunningExecutable) {
 struct Recorder : IWindowEvents {
     std::vector<std::string> events;
     void OnLoaded() override { events.push_back("loaded"); }
-    void OnCloseRequested() override { events.push_back("close"); }
+    bool OnCloseRequested() override {
+        events.push_back("close");
+        return true;
+    }
     void OnButtonClicked(ButtonId id) override { events.push_back(NameOf(id)); }
 };
 
