@@ -1,9 +1,16 @@
 #!/usr/bin/env bash
-# Sets up, builds the linux, linux-asan and windows presets and runs every test of the three
-# (the Windows ones under Wine). Exits non-zero on any failure.
+# Sets up, checks the format, builds the linux, linux-asan and windows presets and runs every
+# test of the three (the Windows ones under Wine). Exits non-zero on any failure.
 set -uo pipefail
 cd "$(dirname "$0")"
 scripts/setup.sh || exit 1
+
+# The layout of .clang-format, checked before anything is built.
+echo "=== format"
+if ! git ls-files -z '*.cpp' '*.h' '*.inc' | xargs -0 -r clang-format-14 --dry-run -Werror; then
+  echo "Not formatted (see above): run clang-format-14 -i on those files." >&2
+  exit 1
+fi
 
 # Windows tests run under Wine in a throw-away prefix; windows need a display, which a
 # private Xvfb gives when none is there.
