@@ -165,12 +165,12 @@ void clsCipher::Transform(Direction direction, const Bytes& key, const Bytes& iv
     Bytes value(4, 0);
     PutLE32(value, 0, ICryptoProvider::kPkcs5Padding);
     check(crypto_.SetKeyParam(hKey, ICryptoProvider::kKpPadding, value.data()),
-          "decrypt()->CryptSetKeyParam():kKpPadding");
+          "decrypt()->CryptSetKeyParam():KP_PADDING");
     check(crypto_.SetKeyParam(hKey, ICryptoProvider::kKpIv, iv.data()),
-          "decrypt()->CryptSetKeyParam():kKpIv");
+          "decrypt()->CryptSetKeyParam():KP_IV");
     PutLE32(value, 0, ICryptoProvider::kCryptModeCbc);
     check(crypto_.SetKeyParam(hKey, ICryptoProvider::kKpMode, value.data()),
-          "decrypt()->CryptSetKeyParam():kKpMode");
+          "decrypt()->CryptSetKeyParam():KP_MODE");
 
     // Running out of memory for the working buffer is reported like any other failure, after
     // the handles are given back.
