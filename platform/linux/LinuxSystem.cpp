@@ -1,39 +1,60 @@
 #include "platform/linux/LinuxSystem.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <ctime>
 
 namespace qrx {
 
 namespace {
 
-std::string ExePath() {
+std::string ReadLink(const char* path) {
     char buf[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    const ssize_t n = readlink(path, buf, sizeof buf - 1);
     return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
+}
+
+std::string RealPath(const char* path) {
+    char buf[PATH_MAX];
+    return path != nullptr && realpath(path, buf) != nullptr ? std::string(buf) : std::string();
 }
 
 }  // namespace
 
-std::string LinuxAppInfo::ExeFolder() {
-    const std::string path = ExePath();
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
+bool IsDynamicLoader(const std::string& path) {
+    const std::string name = path.substr(path.rfind('/') + 1);
+    return name.starts_with("ld-") && name.find(".so") != std::string::npos;
 }
 
-std::string LinuxAppInfo::ExeName() {
-    const std::string path = ExePath();
-    std::string name = path.substr(path.rfind('/') + 1);
-    const auto dot = name.rfind('.');
-    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+LinuxAppInfo::LinuxAppInfo(const char* argv0) {
+    std::string path = ReadLink("/proc/self/exe");
+    if (IsDynamicLoader(path)) {
+        // "/lib64/ld-linux-x86-64.so.2 ./QRX_PC_INFO": the loader hands the program its own
+        // path as argv[0].
+        if (std::string own = RealPath(argv0); !own.empty()) {
+            path = own;
+        }
+    }
+    SetPath(path);
+}
+
+LinuxAppInfo LinuxAppInfo::FromPath(std::string path) {
+    LinuxAppInfo info;
+    info.SetPath(path);
+    return info;
+}
+
+void LinuxAppInfo::SetPath(const std::string& path) {
+    const auto slash = path.rfind('/');
+    folder_ = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    name_ = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    if (const auto dot = name_.rfind('.'); dot != std::string::npos && dot != 0) {
+        name_.erase(dot);
+    }
 }
 
 std::uint32_t LinuxAppInfo::ProgramNumber() {
@@ -47,32 +68,69 @@ LocalDateTime LinuxClock::Now() {
     return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
+int PosixCalls::Open(const char* path, int flags, mode_t mode) {
+    return open(path, flags, mode);
+}
+
+ssize_t PosixCalls::Write(int fd, const void* data, std::size_t size) {
+    return write(fd, data, size);
+}
+
+int PosixCalls::Fstat(int fd, struct stat* st) {
+    return fstat(fd, st);
+}
+
+int PosixCalls::Ftruncate(int fd, off_t length) {
+    return ftruncate(fd, length);
+}
+
+int PosixCalls::Close(int fd) {
+    return close(fd);
+}
+
+int PosixCalls::Mkdir(const char* path, mode_t mode) {
+    return mkdir(path, mode);
+}
+
+PosixCalls& PosixCalls::Real() {
+    static PosixCalls real;
+    return real;
+}
+
 bool PosixFileSystem::CreateFolder(const std::string& path) {
-    return mkdir(path.c_str(), 0777) == 0;
+    return calls_.Mkdir(path.c_str(), 0777) == 0;
 }
 
 bool PosixFileSystem::AppendLine(const std::string& path, const std::string& line) {
-    const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    // O_NOFOLLOW: a link at the name is not followed. O_NONBLOCK: a FIFO without a reader
+    // fails at once instead of waiting for one; on a regular file it changes nothing.
+    int fd = -1;
+    do {
+        fd = calls_.Open(
+            path.c_str(),
+            O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0600);
+    } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         return false;
     }
-    // One write per line, so that another process appending to the same file between two of
-    // our lines never splits one.
-    const std::string text = line + "\r\n";
-    std::size_t done = 0;
-    bool ok = true;
-    while (done < text.size()) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
+    struct stat st {};
+    bool ok = calls_.Fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (ok) {
+        // One write per line, so that another process appending to the same file between two
+        // of our lines never splits one.
+        const std::string text = line + "\r\n";
+        ssize_t n = -1;
+        do {
+            n = calls_.Write(fd, text.data(), text.size());
+        } while (n < 0 && errno == EINTR);
+        if (n != static_cast<ssize_t>(text.size())) {
             ok = false;
-            break;
+            if (n > 0) {
+                calls_.Ftruncate(fd, st.st_size);
+            }
         }
-        done += static_cast<std::size_t>(n);
     }
-    if (close(fd) != 0) {
+    if (calls_.Close(fd) != 0) {
         ok = false;
     }
     return ok;

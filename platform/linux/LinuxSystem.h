@@ -1,29 +1,72 @@
 #pragma once
 
+#include <sys/stat.h>
+#include <sys/types.h>
+
 #include <string>
 
 #include "platform/System.h"
 
 namespace qrx {
 
+// The executable's path, resolved once at start-up: later lines keep naming the same folder
+// and program even when the file is replaced or its folder renamed while the program is open.
 class LinuxAppInfo : public IAppInfo {
   public:
-    std::string ExeFolder() override;
-    std::string ExeName() override;
+    // `argv0` is the program's own argv[0]; it is used when the process was started through
+    // the dynamic loader, where /proc/self/exe names the loader instead of the program.
+    explicit LinuxAppInfo(const char* argv0);
+    // From a resolved executable path.
+    static LinuxAppInfo FromPath(std::string path);
+
+    std::string ExeFolder() override { return folder_; }
+    std::string ExeName() override { return name_; }
     std::uint32_t ProgramNumber() override;
     char PathSeparator() override { return '/'; }
+
+  private:
+    LinuxAppInfo() = default;
+    void SetPath(const std::string& path);
+    std::string folder_;
+    std::string name_;
 };
+
+// True when `path` names a dynamic loader (ld-linux-x86-64.so.2, ld-linux-aarch64.so.1,
+// ld-2.36.so, ...) rather than a program.
+bool IsDynamicLoader(const std::string& path);
 
 class LinuxClock : public IClock {
   public:
     LocalDateTime Now() override;
 };
 
-// Files are written as they come: the narrow code page here is UTF-8.
+// The system calls behind the file routines; a test replaces some to make them fail.
+class PosixCalls {
+  public:
+    virtual ~PosixCalls() = default;
+    virtual int Open(const char* path, int flags, mode_t mode);
+    virtual ssize_t Write(int fd, const void* data, std::size_t size);
+    virtual int Fstat(int fd, struct stat* st);
+    virtual int Ftruncate(int fd, off_t length);
+    virtual int Close(int fd);
+    virtual int Mkdir(const char* path, mode_t mode);
+
+    static PosixCalls& Real();
+};
+
+// Files are written as they come: the narrow code page here is UTF-8. Only regular files are
+// appended to: a symbolic link at the final name, a FIFO or a device counts as a failed write,
+// and nothing ever waits on the open. Files are created for their owner only (0600).
 class PosixFileSystem : public IFileSystem {
   public:
+    explicit PosixFileSystem(PosixCalls& calls = PosixCalls::Real()) : calls_(calls) {}
     bool CreateFolder(const std::string& path) override;
+    // The line and its CR LF go out in one write; a write that fails or is short is taken back
+    // by cutting the file to its length before it, so the file only ever holds whole lines.
     bool AppendLine(const std::string& path, const std::string& line) override;
+
+  private:
+    PosixCalls& calls_;
 };
 
 }  // namespace qrx

@@ -34,7 +34,10 @@ int main(int argc, char** argv) {
         commandLine += (i > 1 ? " " : "") + std::string(argv[i]);
     }
 
-    qrx::LinuxAppInfo app;
+    // A file-size limit makes a write fail instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+
+    qrx::LinuxAppInfo app(argv[0]);
     qrx::LinuxClock clock;
     qrx::PosixFileSystem files;
     qrx::OpenSslCrypto crypto;

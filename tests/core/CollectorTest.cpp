@@ -89,6 +89,10 @@ TEST_F(Collection, LostRecordsAreReportedInsteadOfTheCompletion) {
     h.files.readOnly.clear();
     Click(ButtonId::cmdRun);
     EXPECT_EQ(h.window.messages.back().style, 64);
+    // One lost record among many is enough: only the last of the next run fails.
+    h.files.failAppend = h.files.appends + 34;
+    Click(ButtonId::cmdRun);
+    EXPECT_EQ(h.window.messages.back().style, 16);
 }
 
 TEST_F(Collection, CategoriesUseTheirOwnListsAndTheLatestRunsFile) {

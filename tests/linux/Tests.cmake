@@ -3,7 +3,8 @@ qrx_add_test(linux_tests
   linux/RealCipherTest.cpp
   linux/SysfsWmiTest.cpp
   linux/TerminalTest.cpp
-  linux/EndToEndTest.cpp)
+  linux/EndToEndTest.cpp
+  linux/FileWriterTest.cpp)
 target_link_libraries(linux_tests PRIVATE qrx_linux qrx_decoder)
 target_compile_definitions(linux_tests PRIVATE
   QRX_PROGRAM="$<TARGET_FILE:QRX_PC_INFO>")

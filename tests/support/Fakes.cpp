@@ -72,7 +72,7 @@ bool MemoryFileSystem::CreateFolder(const std::string& path) {
 
 bool MemoryFileSystem::AppendLine(const std::string& path, const std::string& line) {
     const std::string parent = path.substr(0, path.rfind(separator));
-    if (!folders.contains(parent) || readOnly.contains(parent)) {
+    if (!folders.contains(parent) || readOnly.contains(parent) || ++appends == failAppend) {
         return false;
     }
     files[path] += line + "\r\n";

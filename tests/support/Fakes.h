@@ -72,6 +72,8 @@ struct MemoryFileSystem : IFileSystem {
     std::set<std::string> readOnly;
     std::map<std::string, std::string> files;
     char separator = '/';
+    int appends = 0;     // appends into writable folders so far
+    int failAppend = 0;  // this append (counting from 1) fails
 
     void AddFolder(const std::string& path) { folders.insert(path); }
     bool CreateFolder(const std::string& path) override;

@@ -1,0 +1,178 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "platform/linux/LinuxSystem.h"
+
+namespace qrx::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Folder {
+    fs::path dir;
+    Folder() {
+        char pattern[] = "/tmp/qrx-files-XXXXXX";
+        dir = mkdtemp(pattern);
+    }
+    ~Folder() { fs::remove_all(dir); }
+    std::string Read(const fs::path& file) const {
+        std::ifstream in(file, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+};
+
+// The real system calls, with one of them made to fail the way the kernel lets it fail.
+struct FaultyCalls : PosixCalls {
+    enum class Fault { None, Interrupt, Short, NoSpace, TooBig, StatFails, CloseFails };
+    Fault fault = Fault::None;
+    int interrupted = 0;
+
+    int Open(const char* path, int flags, mode_t mode) override {
+        if (fault == Fault::Interrupt && interrupted++ == 0) {
+            errno = EINTR;
+            return -1;
+        }
+        return PosixCalls::Open(path, flags, mode);
+    }
+    ssize_t Write(int fd, const void* data, std::size_t size) override {
+        switch (fault) {
+            case Fault::Interrupt:
+                if (interrupted++ == 1) {
+                    errno = EINTR;
+                    return -1;
+                }
+                break;
+            case Fault::Short:  // disk full in the middle of the line
+                return PosixCalls::Write(fd, data, size / 2);
+            case Fault::NoSpace:
+                errno = ENOSPC;
+                return -1;
+            case Fault::TooBig:  // a file-size limit reached with the line's first bytes
+                PosixCalls::Write(fd, data, 3);
+                return 3;
+            default:
+                break;
+        }
+        return PosixCalls::Write(fd, data, size);
+    }
+    int Fstat(int fd, struct stat* st) override {
+        if (fault == Fault::StatFails) {
+            errno = EIO;
+            return -1;
+        }
+        return PosixCalls::Fstat(fd, st);
+    }
+    int Close(int fd) override {
+        const int result = PosixCalls::Close(fd);
+        if (fault == Fault::CloseFails) {
+            errno = EIO;
+            return -1;
+        }
+        return result;
+    }
+};
+
+TEST(FileWriter, AFailedOrShortWriteLeavesOnlyWholeLines) {
+    using Fault = FaultyCalls::Fault;
+    const struct {
+        Fault fault;
+        bool ok;
+        const char* content;
+    } cases[] = {
+        {Fault::None, true, "first\r\nsecond\r\n"},
+        {Fault::Interrupt, true, "first\r\nsecond\r\n"},
+        {Fault::Short, false, "first\r\n"},
+        {Fault::NoSpace, false, "first\r\n"},
+        {Fault::TooBig, false, "first\r\n"},
+        {Fault::StatFails, false, "first\r\n"},
+        {Fault::CloseFails, false, "first\r\nsecond\r\n"},
+    };
+    for (const auto& c : cases) {
+        Folder folder;
+        const std::string file = (folder.dir / "PC_INFO_261206090507.dat").string();
+        ASSERT_TRUE(PosixFileSystem().AppendLine(file, "first"));
+        FaultyCalls calls;
+        calls.fault = c.fault;
+        EXPECT_EQ(PosixFileSystem(calls).AppendLine(file, "second"), c.ok)
+            << static_cast<int>(c.fault);
+        EXPECT_EQ(folder.Read(file), c.content) << static_cast<int>(c.fault);
+    }
+}
+
+TEST(FileWriter, OnlyARegularFileAtTheNameIsWrittenAndNoneIsWaitedFor) {
+    Folder folder;
+    const fs::path target = folder.dir / "target";
+    { std::ofstream(target) << "keep"; }
+    const fs::path name = folder.dir / "PC_INFO.dat";
+    PosixFileSystem files;
+
+    fs::create_symlink(target, name);
+    EXPECT_FALSE(files.AppendLine(name.string(), "x"));
+    fs::remove(name);
+    fs::create_symlink("/dev/null", name);
+    EXPECT_FALSE(files.AppendLine(name.string(), "x"));
+    fs::remove(name);
+    fs::create_directory(name);
+    EXPECT_FALSE(files.AppendLine(name.string(), "x"));
+    fs::remove(name);
+    ASSERT_EQ(mkfifo(name.c_str(), 0600), 0);
+    EXPECT_FALSE(files.AppendLine(name.string(), "x"));  // no reader: does not wait for one
+    const int reader = open(name.c_str(), O_RDONLY | O_NONBLOCK);
+    EXPECT_FALSE(files.AppendLine(name.string(), "x"));  // a reader: still not a file
+    char byte = 0;
+    EXPECT_LE(read(reader, &byte, 1), 0);
+    close(reader);
+    EXPECT_EQ(folder.Read(target), "keep");
+}
+
+TEST(FileWriter, FilesAreTheOwnersOnlyAndNoDescriptorOutlivesALine) {
+    Folder folder;
+    const fs::path file = folder.dir / "PC_INFO_261206090507.dat";
+    const mode_t mask = umask(0);
+    PosixFileSystem files;
+    const auto descriptors = [] {
+        std::set<std::string> names;
+        for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
+            names.insert(e.path().filename().string());
+        }
+        return names;
+    };
+    const auto before = descriptors();
+    for (int i = 0; i < 1000; ++i) {
+        ASSERT_TRUE(files.AppendLine(file.string(), "line"));
+    }
+    EXPECT_EQ(descriptors(), before);
+    umask(mask);
+    struct stat st {};
+    ASSERT_EQ(stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(st.st_size, 1000 * 6);
+}
+
+TEST(AppInfo, TheProgramsPathNamesItsFolderAndNameOnceAndForAll) {
+    auto info = LinuxAppInfo::FromPath("/opt/tools/QRX_PC_INFO");
+    EXPECT_EQ(info.ExeFolder(), "/opt/tools");
+    EXPECT_EQ(info.ExeName(), "QRX_PC_INFO");
+    EXPECT_EQ(LinuxAppInfo::FromPath("/QRX.PC.INFO").ExeFolder(), "/");
+    EXPECT_EQ(LinuxAppInfo::FromPath("/QRX.PC.INFO").ExeName(), "QRX.PC");
+    for (const char* loader : {"/lib64/ld-linux-x86-64.so.2", "/usr/lib/ld-linux-aarch64.so.1",
+                               "/lib/x86_64-linux-gnu/ld-2.36.so"}) {
+        EXPECT_TRUE(IsDynamicLoader(loader)) << loader;
+    }
+    for (const char* program : {"/opt/QRX_PC_INFO", "/opt/ld-tool", "/opt/old-linux.so/x"}) {
+        EXPECT_FALSE(IsDynamicLoader(program)) << program;
+    }
+}
+
+}  // namespace
+}  // namespace qrx::test
