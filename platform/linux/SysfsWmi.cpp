@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <climits>
 #include <cstdio>
 #include <fstream>
@@ -20,7 +19,7 @@
 #include <cpuid.h>
 #endif
 
-#include "platform/AppError.h"
+#include "platform/Ascii.h"
 
 namespace qrx {
 
@@ -127,18 +126,6 @@ std::string Trim(const std::string& s) {
         return {};
     }
     return s.substr(b, s.find_last_not_of(" \t") - b + 1);
-}
-
-std::string Upper(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
-
-std::string Lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
 }
 
 std::optional<unsigned> Hex(const std::optional<std::string>& text) {
@@ -316,65 +303,6 @@ std::optional<std::string> PrettyName(const std::string& root) {
 
 // ---- instances -------------------------------------------------------------------------------
 
-class ObjectSet : public IWmiObjectSet {
-  public:
-    ObjectSet(SysfsWmi& wmi, std::string query) : wmi_(wmi), query_(std::move(query)) {}
-
-    std::unique_ptr<IWmiObject> Next() override;
-
-  private:
-    class Object : public IWmiObject {
-      public:
-        explicit Object(SysfsWmi::Instance properties) : properties_(std::move(properties)) {}
-        Variant Property(const std::string& name) override {
-            for (const auto& [key, value] : properties_) {
-                if (Lower(key) == Lower(name)) {
-                    return value;
-                }
-            }
-            throw AppError(ToSigned(WBEM_E_NOT_FOUND), "SWbemPropertySet",
-                           "見つかりません。(" + name + ")");
-        }
-
-      private:
-        SysfsWmi::Instance properties_;
-    };
-
-    SysfsWmi& wmi_;
-    std::string query_;
-    bool started_ = false;
-    std::vector<SysfsWmi::Instance> instances_;
-    std::size_t next_ = 0;
-};
-
-std::unique_ptr<IWmiObject> ObjectSet::Next() {
-    if (!started_) {
-        // As with the real instrumentation, the query is only looked at when the
-        // enumeration begins.
-        started_ = true;
-        const std::string prefix = "select * from ";
-        if (Lower(query_).rfind(prefix, 0) != 0) {
-            throw AppError(ToSigned(WBEM_E_INVALID_QUERY), "SWbemServices", "クエリが無効です。");
-        }
-        instances_ = wmi_.Instances(query_.substr(prefix.size()));
-    }
-    if (next_ >= instances_.size()) {
-        return nullptr;
-    }
-    return std::make_unique<Object>(instances_[next_++]);
-}
-
-class Services : public IWmiServices {
-  public:
-    explicit Services(SysfsWmi& wmi) : wmi_(wmi) {}
-    std::unique_ptr<IWmiObjectSet> ExecQuery(const std::string& query) override {
-        return std::make_unique<ObjectSet>(wmi_, query);
-    }
-
-  private:
-    SysfsWmi& wmi_;
-};
-
 struct Adapter {
     NetInterface net;
     std::string description;
@@ -525,14 +453,7 @@ std::optional<std::string> SystemProcessorId() {
     return std::nullopt;
 }
 
-std::unique_ptr<IWmiServices> SysfsWmi::Bind(const std::string& moniker) {
-    if (Lower(moniker).rfind("winmgmts:", 0) != 0) {
-        throw AppError(ToSigned(0x800401E4), "GetObject", "構文が無効です。(" + moniker + ")");
-    }
-    return std::make_unique<Services>(*this);
-}
-
-std::vector<SysfsWmi::Instance> SysfsWmi::Instances(const std::string& className) {
+std::optional<std::vector<SysfsWmi::Instance>> SysfsWmi::Fetch(const std::string& className) {
     const std::string name = Lower(className);
     if (name == "win32_networkadapterconfiguration") {
         return NetworkAdapterConfigurations();
@@ -552,7 +473,7 @@ std::vector<SysfsWmi::Instance> SysfsWmi::Instances(const std::string& className
     if (name == "win32_computersystemproduct") {
         return ComputerSystemProducts();
     }
-    throw AppError(ToSigned(WBEM_E_INVALID_CLASS), "SWbemObjectSet", "クラスが無効です。");
+    return std::nullopt;
 }
 
 std::vector<SysfsWmi::Instance> SysfsWmi::NetworkAdapterConfigurations() {

@@ -1,12 +1,11 @@
 #pragma once
 
 #include <functional>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/Wmi.h"
+#include "platform/MemoryWmi.h"
 
 namespace qrx {
 
@@ -26,7 +25,7 @@ std::optional<std::string> SystemProcessorId();
 // Stands in for the management instrumentation on Linux: the classes the program queries,
 // filled from sysfs, procfs and /etc below a root folder. Content never fails: a source that
 // is missing or unreadable gives a null value.
-class SysfsWmi : public IWmiProvider {
+class SysfsWmi : public MemoryWmi {
   public:
     struct Seams {
         std::function<std::vector<NetInterface>()> interfaces = SystemInterfaces;
@@ -36,11 +35,9 @@ class SysfsWmi : public IWmiProvider {
     explicit SysfsWmi(std::string root = "/") : SysfsWmi(std::move(root), Seams{}) {}
     SysfsWmi(std::string root, Seams seams) : root_(std::move(root)), seams_(std::move(seams)) {}
 
-    std::unique_ptr<IWmiServices> Bind(const std::string& moniker) override;
-
-    using Instance = std::map<std::string, Variant>;
-    // Every instance of a class in delivery order; throws AppError for an unknown class.
-    std::vector<Instance> Instances(const std::string& className);
+  protected:
+    // Reads the class afresh from the tree at every enumeration.
+    std::optional<std::vector<Instance>> Fetch(const std::string& className) override;
 
   private:
     std::vector<Instance> NetworkAdapterConfigurations();

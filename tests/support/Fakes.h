@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "platform/Crypto.h"
+#include "platform/MemoryWmi.h"
 #include "platform/System.h"
 #include "platform/TextCodec.h"
 #include "platform/Windowing.h"
-#include "platform/Wmi.h"
 
 namespace qrx::test {
 
@@ -146,15 +146,12 @@ struct FakeCodec : ITextCodec {
     Bytes Base64Decode(const std::string& text) override;
 };
 
-// Classes held in memory; every instance knows its own property names.
-struct FakeWmi : IWmiProvider {
-    using Instance = std::map<std::string, Variant>;
-    std::map<std::string, std::vector<Instance>> classes;
+// Classes held in memory on the shared in-memory instrumentation; records every query.
+struct FakeWmi : MemoryWmi {
     std::vector<std::string> queries;
-    int lookups = 0;
-    bool failBind = false;
 
-    std::unique_ptr<IWmiServices> Bind(const std::string& moniker) override;
+  protected:
+    void Queried(const std::string& query) override { queries.push_back(query); }
 };
 
 }  // namespace qrx::test
