@@ -21,27 +21,25 @@ const std::vector<CollectionStep>& Collector::RunPlan() {
 }
 
 const CollectionStep& Collector::CategoryStep(ButtonId id) {
-    static const CollectionStep nic{"Win32_NetworkAdapterConfiguration",
-                                    {"Caption", "IPAddress", "MACAddress"}};
-    static const CollectionStep cpu{"Win32_Processor", {"Name", "Description", "ProcessorId"}};
+    // NIC, CPU and UUID collect exactly what the run collects for their class; OS leaves out
+    // "BuildNumber" and M/B adds "SerialNumber".
     static const CollectionStep os{
         "Win32_OperatingSystem",
         {"Caption", "OSArchitecture", "Version", "OSLanguage", "CountryCode", "Locale", "CSName",
          "SerialNumber", "TotalVisibleMemorySize"}};
     static const CollectionStep mb{"Win32_BaseBoard",
                                    {"Manufacturer", "Product", "Version", "SerialNumber"}};
-    static const CollectionStep uuid{"Win32_ComputerSystemProduct", {"Vendor", "Name", "UUID"}};
     switch (id) {
         case ButtonId::cmdNIC:
-            return nic;
+            return RunPlan()[0];
         case ButtonId::cmdCPU:
-            return cpu;
+            return RunPlan()[2];
         case ButtonId::cmdOS:
             return os;
         case ButtonId::cmdMB:
             return mb;
         case ButtonId::cmdUUID:
-            return uuid;
+            return RunPlan()[5];
         default:
             throw std::invalid_argument("not a category button");
     }

@@ -7,10 +7,7 @@
 #include <sstream>
 
 #include "app/Program.h"
-#include "platform/linux/IconvCodec.h"
-#include "platform/linux/LinuxSystem.h"
-#include "platform/linux/OpenSslCrypto.h"
-#include "platform/linux/SysfsWmi.h"
+#include "platform/linux/LinuxServices.h"
 #include "tools/decode/Decoder.h"
 
 namespace {
@@ -29,11 +26,24 @@ struct QuietWindow : qrx::IWindowing {
 };
 
 struct FolderApp : qrx::IAppInfo {
+    explicit FolderApp(std::string f) : folder(std::move(f)) {}
     std::string folder;
     std::string ExeFolder() override { return folder; }
     std::string ExeName() override { return "QRX_PC_INFO"; }
     std::uint32_t ProgramNumber() override { return 1; }
     char PathSeparator() override { return '/'; }
+};
+
+// The program over the real Linux services, writing into a folder of its own; the
+// instrumentation is the running system's unless another is given.
+struct Rig {
+    QuietWindow window;
+    FolderApp app;
+    qrx::LinuxServices real{nullptr};
+    qrx::Program program;
+
+    Rig(const fs::path& folder, qrx::IWmiProvider* wmi)
+        : app(folder.string()), program(real.With(window, app, wmi ? *wmi : real.wmi)) {}
 };
 
 fs::path TempFolder() {
@@ -45,17 +55,9 @@ const std::string kRecord = "Name\tIntel(R) Core(TM) i7-7700 CPU @ 3.60GHz ï½ž ã
 
 void BM_WriteDataRecord(benchmark::State& state) {
     const fs::path dir = TempFolder();
-    QuietWindow window;
-    FolderApp app;
-    app.folder = dir.string();
-    qrx::LinuxClock clock;
-    qrx::PosixFileSystem files;
-    qrx::OpenSslCrypto crypto;
-    qrx::IconvCodec codec;
-    qrx::SysfsWmi wmi;
-    qrx::Program program({window, app, clock, files, crypto, codec, wmi});
+    Rig rig(dir, nullptr);
     for (auto _ : state) {
-        program.data.WriteData(kRecord);
+        rig.program.data.WriteData(kRecord);
     }
     fs::remove_all(dir);
 }
@@ -95,22 +97,15 @@ void BM_FullCollectionRun(benchmark::State& state) {
                           "product_name", "product_uuid"}) {
         Write(root / "sys/class/dmi/id" / f, "value\n");
     }
-    QuietWindow window;
-    FolderApp app;
-    app.folder = dir.string();
-    qrx::LinuxClock clock;
-    qrx::PosixFileSystem files;
-    qrx::OpenSslCrypto crypto;
-    qrx::IconvCodec codec;
     qrx::SysfsWmi::Seams seams;
     seams.interfaces = [] {
         return std::vector<qrx::NetInterface>{{"eth0", 2, false, {"192.0.2.1", "fe80::1"}}};
     };
     qrx::SysfsWmi wmi(root.string(), seams);
-    qrx::Program program({window, app, clock, files, crypto, codec, wmi});
-    program.Start("");
+    Rig rig(dir, &wmi);
+    rig.program.Start("");
     for (auto _ : state) {
-        window.events->OnButtonClicked(qrx::ButtonId::cmdRun);
+        rig.window.events->OnButtonClicked(qrx::ButtonId::cmdRun);
     }
     fs::remove_all(dir);
 }

@@ -1,5 +1,7 @@
 #include "platform/linux/TerminalWindowing.h"
 
+#include "platform/Ascii.h"
+
 #include <algorithm>
 #include <istream>
 #include <ostream>
@@ -19,12 +21,6 @@ const char* IconWord(int style) {
         default:
             return "";
     }
-}
-
-std::string Lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
 }
 
 // CR LF inside a message is shown as a line break.

@@ -6,11 +6,8 @@
 #include <string>
 
 #include "app/Program.h"
-#include "platform/linux/IconvCodec.h"
-#include "platform/linux/LinuxSystem.h"
-#include "platform/linux/OpenSslCrypto.h"
+#include "platform/linux/LinuxServices.h"
 #include "platform/linux/QtWindowing.h"
-#include "platform/linux/SysfsWmi.h"
 #include "platform/linux/TerminalWindowing.h"
 
 namespace {
@@ -37,18 +34,13 @@ int main(int argc, char** argv) {
     // A file-size limit makes a write fail instead of ending the program.
     std::signal(SIGXFSZ, SIG_IGN);
 
-    qrx::LinuxAppInfo app(argv[0]);
-    qrx::LinuxClock clock;
-    qrx::PosixFileSystem files;
-    qrx::OpenSslCrypto crypto;
-    qrx::IconvCodec codec;
-    qrx::SysfsWmi wmi;
+    qrx::LinuxServices services(argv[0]);
 
     if (HasDisplay()) {
         QApplication qt(argc, argv);
         Q_INIT_RESOURCE(qrx_resources);
         qrx::QtWindowing window;
-        qrx::Program program({window, app, clock, files, crypto, codec, wmi});
+        qrx::Program program(services.With(window));
         program.Start(commandLine);
         return QApplication::exec();
     }
@@ -60,7 +52,7 @@ int main(int argc, char** argv) {
     sigaction(SIGINT, &action, nullptr);
 
     qrx::TerminalWindowing window(std::cin, std::cout);
-    qrx::Program program({window, app, clock, files, crypto, codec, wmi});
+    qrx::Program program(services.With(window));
     program.Start(commandLine);
     return window.Run();
 }

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/Services.h"
+#include "platform/linux/IconvCodec.h"
+#include "platform/linux/LinuxSystem.h"
+#include "platform/linux/OpenSslCrypto.h"
+#include "platform/linux/SysfsWmi.h"
+
+namespace qrx {
+
+// The Linux backends of every service but the window, wired in one place for the program and
+// the benchmark.
+struct LinuxServices {
+    // `argv0` is the program's own argv[0] (see LinuxAppInfo).
+    explicit LinuxServices(const char* argv0) : app(argv0) {}
+
+    LinuxAppInfo app;
+    LinuxClock clock;
+    PosixFileSystem files;
+    OpenSslCrypto crypto;
+    IconvCodec codec;
+    SysfsWmi wmi;
+
+    Services With(IWindowing& window) { return With(window, app, wmi); }
+    // With another application folder and another instrumentation (a fixture tree).
+    Services With(IWindowing& window, IAppInfo& appInstead, IWmiProvider& wmiInstead) {
+        return {window, appInstead, clock, files, crypto, codec, wmiInstead};
+    }
+};
+
+}  // namespace qrx
