@@ -39,7 +39,7 @@ struct FolderApp : qrx::IAppInfo {
 struct Rig {
     QuietWindow window;
     FolderApp app;
-    qrx::LinuxServices real{nullptr};
+    qrx::LinuxServices real;
     qrx::Program program;
 
     Rig(const fs::path& folder, qrx::IWmiProvider* wmi)

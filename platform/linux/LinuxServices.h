@@ -12,7 +12,7 @@ namespace qrx {
 // the benchmark.
 struct LinuxServices {
     // `argv0` is the program's own argv[0] (see LinuxAppInfo).
-    explicit LinuxServices(const char* argv0) : app(argv0) {}
+    explicit LinuxServices(const char* argv0 = nullptr) : app(argv0) {}
 
     LinuxAppInfo app;
     LinuxClock clock;

@@ -1,6 +1,6 @@
 # Linux test executables: the real OpenSSL, iconv, sysfs reader, terminal and Qt window.
 qrx_add_test(linux_tests
-  linux/RealCipherTest.cpp
+  linux/ContractTest.cpp
   linux/SysfsWmiTest.cpp
   linux/TerminalTest.cpp
   linux/EndToEndTest.cpp

@@ -2,8 +2,6 @@
 #include <objbase.h>
 #include <windows.h>
 
-#include <filesystem>
-#include <fstream>
 #include <thread>
 
 #include "app/frmMain.h"
@@ -14,23 +12,24 @@
 #include "platform/windows/WinSystem.h"
 #include "platform/windows/WinText.h"
 #include "platform/windows/WinWmi.h"
-#include "tests/shared/CipherLines.h"
+#include "tests/shared/CipherContracts.h"
+#include "tests/shared/DecoderContract.h"
+#include "tests/shared/SystemContracts.h"
 #include "tests/support/Fakes.h"
 
 namespace qrx::test {
 namespace {
-struct RealPlatform {
+
+struct WinBackends {
     WinCrypto crypto;
     WinCodec codec;
 };
-}  // namespace
-}  // namespace qrx::test
-
-#include "tests/shared/DecoderTest.inc"
-#include "tests/shared/RealCipherTest.inc"
-
-namespace qrx::test {
-namespace {
+INSTANTIATE_TYPED_TEST_SUITE_P(Windows, CryptoContract, WinCrypto);
+INSTANTIATE_TYPED_TEST_SUITE_P(Windows, CodecContract, WinCodec);
+INSTANTIATE_TYPED_TEST_SUITE_P(Windows, CipherLinesContract, WinBackends);
+INSTANTIATE_TYPED_TEST_SUITE_P(Windows, DecoderContract, WinBackends);
+INSTANTIATE_TYPED_TEST_SUITE_P(Windows, FileSystemContract, WinFileSystem);
+INSTANTIATE_TYPED_TEST_SUITE_P(Windows, AppInfoContract, WinAppInfo);
 
 struct Wmi : ::testing::Test {
     void SetUp() override { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
@@ -73,31 +72,6 @@ TEST_F(Wmi, UnknownPropertyFailsWithItsCode) {
     } catch (const AppError& e) {
         EXPECT_EQ(static_cast<std::uint32_t>(e.Number), WBEM_E_NOT_FOUND);
     }
-}
-
-TEST(WinFiles, AppendsLinesWithCrLfAndFoldersOnce) {
-    const auto dir = std::filesystem::temp_directory_path() / "qrx-win-files";
-    std::filesystem::remove_all(dir);
-    WinFileSystem files;
-    EXPECT_TRUE(files.CreateFolder(dir.string()));
-    EXPECT_FALSE(files.CreateFolder(dir.string()));
-    const std::string file = (dir / "a.LOG").string();
-    EXPECT_TRUE(files.AppendLine(file, "one\tx"));
-    EXPECT_TRUE(files.AppendLine(file, ""));
-    {
-        std::ifstream in(file, std::ios::binary);
-        std::string text((std::istreambuf_iterator<char>(in)), {});
-        EXPECT_EQ(text, "one\tx\r\n\r\n");
-    }
-    EXPECT_FALSE(files.AppendLine((dir / "missing" / "b.LOG").string(), "lost"));
-    std::filesystem::remove_all(dir);
-}
-
-TEST(WinAppInfo, FolderAndNameOfTheRunningExecutable) {
-    WinAppInfo app;
-    EXPECT_EQ(app.ExeName(), "windows_tests");
-    EXPECT_NE(app.ExeFolder().back(), '\\');
-    EXPECT_EQ(app.ProgramNumber(), GetCurrentProcessId());
 }
 
 struct Recorder : IWindowEvents {

@@ -1,25 +1,25 @@
+// The shared contracts over the Linux backends, and what only the OpenSSL provider shows.
 #include <gtest/gtest.h>
 
-#include "cipher/clsCipher.h"
-#include "platform/linux/IconvCodec.h"
-#include "platform/linux/OpenSslCrypto.h"
-#include "tests/shared/CipherLines.h"
-#include "tests/support/Fakes.h"
+#include "platform/linux/LinuxServices.h"
+#include "tests/shared/CipherContracts.h"
+#include "tests/shared/DecoderContract.h"
+#include "tests/shared/SystemContracts.h"
 
 namespace qrx::test {
 namespace {
-struct RealPlatform {
-    OpenSslCrypto crypto;
-    IconvCodec codec;
+
+INSTANTIATE_TYPED_TEST_SUITE_P(Linux, CryptoContract, OpenSslCrypto);
+INSTANTIATE_TYPED_TEST_SUITE_P(Linux, CodecContract, IconvCodec);
+INSTANTIATE_TYPED_TEST_SUITE_P(Linux, CipherLinesContract, LinuxServices);
+INSTANTIATE_TYPED_TEST_SUITE_P(Linux, DecoderContract, LinuxServices);
+INSTANTIATE_TYPED_TEST_SUITE_P(Linux, FileSystemContract, PosixFileSystem);
+
+// The test program's own path, as the program's entry point would resolve it.
+struct RunningAppInfo : LinuxAppInfo {
+    RunningAppInfo() : LinuxAppInfo(nullptr) {}
 };
-}  // namespace
-}  // namespace qrx::test
-
-#include "tests/shared/DecoderTest.inc"
-#include "tests/shared/RealCipherTest.inc"
-
-namespace qrx::test {
-namespace {
+INSTANTIATE_TYPED_TEST_SUITE_P(Linux, AppInfoContract, RunningAppInfo);
 
 TEST(OpenSslProvider, ReadsKeyBlobsAsCryptoApiDoes) {
     OpenSslCrypto crypto;
