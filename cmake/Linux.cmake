@@ -1,4 +1,4 @@
-# The Linux backends: Qt 6 or the terminal for the window, OpenSSL, iconv, sysfs and procfs.
+# The Linux backends: the terminal or a Qt 6 window, OpenSSL, iconv, sysfs and procfs.
 find_package(Qt6 REQUIRED COMPONENTS Widgets)
 find_package(OpenSSL REQUIRED)
 find_package(PkgConfig REQUIRED)
@@ -9,15 +9,27 @@ add_library(qrx_linux STATIC
   platform/linux/IconvCodec.cpp
   platform/linux/OpenSslCrypto.cpp
   platform/linux/SysfsWmi.cpp
-  platform/linux/TerminalWindowing.cpp)
-target_link_libraries(qrx_linux PUBLIC qrx_core OpenSSL::Crypto PkgConfig::UDEV)
+  platform/linux/TerminalWindowing.cpp
+  platform/linux/QtFrontEndLoader.cpp)
+target_link_libraries(qrx_linux PUBLIC qrx_core OpenSSL::Crypto PkgConfig::UDEV ${CMAKE_DL_LIBS})
 
-set(CMAKE_AUTORCC ON)
-add_library(qrx_qt STATIC platform/linux/QtWindowing.cpp resources/qrx_resources.qrc)
-target_link_libraries(qrx_qt PUBLIC qrx_core Qt6::Widgets)
+# The Qt window, a module beside the program that it loads only when a window can be shown:
+# the program itself links no Qt. Only the module's entry function is exported.
+add_library(qrx_qt_module MODULE
+  platform/linux/QtModule.cpp
+  platform/linux/QtWindowing.cpp
+  platform/linux/QtPlatformChoice.cpp
+  resources/qrx_resources.qrc)
+set_target_properties(qrx_qt_module PROPERTIES
+  OUTPUT_NAME QRX_PC_INFO_qt PREFIX "" AUTORCC ON
+  CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+target_include_directories(qrx_qt_module PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(qrx_qt_module PRIVATE Qt6::Widgets)
+target_link_options(qrx_qt_module PRIVATE -Wl,--no-undefined -Wl,--as-needed)
 
 add_executable(QRX_PC_INFO platform/linux/main.cpp)
-target_link_libraries(QRX_PC_INFO PRIVATE qrx_linux qrx_qt)
+target_link_libraries(QRX_PC_INFO PRIVATE qrx_linux)
+add_dependencies(QRX_PC_INFO qrx_qt_module)
 
 # The support decoder.
 find_package(nlohmann_json REQUIRED)

@@ -52,6 +52,7 @@ QtWindowing::~QtWindowing() = default;
 
 void QtWindowing::ShowMainWindow(const WindowLayout& layout, IWindowEvents& events) {
     window_ = std::make_unique<QtMainWidget>(events);
+    window_->setObjectName(QStringLiteral("frmMain"));
     window_->setWindowTitle(ToQt(layout.caption));
     window_->setWindowIcon(QIcon(QStringLiteral(":/QRX_PC_INFO.ico")));
     window_->setFixedSize(TwipsToPixels(layout.clientWidth), TwipsToPixels(layout.clientHeight));

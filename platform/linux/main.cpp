@@ -1,5 +1,5 @@
-// The Linux entry point: a Qt window when a display is there, the terminal otherwise.
-#include <QApplication>
+// The Linux entry point: a Qt window when a display is there, the terminal otherwise. Qt is
+// reached only through the front end's module, so the terminal path never loads it.
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
@@ -7,7 +7,7 @@
 
 #include "app/Program.h"
 #include "platform/linux/LinuxServices.h"
-#include "platform/linux/QtWindowing.h"
+#include "platform/linux/QtFrontEnd.h"
 #include "platform/linux/TerminalWindowing.h"
 
 namespace {
@@ -37,12 +37,14 @@ int main(int argc, char** argv) {
     qrx::LinuxServices services(argv[0]);
 
     if (HasDisplay()) {
-        QApplication qt(argc, argv);
-        Q_INIT_RESOURCE(qrx_resources);
-        qrx::QtWindowing window;
-        qrx::Program program(services.With(window));
-        program.Start(commandLine);
-        return QApplication::exec();
+        std::string reason;
+        if (auto qt = qrx::LoadQtFrontEnd(services.app.ExeFolder() + "/" + qrx::kQtModuleName, argc,
+                                          argv, reason)) {
+            qrx::Program program(services.With(qt->Window()));
+            program.Start(commandLine);
+            return qt->Run();
+        }
+        std::cerr << "QRX_PC_INFO: no window (" << reason << "); using the terminal\n";
     }
 
     struct sigaction action {};

@@ -5,13 +5,47 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
 
 #include "app/frmMain.h"
-#include "platform/linux/QtWindowing.h"
+#include "platform/linux/QtFrontEnd.h"
+#include "platform/linux/QtPlatformChoice.h"
 #include "tests/support/Fakes.h"
 
 namespace qrx::test {
 namespace {
+
+IQtFrontEnd* frontEnd = nullptr;  // loaded from the module once, in main
+
+// The window of the loaded module. The module exports nothing but its entry, so its widgets
+// are found by their names.
+struct ModuleWindow : IWindowing {
+    IWindowing& qt = frontEnd->Window();
+    void ShowMainWindow(const WindowLayout& l, IWindowEvents& e) override {
+        qt.ShowMainWindow(l, e);
+    }
+    void SetButtonEnabled(ButtonId id, bool on) override { qt.SetButtonEnabled(id, on); }
+    void ProcessPendingEvents() override { qt.ProcessPendingEvents(); }
+    int ShowMessage(const std::string& text, int style) override {
+        return qt.ShowMessage(text, style);
+    }
+    void SetBusy(bool busy) override { qt.SetBusy(busy); }
+    void EndProgram() override { qt.EndProgram(); }
+
+    QWidget* Window() const {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->objectName() == QStringLiteral("frmMain")) {
+                return w;
+            }
+        }
+        return nullptr;
+    }
+    QPushButton* Button(ButtonId id) const {
+        return Window()->findChild<QPushButton*>(QString::fromStdString(NameOf(id)));
+    }
+};
 
 struct Recorder : IWindowEvents {
     std::vector<std::string> events;
@@ -24,7 +58,7 @@ struct Recorder : IWindowEvents {
 };
 
 struct QtWindow : ::testing::Test {
-    QtWindowing window;
+    ModuleWindow window;
     Recorder recorder;
     void SetUp() override { window.ShowMainWindow(frmMain::Layout(), recorder); }
 };
@@ -115,13 +149,38 @@ TEST_F(QtWindow, BusyShowsTheWaitCursorUntilRestored) {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
+// A session without a usable plugin falls back (the program then uses the terminal); a
+// Wayland session without Qt's Wayland plugin still gets a window through X11 where it can.
+TEST(QtPlatforms, OnlyInstalledPluginsOfTheSessionsDisplaysAreChosen) {
+    char pattern[] = "/tmp/qrx-plugins-XXXXXX";
+    const std::filesystem::path dir = mkdtemp(pattern);
+    const std::vector<std::string> xcbOnly = {dir / "none", dir};
+    std::ofstream(dir / "libqxcb.so") << "";
+    std::string reason;
+    EXPECT_EQ(ChooseQtPlatforms("wayland-0", "", xcbOnly, reason), "");
+    EXPECT_NE(reason.find("qt6-wayland"), std::string::npos) << reason;
+    EXPECT_EQ(ChooseQtPlatforms("wayland-0", ":0", xcbOnly, reason), "xcb");
+    std::ofstream(dir / "libqwayland-egl.so") << "";
+    EXPECT_EQ(ChooseQtPlatforms("wayland-0", ":0", xcbOnly, reason), "wayland;xcb");
+    EXPECT_EQ(ChooseQtPlatforms("", ":0", xcbOnly, reason), "xcb");
+    std::filesystem::remove(dir / "libqxcb.so");
+    EXPECT_EQ(ChooseQtPlatforms("", ":0", xcbOnly, reason), "");
+    EXPECT_NE(reason.find("X11"), std::string::npos) << reason;
+    std::filesystem::remove_all(dir);
+}
+
 }  // namespace
 }  // namespace qrx::test
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    Q_INIT_RESOURCE(qrx_resources);
     ::testing::InitGoogleTest(&argc, argv);
+    std::string reason;
+    auto qt = qrx::LoadQtFrontEnd(QRX_QT_MODULE, argc, argv, reason);
+    if (!qt) {
+        std::cerr << "cannot load the Qt module: " << reason << "\n";
+        return 1;
+    }
+    qrx::test::frontEnd = qt.get();
     return RUN_ALL_TESTS();
 }

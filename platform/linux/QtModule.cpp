@@ -1,0 +1,78 @@
+// The Qt front end's module: the only code of the program that links Qt.
+#include <QApplication>
+#include <QLibraryInfo>
+#include <algorithm>
+#include <cstdlib>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "platform/linux/QtFrontEnd.h"
+#include "platform/linux/QtPlatformChoice.h"
+#include "platform/linux/QtWindowing.h"
+
+namespace qrx {
+
+namespace {
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+// The folders where Qt looks for its platform plugins.
+std::vector<std::string> PlatformPluginDirs() {
+    std::vector<std::string> dirs;
+    if (const std::string direct = Environment("QT_QPA_PLATFORM_PLUGIN_PATH"); !direct.empty()) {
+        dirs.push_back(direct);
+    }
+    const std::string paths = Environment("QT_PLUGIN_PATH");
+    for (std::size_t begin = 0; begin <= paths.size();) {
+        const std::size_t end = std::min(paths.find(':', begin), paths.size());
+        if (end > begin) {
+            dirs.push_back(paths.substr(begin, end - begin) + "/platforms");
+        }
+        begin = end + 1;
+    }
+    dirs.push_back(QLibraryInfo::path(QLibraryInfo::PluginsPath).toStdString() + "/platforms");
+    return dirs;
+}
+
+class QtFrontEnd : public IQtFrontEnd {
+  public:
+    QtFrontEnd(int& argc, char** argv) : app_(argc, argv) {}
+
+    IWindowing& Window() override { return window_; }
+    int Run() override { return QApplication::exec(); }
+
+  private:
+    QApplication app_;
+    QtWindowing window_;
+};
+
+}  // namespace
+
+}  // namespace qrx
+
+extern "C" __attribute__((visibility("default")))
+qrx::CreateQtFrontEndFunction qrx_create_qt_front_end;
+
+qrx::IQtFrontEnd* qrx_create_qt_front_end(int* argc, char** argv, std::string* reason) {
+    try {
+        // Qt ends the process when no platform plugin can start, so the choice is made here,
+        // where the program can still fall back to the terminal. A choice the user made stands.
+        if (qrx::Environment("QT_QPA_PLATFORM").empty()) {
+            const std::string platforms = qrx::ChooseQtPlatforms(
+                qrx::Environment("WAYLAND_DISPLAY"), qrx::Environment("DISPLAY"),
+                qrx::PlatformPluginDirs(), *reason);
+            if (platforms.empty()) {
+                return nullptr;
+            }
+            setenv("QT_QPA_PLATFORM", platforms.c_str(), 1);
+        }
+        return new qrx::QtFrontEnd(*argc, argv);
+    } catch (const std::exception& e) {
+        *reason = e.what();
+        return nullptr;
+    }
+}
