@@ -9,13 +9,15 @@ namespace qrx {
 
 // VARIANT type codes as the management instrumentation hands them.
 namespace vt {
-constexpr int EMPTY = 0;
-constexpr int NULL_ = 1;
-constexpr int I4 = 3;
-constexpr int BSTR = 8;
-constexpr int BOOL = 11;
-constexpr int ARRAY_VARIANT = 0x2000 | 12;  // 8204
-constexpr int ARRAY_BSTR = 0x2000 | 8;      // 8200
+enum : int {
+    EMPTY = 0,
+    NULL_ = 1,
+    I4 = 3,
+    BSTR = 8,
+    BOOL = 11,
+    ARRAY_VARIANT = 0x2000 | 12,  // 8204
+    ARRAY_BSTR = 0x2000 | 8,      // 8200
+};
 }  // namespace vt
 
 // A small VARIANT: a type code and the value that goes with it.

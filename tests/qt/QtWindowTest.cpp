@@ -47,15 +47,7 @@ struct ModuleWindow : IWindowing {
     }
 };
 
-struct Recorder : IWindowEvents {
-    std::vector<std::string> events;
-    void OnLoaded() override { events.push_back("loaded"); }
-    bool OnCloseRequested() override {
-        events.push_back("close");
-        return true;
-    }
-    void OnButtonClicked(ButtonId id) override { events.push_back(NameOf(id)); }
-};
+using Recorder = EventRecorder;
 
 struct QtWindow : ::testing::Test {
     ModuleWindow window;

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/Crypto.h"
 #include "platform/MemoryWmi.h"
 #include "platform/System.h"
 #include "platform/TextCodec.h"
 #include "platform/Windowing.h"
+#include "tests/support/FakeCrypto.h"
 
 namespace qrx::test {
 
@@ -43,7 +43,19 @@ struct FakeWindow : IWindowing {
     }
 };
 
+// The button's name in the layout ("cmdRun").
 std::string NameOf(ButtonId id);
+
+// Records the window's notifications: "loaded", "close" (always allowed) and button names.
+struct EventRecorder : IWindowEvents {
+    std::vector<std::string> events;
+    void OnLoaded() override { events.push_back("loaded"); }
+    bool OnCloseRequested() override {
+        events.push_back("close");
+        return true;
+    }
+    void OnButtonClicked(ButtonId id) override { events.push_back(NameOf(id)); }
+};
 
 struct FakeAppInfo : IAppInfo {
     std::string folder = "/opt/qrx";
@@ -79,61 +91,6 @@ struct MemoryFileSystem : IFileSystem {
     bool CreateFolder(const std::string& path) override;
     bool AppendLine(const std::string& path, const std::string& line) override;
     std::vector<std::string> Lines(const std::string& path) const;
-};
-
-// A toy cipher with the CryptoAPI call contract: XOR with the key and the IV, PKCS#7 padding.
-// It lets the engine's logic be tested on every platform without a real AES.
-struct ToyCrypto : ICryptoProvider {
-    std::vector<std::string> calls;
-    std::map<Handle, Bytes> keys;
-    std::map<Handle, Bytes> ivs;
-    std::set<Handle> contexts;
-    Handle next = 100;
-    std::map<std::uint32_t, std::string> texts{{kNteBadData, "Bad Data.\r\n"}};
-
-    std::uint32_t AcquireContext(Handle& prov, std::uint32_t type, std::uint32_t flags) override;
-    std::uint32_t ImportKey(Handle prov, const std::uint8_t* blob, std::uint32_t len,
-                            Handle& key) override;
-    std::uint32_t SetKeyParam(Handle key, std::uint32_t param, const std::uint8_t* data) override;
-    std::uint32_t Encrypt(Handle key, bool final, std::uint8_t* buffer, std::uint32_t& length,
-                          std::uint32_t size) override;
-    std::uint32_t Decrypt(Handle key, bool final, std::uint8_t* buffer,
-                          std::uint32_t& length) override;
-    std::uint32_t DestroyKey(Handle key) override;
-    std::uint32_t ReleaseContext(Handle prov) override;
-    std::string SystemMessage(std::uint32_t code, std::uint32_t) override;
-};
-
-// Wraps a provider and makes the n-th call (counting from 1, every call counts) of one kind
-// fail with a chosen code. Records the calls that reach the wrapped provider.
-struct FaultyCrypto : ICryptoProvider {
-    enum class Call { Acquire, Import, SetParam, Encrypt, Decrypt, Destroy, Release };
-
-    FaultyCrypto(ICryptoProvider& inner, Call call, int nth, std::uint32_t code)
-        : inner(inner), failing(call), nth(nth), code(code) {}
-
-    ICryptoProvider& inner;
-    Call failing;
-    int nth;
-    std::uint32_t code;
-    std::map<Call, int> counts;
-    std::vector<std::string> log;
-    std::size_t failedAt = 0;  // index in `log` of the call that failed
-
-    bool Fails(Call c, const char* name);
-    std::uint32_t AcquireContext(Handle& prov, std::uint32_t type, std::uint32_t flags) override;
-    std::uint32_t ImportKey(Handle prov, const std::uint8_t* blob, std::uint32_t len,
-                            Handle& key) override;
-    std::uint32_t SetKeyParam(Handle key, std::uint32_t param, const std::uint8_t* data) override;
-    std::uint32_t Encrypt(Handle key, bool final, std::uint8_t* buffer, std::uint32_t& length,
-                          std::uint32_t size) override;
-    std::uint32_t Decrypt(Handle key, bool final, std::uint8_t* buffer,
-                          std::uint32_t& length) override;
-    std::uint32_t DestroyKey(Handle key) override;
-    std::uint32_t ReleaseContext(Handle prov) override;
-    std::string SystemMessage(std::uint32_t c, std::uint32_t lang) override {
-        return inner.SystemMessage(c, lang);
-    }
 };
 
 // UTF-8 bytes as they are, the shared Base64 codec; either direction can be made to throw.

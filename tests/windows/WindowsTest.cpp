@@ -74,15 +74,7 @@ TEST_F(Wmi, UnknownPropertyFailsWithItsCode) {
     }
 }
 
-struct Recorder : IWindowEvents {
-    std::vector<std::string> events;
-    void OnLoaded() override { events.push_back("loaded"); }
-    bool OnCloseRequested() override {
-        events.push_back("close");
-        return true;
-    }
-    void OnButtonClicked(ButtonId id) override { events.push_back(NameOf(id)); }
-};
+using Recorder = EventRecorder;
 
 RECT ClientRectOf(HWND child, HWND parent) {
     RECT r{};
