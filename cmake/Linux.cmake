@@ -10,6 +10,9 @@ add_library(qrx_linux STATIC
   platform/linux/OpenSslCrypto.cpp
   platform/linux/SysfsWmi.cpp
   platform/linux/TerminalWindowing.cpp
+  platform/linux/TerminalStreams.cpp
+  platform/linux/CloseSignals.cpp
+  platform/linux/DisplayCheck.cpp
   platform/linux/QtFrontEndLoader.cpp)
 target_link_libraries(qrx_linux PUBLIC qrx_core OpenSSL::Crypto PkgConfig::UDEV ${CMAKE_DL_LIBS})
 

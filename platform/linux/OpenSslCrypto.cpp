@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "platform/AppError.h"
+
 namespace qrx {
 
 namespace {
@@ -58,6 +60,12 @@ const EVP_CIPHER* CipherOf(std::uint32_t algId, std::uint32_t mode) {
 }
 
 }  // namespace
+
+OpenSslCrypto::OpenSslCrypto() {
+    if (CipherOf(kCalgAes128, kCryptModeCbc) == nullptr) {
+        throw AppError(ToSigned(0x80090017), "OpenSSL", "AES-128-CBC を使用できません。");
+    }
+}
 
 void OpenSslCrypto::CtxFree::operator()(void* ctx) const {
     EVP_CIPHER_CTX_free(static_cast<EVP_CIPHER_CTX*>(ctx));

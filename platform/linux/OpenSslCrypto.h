@@ -13,6 +13,10 @@ namespace qrx {
 // with the Windows error codes; the system texts are its own.
 class OpenSslCrypto : public ICryptoProvider {
   public:
+    // Throws AppError when the library offers no AES-CBC (a configuration without the
+    // default provider).
+    OpenSslCrypto();
+
     std::uint32_t AcquireContext(Handle& prov, std::uint32_t provType,
                                  std::uint32_t flags) override;
     std::uint32_t ImportKey(Handle prov, const std::uint8_t* blob, std::uint32_t blobLen,

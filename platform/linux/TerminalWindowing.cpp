@@ -64,6 +64,19 @@ void TerminalWindowing::SetButtonEnabled(ButtonId id, bool enabled) {
 
 void TerminalWindowing::ProcessPendingEvents() {
     out_.flush();
+    // A signal during a command: the logic keeps the close until the command has returned.
+    if (CloseRequested() && !closeAsked_ && events_ != nullptr) {
+        closeAsked_ = true;
+        events_->OnCloseRequested();
+    }
+}
+
+bool TerminalWindowing::RequestClose() {
+    if (closeAsked_ || events_ == nullptr) {
+        return true;
+    }
+    closeAsked_ = true;
+    return events_->OnCloseRequested();
 }
 
 void TerminalWindowing::SetBusy(bool busy) {
@@ -82,8 +95,28 @@ void TerminalWindowing::PrintMenu() {
 }
 
 bool TerminalWindowing::ReadLine(std::string& line) {
-    if (!std::getline(in_, line)) {
+    line.clear();
+    if (inputEnded_) {
         return false;
+    }
+    std::streambuf* buffer = in_.rdbuf();
+    bool any = false;
+    for (;;) {
+        const auto c = buffer->sbumpc();
+        if (std::char_traits<char>::eq_int_type(c, std::char_traits<char>::eof())) {
+            inputEnded_ = true;
+            if (!any) {
+                return false;
+            }
+            break;
+        }
+        any = true;
+        if (c == '\n') {
+            break;
+        }
+        if (line.size() < kMaxLine) {
+            line += static_cast<char>(c);
+        }
     }
     if (!line.empty() && line.back() == '\r') {
         line.pop_back();
@@ -92,6 +125,10 @@ bool TerminalWindowing::ReadLine(std::string& line) {
 }
 
 int TerminalWindowing::ShowMessage(const std::string& text, int style) {
+    const int icon = style & 0xF0;
+    if (icon != mb::IconQuestion && icon != mb::IconInformation) {
+        errorShown_ = true;
+    }
     out_ << "\n[QRX_PC_INFO]" << IconWord(style) << "\n" << Lines(text) << "\n";
     const bool okCancel = (style & 0x0F) == mb::OKCancel;
     for (;;) {
@@ -119,10 +156,10 @@ int TerminalWindowing::Run() {
         std::string choice;
         if (!ReadLine(choice) || Lower(choice) == "q") {
             out_ << "\n";
-            if (events_ != nullptr) {
-                events_->OnCloseRequested();
+            if (RequestClose()) {
+                break;
             }
-            return 0;
+            continue;  // the logic ends the program itself
         }
         const std::size_t n = choice.size() == 1 && choice[0] >= '1' && choice[0] <= '9'
                                   ? static_cast<std::size_t>(choice[0] - '0')
@@ -130,11 +167,21 @@ int TerminalWindowing::Run() {
         if (n >= 1 && n <= menu_.size() && menu_[n - 1].enabled && events_ != nullptr) {
             events_->OnButtonClicked(menu_[n - 1].id);
         }
-        if (!ended_) {
-            PrintMenu();
+        if (ended_) {
+            break;
         }
+        // Input that ended inside a command (Ctrl-C or a signal at the confirmation, the end
+        // of a script) closes the window without showing the menu again.
+        if (inputEnded_ || CloseRequested()) {
+            if (RequestClose()) {
+                break;
+            }
+            continue;
+        }
+        PrintMenu();
     }
-    return 0;
+    out_.flush();
+    return errorShown_ ? 1 : 0;
 }
 
 }  // namespace qrx

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -12,7 +13,14 @@ namespace qrx {
 // with a one-line answer. Reads and writes UTF-8; works with pipes as well as with a person.
 class TerminalWindowing : public IWindowing {
   public:
-    TerminalWindowing(std::istream& in, std::ostream& out) : in_(in), out_(out) {}
+    // The longest answer line kept; the rest of a longer line is read and thrown away.
+    static constexpr std::size_t kMaxLine = 4096;
+
+    // `closeRequested` tells whether a close request (a signal) has arrived; the input then
+    // ends as well, so that no read waits for the user.
+    TerminalWindowing(std::istream& in, std::ostream& out,
+                      std::function<bool()> closeRequested = nullptr)
+        : in_(in), out_(out), closeRequested_(std::move(closeRequested)) {}
 
     void ShowMainWindow(const WindowLayout& layout, IWindowEvents& events) override;
     void SetButtonEnabled(ButtonId id, bool enabled) override;
@@ -21,8 +29,9 @@ class TerminalWindowing : public IWindowing {
     void SetBusy(bool busy) override;
     void EndProgram() override { ended_ = true; }
 
-    // Reads choices until the window is closed or the program ends. End of input (and an
-    // interrupted read, as after Ctrl-C) is the close request.
+    // Reads choices until the window is closed or the program ends. End of input and a close
+    // request end it; a close that arrives during a command is carried out once the command
+    // has returned. The result is the exit status: 1 when an error was shown, else 0.
     int Run();
 
   private:
@@ -34,13 +43,20 @@ class TerminalWindowing : public IWindowing {
 
     void PrintMenu();
     bool ReadLine(std::string& line);
+    // Passes a close request on to the window's logic once; true when the window may close.
+    bool RequestClose();
+    bool CloseRequested() const { return closeRequested_ && closeRequested_(); }
 
     std::istream& in_;
     std::ostream& out_;
     std::string caption_;
     std::vector<Entry> menu_;
+    std::function<bool()> closeRequested_;
     IWindowEvents* events_ = nullptr;
     bool ended_ = false;
+    bool inputEnded_ = false;
+    bool closeAsked_ = false;
+    bool errorShown_ = false;
 };
 
 }  // namespace qrx

@@ -1,20 +1,25 @@
-// The Linux entry point: a Qt window when a display is there, the terminal otherwise. Qt is
-// reached only through the front end's module, so the terminal path never loads it.
+// The Linux entry point: a Qt window when a display can be reached, the terminal otherwise. Qt
+// is reached only through the front end's module, so the terminal path never loads it.
+#include <langinfo.h>
+#include <unistd.h>
+
+#include <clocale>
 #include <csignal>
 #include <cstdlib>
+#include <exception>
 #include <iostream>
+#include <memory>
 #include <string>
 
 #include "app/Program.h"
+#include "platform/linux/CloseSignals.h"
+#include "platform/linux/DisplayCheck.h"
 #include "platform/linux/LinuxServices.h"
 #include "platform/linux/QtFrontEnd.h"
+#include "platform/linux/TerminalStreams.h"
 #include "platform/linux/TerminalWindowing.h"
 
 namespace {
-
-// Ctrl-C interrupts the read of the next choice, which the terminal window takes as the close
-// request; nothing else needs to happen in the handler.
-void OnInterrupt(int) {}
 
 bool HasDisplay() {
     const char* x = std::getenv("DISPLAY");
@@ -22,39 +27,60 @@ bool HasDisplay() {
     return (x != nullptr && *x != '\0') || (wayland != nullptr && *wayland != '\0');
 }
 
+int RunInTerminal(qrx::LinuxServices& services, const std::string& commandLine) {
+    const int wake = qrx::CloseSignals::Install();
+    qrx::FdInputBuffer input(STDIN_FILENO, wake);
+    std::istream in(&input);
+    std::unique_ptr<qrx::CharsetOutputBuffer> converted;
+    std::ostream out(std::cout.rdbuf());
+    if (const std::string codeset = qrx::TerminalCodeset(nl_langinfo(CODESET)); !codeset.empty()) {
+        try {
+            converted = std::make_unique<qrx::CharsetOutputBuffer>(std::cout, codeset);
+            out.rdbuf(converted.get());
+        } catch (const std::exception&) {
+            // No converter for the locale's code set: UTF-8 as it is.
+        }
+    }
+    qrx::TerminalWindowing window(in, out, [] { return qrx::CloseSignals::Received() != 0; });
+    qrx::Program program(services.With(window));
+    program.Start(commandLine);
+    return window.Run();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::setlocale(LC_CTYPE, "");
+    // A file-size limit makes a write fail instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+
     // The argument text after the program's path, as one line.
     std::string commandLine;
     for (int i = 1; i < argc; ++i) {
         commandLine += (i > 1 ? " " : "") + std::string(argv[i]);
     }
 
-    // A file-size limit makes a write fail instead of ending the program.
-    std::signal(SIGXFSZ, SIG_IGN);
+    // Every service but the window is built first; one that cannot be is reported once.
+    std::unique_ptr<qrx::LinuxServices> services;
+    try {
+        services = std::make_unique<qrx::LinuxServices>(argv[0]);
+    } catch (const std::exception& e) {
+        std::cerr << "QRX_PC_INFO: " << e.what() << std::endl;
+        return 1;
+    }
 
-    qrx::LinuxServices services(argv[0]);
-
-    if (HasDisplay()) {
+    const bool displaySet = HasDisplay();
+    if (qrx::KeepReachableDisplays()) {
         std::string reason;
-        if (auto qt = qrx::LoadQtFrontEnd(services.app.ExeFolder() + "/" + qrx::kQtModuleName, argc,
-                                          argv, reason)) {
-            qrx::Program program(services.With(qt->Window()));
+        if (auto qt = qrx::LoadQtFrontEnd(services->app.ExeFolder() + "/" + qrx::kQtModuleName,
+                                          argc, argv, reason)) {
+            qrx::Program program(services->With(qt->Window()));
             program.Start(commandLine);
             return qt->Run();
         }
         std::cerr << "QRX_PC_INFO: no window (" << reason << "); using the terminal\n";
+    } else if (displaySet) {
+        std::cerr << "QRX_PC_INFO: no window (the display does not answer); using the terminal\n";
     }
-
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;  // no restart: the pending read fails
-    sigaction(SIGINT, &action, nullptr);
-
-    qrx::TerminalWindowing window(std::cin, std::cout);
-    qrx::Program program(services.With(window));
-    program.Start(commandLine);
-    return window.Run();
+    return RunInTerminal(*services, commandLine);
 }

@@ -5,10 +5,12 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/Program.h"
 #include "app/frmMain.h"
 #include "cipher/clsCipher.h"
 #include "platform/linux/IconvCodec.h"
 #include "platform/linux/OpenSslCrypto.h"
+#include "platform/linux/TerminalStreams.h"
 #include "platform/linux/TerminalWindowing.h"
 #include "tests/support/Fakes.h"
 
@@ -91,6 +93,128 @@ TEST(Terminal, MessageBoxAnswers) {
         EXPECT_EQ(window.ShowMessage("a\r\nb", c.style), c.result) << c.input;
         EXPECT_NE(out.str().find("[QRX_PC_INFO]"), std::string::npos);
         EXPECT_NE(out.str().find("a\nb\n"), std::string::npos);
+    }
+}
+
+TEST(Terminal, AnswerLinesAreBoundedAndTheirRestIsDiscarded) {
+    const std::string longLine(3 * TerminalWindowing::kMaxLine, '1');
+    const struct {
+        std::string input;
+        std::vector<std::string> events;
+    } cases[] = {
+        {longLine + "\n2\n", {"loaded", "cmdEnd"}},
+        {std::string(TerminalWindowing::kMaxLine, ' ') + "1\n", {"loaded", "close"}},
+        {std::string(100000, '\0'), {"loaded", "close"}},  // endless input without a line end
+        {"1\r\n2", {"loaded", "cmdRun", "cmdEnd"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Drive(c.input), c.events) << c.input.substr(0, 20);
+    }
+}
+
+// The whole program on the terminal, over fakes; the clock's reading, taken once a run has
+// started, can stand in for a signal that arrives while the run works.
+struct TerminalProgram : ::testing::Test {
+    struct SignalClock : FakeClock {
+        bool signalOnRead = false;
+        bool signalled = false;
+        LocalDateTime Now() override {
+            signalled = signalled || signalOnRead;
+            return FakeClock::Now();
+        }
+    };
+    FakeAppInfo app;
+    SignalClock clock;
+    MemoryFileSystem files;
+    ToyCrypto crypto;
+    FakeCodec codec;
+    FakeWmi wmi;
+    std::string output;
+    int status = -1;
+
+    void SetUp() override {
+        files.AddFolder(app.folder);
+        for (const auto& step : Collector::RunPlan()) {
+            FakeWmi::Instance instance;
+            for (const auto& p : step.properties) {
+                instance[p] = Variant::Text("v");
+            }
+            wmi.classes[step.className] = {instance};
+        }
+    }
+    void Run(const std::string& input, const std::string& commandLine = "DEBUG") {
+        std::istringstream in(input);
+        std::ostringstream out;
+        TerminalWindowing window(in, out, [this] { return clock.signalled; });
+        Program program({window, app, clock, files, crypto, codec, wmi});
+        program.Start(commandLine);
+        status = window.Run();
+        output = out.str();
+    }
+    std::size_t Menus() const {
+        std::size_t n = 0;
+        for (auto at = output.find("番号を入力"); at != std::string::npos;
+             at = output.find("番号を入力", at + 1)) {
+            ++n;
+        }
+        return n;
+    }
+    std::vector<std::string> Log() const {
+        return files.Lines("/opt/qrx/INFO_LOG/202612/PC_INFO_261206.LOG");
+    }
+};
+
+TEST_F(TerminalProgram, ACloseDuringARunEndsTheProgramAfterTheRunWithItsClosingLine) {
+    clock.signalOnRead = true;
+    Run("1\n\n\n1\n");
+    const auto records = files.Lines("/opt/qrx/PC_INFO_261206090507.dat");
+    EXPECT_EQ(records.size(), 34u);  // every class of the plan, nothing cut off
+    EXPECT_NE(output.find("処理を終了しました。"), std::string::npos);
+    EXPECT_EQ(Menus(), 1u);
+    ASSERT_FALSE(Log().empty());
+    EXPECT_TRUE(Log().back().ends_with("Program E n d----------"));
+    EXPECT_EQ(status, 0);
+}
+
+TEST_F(TerminalProgram, InputEndingAtTheConfirmationCancelsAndClosesWithoutTheMenu) {
+    Run("1\n");
+    EXPECT_TRUE(files.Lines("/opt/qrx/PC_INFO_261206090507.dat").empty());
+    EXPECT_EQ(Menus(), 1u);
+    EXPECT_TRUE(Log().back().ends_with("Program E n d----------"));
+}
+
+TEST_F(TerminalProgram, TheExitStatusTellsWhetherAnErrorWasShown) {
+    Run("1\n\n\n", "");
+    EXPECT_EQ(status, 0);
+    files.readOnly.insert(app.folder);  // every record lost: the error box
+    Run("1\n\n\n", "");
+    EXPECT_EQ(status, 1);
+    files.readOnly.clear();
+    wmi.classes.erase("Win32_Processor");  // an error that ends the run
+    Run("1\n\n\n", "");
+    EXPECT_EQ(status, 1);
+}
+
+TEST(TerminalCharset, UnicodeLocalesKeepUtf8OthersGetTheirCodeSetWithTransliteration) {
+    EXPECT_EQ(TerminalCodeset("UTF-8"), "");
+    EXPECT_EQ(TerminalCodeset("ANSI_X3.4-1968"), "");
+    EXPECT_EQ(TerminalCodeset("EUC-JP"), "EUC-JP//TRANSLIT");
+    const struct {
+        const char* codeset;
+        std::string expected;
+    } cases[] = {
+        {"EUC-JP//TRANSLIT", "\xBD\xE8\xCD\xFD\xB3\xAB\xBB\xCF \xA2\xAA (1)"},
+        {"SHIFT_JIS//TRANSLIT", "\x8F\x88\x97\x9D\x8A\x4A\x8E\x6E \x81\xA8 (1)"},
+    };
+    for (const auto& c : cases) {
+        std::ostringstream sink;
+        {
+            CharsetOutputBuffer converted(sink, c.codeset);
+            std::ostream out(&converted);
+            const std::string text = "処理開始 → ①";
+            out << text.substr(0, 5) << std::flush << text.substr(5);  // a character cut in two
+        }
+        EXPECT_EQ(sink.str(), c.expected) << c.codeset;
     }
 }
 

@@ -5,7 +5,8 @@ qrx_add_test(linux_tests
   linux/TerminalTest.cpp
   linux/EndToEndTest.cpp
   linux/FileWriterTest.cpp
-  linux/FrontEndProcessTest.cpp)
+  linux/FrontEndProcessTest.cpp
+  linux/EdgeProcessTest.cpp)
 target_link_libraries(linux_tests PRIVATE qrx_linux qrx_decoder)
 target_compile_definitions(linux_tests PRIVATE
   QRX_PROGRAM="$<TARGET_FILE:QRX_PC_INFO>"

@@ -1,0 +1,221 @@
+// The built program at the edges of its environment, as a process in a folder of its own.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "cipher/clsCipher.h"
+#include "platform/linux/IconvCodec.h"
+#include "platform/linux/OpenSslCrypto.h"
+#include "tests/support/Fakes.h"
+
+extern char** environ;
+
+namespace qrx::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Edge : ::testing::Test {
+    fs::path dir;
+    std::string output;
+
+    void SetUp() override {
+        char pattern[] = "/tmp/qrx-edge-XXXXXX";
+        dir = mkdtemp(pattern);
+        fs::copy_file(QRX_PROGRAM, dir / "QRX_PC_INFO");
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // Runs `command` in the folder through the shell, without a display unless the command
+    // sets one, and returns its exit status; standard output and error land in `output`.
+    int Run(const std::string& command) {
+        const std::string line = "cd " + dir.string() +
+                                 " && env -u DISPLAY -u WAYLAND_DISPLAY timeout 20 " + command +
+                                 " 2>&1";
+        output.clear();
+        FILE* p = popen(line.c_str(), "r");
+        char buf[4096];
+        std::size_t n = 0;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0) {
+            output.append(buf, n);
+        }
+        const int status = pclose(p);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+    // The data file names of the next few seconds, which a run started now will use.
+    std::vector<fs::path> NextDataFiles() const {
+        std::vector<fs::path> names;
+        const std::time_t now = std::time(nullptr);
+        for (int s = 0; s < 8; ++s) {
+            const std::time_t t = now + s;
+            std::tm tm{};
+            localtime_r(&t, &tm);
+            char name[64];
+            std::strftime(name, sizeof name, "PC_INFO_%y%m%d%H%M%S.dat", &tm);
+            names.push_back(dir / name);
+        }
+        return names;
+    }
+
+    std::vector<fs::path> Find(const std::string& suffix) const {
+        std::vector<fs::path> found;
+        for (const auto& e : fs::recursive_directory_iterator(dir)) {
+            if (e.is_regular_file() && e.path().string().ends_with(suffix)) {
+                found.push_back(e.path());
+            }
+        }
+        return found;
+    }
+
+    static std::string Read(const fs::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+};
+
+constexpr const char* kCompleted = "処理を終了しました。";
+constexpr const char* kNotWritten = "収集した情報をファイルに書き込めませんでした。";
+
+TEST_F(Edge, ALinkAtTheDataFilesNameIsNotFollowed) {
+    const fs::path target = dir / "elsewhere";
+    { std::ofstream(target) << "keep\n"; }
+    for (const auto& name : NextDataFiles()) {
+        fs::create_symlink(target, name);
+    }
+    EXPECT_EQ(Run("sh -c \"printf '1\\n\\n\\n' | ./QRX_PC_INFO\""), 1);
+    EXPECT_EQ(Read(target), "keep\n");
+    EXPECT_EQ(output.find(kCompleted), std::string::npos);
+    EXPECT_NE(output.find(kNotWritten), std::string::npos);
+}
+
+TEST_F(Edge, AFifoAtTheDataFilesOrTheLogsNameIsNotWaitedFor) {
+    for (const auto& name : NextDataFiles()) {
+        ASSERT_EQ(mkfifo(name.c_str(), 0600), 0);
+    }
+    std::tm tm{};
+    const std::time_t now = std::time(nullptr);
+    localtime_r(&now, &tm);
+    char month[16], day[32];
+    std::strftime(month, sizeof month, "%Y%m", &tm);
+    std::strftime(day, sizeof day, "PC_INFO_%y%m%d.LOG", &tm);
+    fs::create_directories(dir / "INFO_LOG" / month);
+    ASSERT_EQ(mkfifo((dir / "INFO_LOG" / month / day).c_str(), 0600), 0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Run("sh -c \"printf '1\\n\\n\\n' | ./QRX_PC_INFO DEBUG\""), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_NE(output.find(kNotWritten), std::string::npos);
+}
+
+TEST_F(Edge, AFileSizeLimitEndsInAnErrorWithWholeLinesOnly) {
+    EXPECT_EQ(Run("sh -c \"printf '1\\n\\n\\n' | prlimit --fsize=300 ./QRX_PC_INFO\""), 1);
+    EXPECT_NE(output.find(kNotWritten), std::string::npos);
+    const auto data = Find(".dat");
+    ASSERT_EQ(data.size(), 1u);
+    const std::string text = Read(data[0]);
+    ASSERT_FALSE(text.empty());
+    EXPECT_LE(text.size(), 300u);
+    EXPECT_TRUE(text.ends_with("\r\n"));
+    OpenSslCrypto crypto;
+    IconvCodec codec;
+    FakeWindow window;
+    clsCipher cipher(crypto, codec, window);
+    std::istringstream lines(text);
+    std::string line;
+    std::getline(lines, line);
+    line.pop_back();
+    EXPECT_EQ(cipher.gfEncryptDecrypt(line, 1),
+              "----------Win32_NetworkAdapterConfiguration----------");
+    EXPECT_TRUE(window.messages.empty());
+}
+
+TEST_F(Edge, AnUnreachableDisplayFallsBackToTheTerminal) {
+    EXPECT_EQ(Run("sh -c \"printf '1\\n\\n\\n' | DISPLAY=:1997 WAYLAND_DISPLAY=gone "
+                  "XDG_RUNTIME_DIR=/nonexistent ./QRX_PC_INFO\""),
+              0);
+    EXPECT_NE(output.find(kCompleted), std::string::npos) << output;
+    EXPECT_EQ(Find(".dat").size(), 1u);
+}
+
+TEST_F(Edge, StartedThroughTheDynamicLoaderTheFilesStayBesideTheProgram) {
+    const fs::path loader = "/lib64/ld-linux-x86-64.so.2";
+    if (!fs::exists(loader)) {
+        GTEST_SKIP() << "no " << loader;
+    }
+    EXPECT_EQ(Run("sh -c \"printf '1\\n\\n\\n' | " + loader.string() + " ./QRX_PC_INFO\""), 0);
+    EXPECT_EQ(Find(".dat").size(), 1u);
+}
+
+TEST_F(Edge, AServiceThatCannotBeBuiltIsOneMessageAndStatusOne) {
+    {
+        std::ofstream(dir / "openssl.cnf") << "openssl_conf = init\n[init]\nproviders = p\n"
+                                              "[p]\nnull = n\n[n]\nactivate = 1\n";
+    }
+    EXPECT_EQ(Run("env OPENSSL_CONF=openssl.cnf ./QRX_PC_INFO DEBUG </dev/null"), 1);
+    EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
+    EXPECT_TRUE(output.starts_with("QRX_PC_INFO: ")) << output;
+    EXPECT_FALSE(fs::exists(dir / "INFO_LOG"));
+}
+
+TEST_F(Edge, EndlessInputWithoutALineEndKeepsMemorySmall) {
+    EXPECT_EQ(Run("sh -c 'head -c 100000000 /dev/zero | ./QRX_PC_INFO >/dev/null'"), 0);
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    EXPECT_LT(usage.ru_maxrss, 80 * 1024) << "KiB";  // the input alone is 95 MiB
+}
+
+TEST_F(Edge, SigtermAtTheMenuClosesTheWindowWithItsTraceLine) {
+    int input[2];
+    ASSERT_EQ(pipe(input), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, input[0], 0);
+    posix_spawn_file_actions_addclose(&actions, input[1]);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    std::string program = (dir / "QRX_PC_INFO").string();
+    char* argv[] = {program.data(), const_cast<char*>("DEBUG"), nullptr};
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv, environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(input[0]);
+    // The window has loaded once its two opening lines are in the log.
+    std::vector<fs::path> logs;
+    for (int i = 0; i < 200 && (logs.empty() || Read(logs[0]).find("Start") == std::string::npos);
+         ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        logs = Find(".LOG");
+    }
+    ASSERT_EQ(logs.size(), 1u);
+    kill(pid, SIGTERM);
+    int status = 0;
+    for (int i = 0; i < 200 && waitpid(pid, &status, WNOHANG) == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    close(input[1]);
+    if (waitpid(pid, &status, WNOHANG) == 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        FAIL() << "still running after SIGTERM";
+    }
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_TRUE(Read(logs[0]).ends_with("Program E n d----------\r\n"));
+}
+
+}  // namespace
+}  // namespace qrx::test
