@@ -45,6 +45,9 @@ for preset in linux linux-asan windows; do
     continue
   fi
   if [ "$preset" = windows ]; then
+    # One persistent server for the whole run: every test case starts Wine anew, and Wine's
+    # services start here, not inside a test that waits for its output to end.
+    wineserver -p
     wineboot -i >/dev/null 2>&1 || true
   fi
   echo "=== $preset: test"

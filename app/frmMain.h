@@ -36,6 +36,8 @@ class frmMain : public IWindowEvents {
 
     void OnLoaded() override { Form_Load(); }
     bool OnCloseRequested() override;
+    // The closing trace line cannot wait for a command in flight when the session ends.
+    void OnSessionEnding() override { Form_Unload(); }
     void OnButtonClicked(ButtonId id) override;
 
     void Form_Load();

@@ -21,7 +21,9 @@ set_source_files_properties(resources/QRX_PC_INFO.rc PROPERTIES
 
 add_executable(QRX_PC_INFO WIN32 platform/windows/main.cpp resources/QRX_PC_INFO.rc)
 target_link_libraries(QRX_PC_INFO PRIVATE qrx_windows)
-target_link_options(QRX_PC_INFO PRIVATE -municode)
+# Subsystem 6.1 (Windows 7): an older version puts the window into a frame-compatibility mode
+# on Windows 10 and 11. The shipped programs carry no debugging sections.
+target_link_options(QRX_PC_INFO PRIVATE -municode -Wl,--subsystem,windows:6.1 -Wl,--tsaware -s)
 
 # The support decoder, a console program.
 # The header-only JSON library of the build machine, reached through a folder of its own so
@@ -36,7 +38,8 @@ target_link_libraries(qrx_decoder PUBLIC qrx_core nlohmann_json::nlohmann_json)
 target_compile_definitions(qrx_decoder PRIVATE QRX_VERSION="${PROJECT_VERSION}")
 add_executable(QRX_PC_INFO_DECODE tools/decode/main_windows.cpp)
 target_link_libraries(QRX_PC_INFO_DECODE PRIVATE qrx_decoder qrx_windows)
-target_link_options(QRX_PC_INFO_DECODE PRIVATE -municode)
+target_link_options(QRX_PC_INFO_DECODE PRIVATE -municode -Wl,--subsystem,console:6.1
+  -Wl,--tsaware -s)
 
 # The zip for the users: the program, the support decoder and a short read-me.
 install(TARGETS QRX_PC_INFO QRX_PC_INFO_DECODE RUNTIME DESTINATION .)

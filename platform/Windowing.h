@@ -44,6 +44,9 @@ class IWindowEvents {
     // The window is asked to close. True: close it now. False: a command is in flight; the
     // close is kept and carried out (closing trace line, end of the program) once it returns.
     virtual bool OnCloseRequested() = 0;
+    // The user's session ends (log off, shutdown): the process may be ended at any moment now,
+    // also while a command is in flight. A close request follows.
+    virtual void OnSessionEnding() {}
     virtual void OnButtonClicked(ButtonId id) = 0;
 };
 

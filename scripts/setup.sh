@@ -8,14 +8,20 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   g++-mingw-w64-x86-64-posix wine64 wine
   xvfb xauth x11-utils imagemagick fonts-ipafont-gothic
-  clang-14 libclang-rt-14-dev clang-format-14 zip
+  clang-14 libclang-rt-14-dev clang-format-14 zip locales
 )
 
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+
+# Wine takes the system code page from LANG: 932 needs the ja_JP.UTF-8 locale.
+have_ja_locale() { locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; }
+
+if [ ${#missing[@]} -eq 0 ] && have_ja_locale; then
+  exit 0
+fi
 
 if [ "$(id -u)" -eq 0 ]; then
   SUDO=()
@@ -25,6 +31,14 @@ else
   echo "Please install these packages first: ${missing[*]}" >&2
   exit 1
 fi
-echo "Installing: ${missing[*]}"
-"${SUDO[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${SUDO[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  "${SUDO[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${SUDO[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+if ! have_ja_locale; then
+  echo "Generating the ja_JP.UTF-8 locale"
+  "${SUDO[@]}" sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | "${SUDO[@]}" tee -a /etc/locale.gen >/dev/null
+  "${SUDO[@]}" locale-gen >/dev/null
+fi

@@ -12,6 +12,7 @@ namespace {
 constexpr wchar_t kClassName[] = L"QRX_PC_INFO_frmMain";
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;  // fixed border, no min/max
 constexpr int kFirstButtonId = 100;
+constexpr UINT kWmDpiChanged = 0x02E0;
 
 // Functions of newer systems, looked up so that the program still starts on Windows 7.
 template <typename F>
@@ -50,16 +51,23 @@ RECT WindowRectFor(int width, int height, UINT dpi) {
 }  // namespace
 
 Win32Window::Win32Window(HINSTANCE instance) : instance_(instance) {
+    // The small icon is made from the same image at the small size, not shrunk from the large
+    // handle by whoever draws it.
+    smallIcon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON),
+                                               GetSystemMetrics(SM_CYSMICON), 0));
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = &Win32Window::Proc;
     wc.hInstance = instance_;
     wc.hIcon = LoadIconW(instance_, MAKEINTRESOURCEW(1));
-    wc.hIconSm = wc.hIcon;
+    wc.hIconSm = smallIcon_;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kClassName;
-    RegisterClassExW(&wc);
+    if (RegisterClassExW(&wc) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+        startError_ = GetLastError();
+    }
 }
 
 Win32Window::~Win32Window() {
@@ -69,6 +77,9 @@ Win32Window::~Win32Window() {
     if (font_ != nullptr) {
         DeleteObject(font_);
     }
+    if (smallIcon_ != nullptr) {
+        DestroyIcon(smallIcon_);
+    }
 }
 
 HWND Win32Window::Button(ButtonId id) const {
@@ -77,10 +88,17 @@ HWND Win32Window::Button(ButtonId id) const {
 }
 
 void Win32Window::ShowMainWindow(const WindowLayout& layout, IWindowEvents& events) {
+    if (startError_ != 0) {
+        return;
+    }
     layout_ = layout;
     events_ = &events;
     hwnd_ = CreateWindowExW(0, kClassName, Widen(layout.caption).c_str(), kStyle, CW_USEDEFAULT,
                             CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance_, this);
+    if (hwnd_ == nullptr) {
+        startError_ = GetLastError() != 0 ? GetLastError() : ERROR_INVALID_WINDOW_HANDLE;
+        return;
+    }
 
     // Children are created in tab order: that order is what Tab follows.
     std::vector<ButtonLayout> byTab(layout.buttons);
@@ -93,7 +111,9 @@ void Win32Window::ShowMainWindow(const WindowLayout& layout, IWindowEvents& even
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstButtonId + static_cast<int>(b.id))),
             instance_, nullptr);
     }
-    Layout();
+    dpi_ = DpiOf(hwnd_);
+    SizeWindow();
+    PlaceButtons();
 
     // Centred on the work area of the monitor the window opens on.
     RECT frame{};
@@ -106,20 +126,26 @@ void Win32Window::ShowMainWindow(const WindowLayout& layout, IWindowEvents& even
     SetWindowPos(hwnd_, nullptr, mi.rcWork.left + (mi.rcWork.right - mi.rcWork.left - w) / 2,
                  mi.rcWork.top + (mi.rcWork.bottom - mi.rcWork.top - h) / 2, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER);
+    // The first visible button of the tab order starts with the focus.
+    for (const auto& b : byTab) {
+        if (b.visible) {
+            focus_ = Button(b.id);
+            break;
+        }
+    }
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     UpdateWindow(hwnd_);
-    if (HWND first = Button(ButtonId::cmdEnd); first != nullptr) {
-        SetFocus(first);
-    }
+    RestoreFocus();
     events.OnLoaded();
 }
 
-void Win32Window::Layout() {
-    dpi_ = DpiOf(hwnd_);
+void Win32Window::SizeWindow() {
     const RECT r = WindowRectFor(Pixels(layout_.clientWidth), Pixels(layout_.clientHeight), dpi_);
     SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
-                 SWP_NOMOVE | SWP_NOZORDER);
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
+void Win32Window::PlaceButtons() {
     // The system's message font, scaled for this window's DPI.
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
@@ -142,19 +168,59 @@ void Win32Window::Layout() {
     font_ = font;
 }
 
-void Win32Window::SetButtonEnabled(ButtonId id, bool enabled) {
-    if (HWND button = Button(id); button != nullptr) {
-        EnableWindow(button, enabled ? TRUE : FALSE);
+void Win32Window::DiscardWaitingInput() {
+    // Input is assigned to a window when it is taken off the queue: a click made on a disabled
+    // button would otherwise reach it once it is enabled. Keyboard messages go too (Enter and
+    // Space press buttons); the caption bar's messages and the system keys (Alt+F4) stay.
+    MSG msg;
+    while (PeekMessageW(&msg, hwnd_, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+    }
+    while (PeekMessageW(&msg, hwnd_, WM_KEYDOWN, WM_DEADCHAR, PM_REMOVE)) {
     }
 }
 
-bool Win32Window::Dispatch(MSG& msg) {
+void Win32Window::RememberFocus() {
+    HWND focus = GetFocus();
+    if (focus != nullptr && hwnd_ != nullptr && GetParent(focus) == hwnd_) {
+        focus_ = focus;
+    }
+}
+
+void Win32Window::RestoreFocus() {
+    if (focus_ != nullptr && IsWindowEnabled(focus_) && IsWindowVisible(focus_) &&
+        GetActiveWindow() == hwnd_) {
+        SetFocus(focus_);
+    }
+}
+
+void Win32Window::SetButtonEnabled(ButtonId id, bool enabled) {
+    HWND button = Button(id);
+    if (button == nullptr) {
+        return;
+    }
+    if (!enabled) {
+        // Disabling the focused button leaves the focus nowhere; it comes back afterwards.
+        if (GetFocus() == button) {
+            focus_ = button;
+        }
+        EnableWindow(button, FALSE);
+        return;
+    }
+    if (!IsWindowEnabled(button)) {
+        DiscardWaitingInput();
+    }
+    EnableWindow(button, TRUE);
+    if (button == focus_) {
+        RestoreFocus();
+    }
+}
+
+void Win32Window::Dispatch(MSG& msg) {
     if (hwnd_ != nullptr && IsDialogMessageW(hwnd_, &msg)) {
-        return true;
+        return;
     }
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
-    return true;
 }
 
 void Win32Window::ProcessPendingEvents() {
@@ -169,9 +235,14 @@ void Win32Window::ProcessPendingEvents() {
 }
 
 int Win32Window::ShowMessage(const std::string& text, int style) {
+    // Once the window is gone no box is shown, and nothing counts as confirmed: only OK is OK
+    // (a box that could not be shown returns 0).
+    if (destroyed_) {
+        return kIdCancel;
+    }
     const int result =
         MessageBoxW(hwnd_, Widen(text).c_str(), L"QRX_PC_INFO", static_cast<UINT>(style));
-    return result == IDCANCEL ? kIdCancel : kIdOk;
+    return result == IDOK ? kIdOk : kIdCancel;
 }
 
 void Win32Window::SetBusy(bool busy) {
@@ -201,47 +272,87 @@ LRESULT CALLBACK Win32Window::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         reinterpret_cast<Win32Window*>(create->lpCreateParams)->hwnd_ = hwnd;
     }
     auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    return self != nullptr ? self->Handle(msg, wp, lp) : DefWindowProcW(hwnd, msg, wp, lp);
+    return self != nullptr ? self->Handle(hwnd, msg, wp, lp) : DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-LRESULT Win32Window::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+void Win32Window::OnButtonCommand(WPARAM wp) {
+    const int id = LOWORD(wp) - kFirstButtonId;
+    if (HIWORD(wp) != BN_CLICKED || id < 0 || id > static_cast<int>(ButtonId::cmdUUID) ||
+        events_ == nullptr) {
+        return;
+    }
+    // A notification or posted command for a button that is disabled now is dropped: disabled
+    // buttons ignore clicks.
+    HWND button = Button(static_cast<ButtonId>(id));
+    if (button == nullptr || !IsWindowEnabled(button)) {
+        return;
+    }
+    // A click sent from another thread or process is answered before the command starts: while
+    // the sender waits, the apartment refuses the outgoing COM calls of the collection.
+    if (InSendMessage()) {
+        ReplyMessage(0);
+    }
+    events_->OnButtonClicked(static_cast<ButtonId>(id));
+}
+
+LRESULT Win32Window::Handle(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-        case WM_COMMAND: {
-            const int id = LOWORD(wp) - kFirstButtonId;
-            if (HIWORD(wp) == BN_CLICKED && id >= 0 && id <= static_cast<int>(ButtonId::cmdUUID) &&
-                events_ != nullptr) {
-                events_->OnButtonClicked(static_cast<ButtonId>(id));
-            }
+        case WM_COMMAND:
+            OnButtonCommand(wp);
             return 0;
-        }
         case WM_SETCURSOR:
             if (busy_) {
                 SetCursor(LoadCursorW(nullptr, IDC_WAIT));
                 return TRUE;
             }
             break;
+        case WM_ACTIVATE:
+            if (LOWORD(wp) == WA_INACTIVE) {
+                RememberFocus();
+            }
+            break;  // activation sets the focus to the window, and WM_SETFOCUS passes it on
+        case WM_SETFOCUS:
+            RestoreFocus();
+            return 0;
         case WM_CLOSE:
             // The close request is never refused; while a command is in flight the form keeps it
             // and ends the program once the command has returned.
             if (events_ == nullptr || events_->OnCloseRequested()) {
-                DestroyWindow(hwnd_);
+                DestroyWindow(hwnd);
+            }
+            return 0;
+        case WM_QUERYENDSESSION:
+            return TRUE;
+        case WM_ENDSESSION:
+            // The session ends: the process may be ended as soon as this returns, so the closing
+            // trace line is written now, also while a command is in flight.
+            if (wp != FALSE && events_ != nullptr) {
+                events_->OnSessionEnding();
+                if (events_->OnCloseRequested()) {
+                    DestroyWindow(hwnd);
+                }
             }
             return 0;
         case WM_DESTROY:
             hwnd_ = nullptr;
+            destroyed_ = true;
             PostQuitMessage(0);
             return 0;
-        case 0x02E0: {  // WM_DPICHANGED
-            Layout();
+        case kWmDpiChanged: {
+            // The new DPI comes with the message; the suggested rectangle keeps the window where
+            // the user put it and gives it the size for that DPI, in one move.
+            dpi_ = LOWORD(wp);
+            PlaceButtons();
             const auto* suggested = reinterpret_cast<const RECT*>(lp);
-            SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, 0, 0,
-                         SWP_NOSIZE | SWP_NOZORDER);
+            SetWindowPos(hwnd, nullptr, suggested->left, suggested->top,
+                         suggested->right - suggested->left, suggested->bottom - suggested->top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
             return 0;
         }
         default:
             break;
     }
-    return DefWindowProcW(hwnd_, msg, wp, lp);
+    return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
 }  // namespace qrx

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "platform/windows/WinText.h"
 
 namespace qrx {
@@ -20,10 +22,86 @@ std::wstring ModulePath() {
     }
 }
 
+bool IsPrefix(const std::wstring& text, const wchar_t* prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
+
+// True when `candidate`, as a command line names a program, is the running executable.
+bool NamesThisProgram(const std::wstring& candidate) {
+    if (candidate.empty()) {
+        return false;
+    }
+    std::wstring full(MAX_PATH, L'\0');
+    DWORD n =
+        GetFullPathNameW(candidate.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (n >= full.size()) {
+        full.resize(n);
+        n = GetFullPathNameW(candidate.c_str(), static_cast<DWORD>(full.size()), full.data(),
+                             nullptr);
+    }
+    if (n == 0 || n >= full.size()) {
+        return false;
+    }
+    full.resize(n);
+    const auto slash = full.find_last_of(L"\\/");
+    if (full.find(L'.', slash == std::wstring::npos ? 0 : slash) == std::wstring::npos) {
+        full += L".exe";
+    }
+    const std::wstring module = ModulePath();
+    return CompareStringOrdinal(full.c_str(), static_cast<int>(full.size()), module.c_str(),
+                                static_cast<int>(module.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool IsBlank(wchar_t c) {
+    return c == L' ' || c == L'\t';
+}
+
+bool IsRegularDiskFile(HANDLE file) {
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    return GetFileInformationByHandle(file, &info) &&
+           (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0;
+}
+
 }  // namespace
 
+std::wstring ArgumentText(const std::wstring& commandLine,
+                          const std::function<bool(const std::wstring&)>& isProgram) {
+    std::size_t end = std::wstring::npos;
+    if (!commandLine.empty() && commandLine[0] == L'"') {
+        const auto close = commandLine.find(L'"', 1);
+        end = close == std::wstring::npos ? commandLine.size() : close + 1;
+    } else {
+        for (std::size_t i = 1; i <= commandLine.size(); ++i) {
+            if ((i == commandLine.size() || IsBlank(commandLine[i])) &&
+                isProgram(commandLine.substr(0, i))) {
+                end = i;
+                break;
+            }
+        }
+        if (end == std::wstring::npos) {
+            end = std::min(commandLine.find_first_of(L" \t"), commandLine.size());
+        }
+    }
+    if (end < commandLine.size() && IsBlank(commandLine[end])) {
+        ++end;
+    }
+    return commandLine.substr(end);
+}
+
+std::string ProcessArgumentText() {
+    const wchar_t* line = GetCommandLineW();
+    return Narrow(ArgumentText(line != nullptr ? line : L"", NamesThisProgram));
+}
+
 std::string WinAppInfo::ExeFolder() {
-    const std::wstring path = ModulePath();
+    std::wstring path = ModulePath();
+    // A long-path name of a network share addresses it as \\server\share.
+    if (IsPrefix(path, L"\\\\?\\UNC\\")) {
+        path = L"\\\\" + path.substr(8);
+    }
     const auto slash = path.find_last_of(L"\\/");
     if (slash == std::wstring::npos) {
         return ".";
@@ -67,10 +145,25 @@ bool WinFileSystem::AppendLine(const std::string& path, const std::string& line)
         WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), narrow.data(), n,
                             nullptr, nullptr);
     }
-    HANDLE file =
-        CreateFileW(Widen(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    const std::wstring name = Widen(path);
+    constexpr unsigned kRetries = 4;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (unsigned attempt = 0;; ++attempt) {
+        file = CreateFileW(
+            name.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            break;
+        }
+        const DWORD error = GetLastError();
+        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) ||
+            attempt == kRetries) {
+            return false;
+        }
+        Sleep(retryDelayMs_ * (attempt + 1));
+    }
+    if (!IsRegularDiskFile(file)) {
+        CloseHandle(file);
         return false;
     }
     DWORD written = 0;

@@ -1,8 +1,21 @@
 #pragma once
 
+#include <functional>
+#include <string>
+
 #include "platform/System.h"
 
 namespace qrx {
+
+// The argument text of a command line: what follows the program's path and the one space or
+// tab after it; further spaces are kept. A quoted path ends at its closing quote. An unquoted
+// path may hold spaces: it ends at the first space (or the end) before which the text names
+// the running program, as `isProgram` tells; when none does, at the first space or tab.
+std::wstring ArgumentText(const std::wstring& commandLine,
+                          const std::function<bool(const std::wstring&)>& isProgram);
+
+// The argument text of this process's command line (GetCommandLineW).
+std::string ProcessArgumentText();
 
 class WinAppInfo : public IAppInfo {
   public:
@@ -17,11 +30,18 @@ class WinClock : public IClock {
     LocalDateTime Now() override;
 };
 
-// Lines are written in the system's ANSI code page, one open, write and close per line.
+// Lines are written in the system's ANSI code page, one open, write and close per line. Only a
+// regular disk file is written: a reparse point at the name is not followed, and a device, pipe
+// or console counts as a failed write. A file that another process holds for a moment (virus
+// scanners, sync clients) is tried again a few times.
 class WinFileSystem : public IFileSystem {
   public:
+    explicit WinFileSystem(unsigned retryDelayMs = 50) : retryDelayMs_(retryDelayMs) {}
     bool CreateFolder(const std::string& path) override;
     bool AppendLine(const std::string& path, const std::string& line) override;
+
+  private:
+    unsigned retryDelayMs_;
 };
 
 }  // namespace qrx

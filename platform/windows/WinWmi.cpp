@@ -73,15 +73,31 @@ class ComVariant {
     VARIANT v_;
 };
 
-// Throws a failed HRESULT with what the error object of the call tells, where it tells it.
-void Check(HRESULT hr, const char* source) {
+// Throws a failed HRESULT. Its texts come from the error object of this very call: one is read
+// only when `object` says through ISupportErrorInfo that its interface `iid` sets one, so an
+// error object that an earlier call left behind never names this failure.
+void Check(HRESULT hr, const char* source, IUnknown* object = nullptr, const IID* iid = nullptr) {
     if (SUCCEEDED(hr)) {
         return;
     }
     std::string src = source;
     std::string description;
+    // Taking the thread's error object also clears it.
     IErrorInfo* info = nullptr;
-    if (GetErrorInfo(0, &info) == S_OK && info != nullptr) {
+    if (GetErrorInfo(0, &info) != S_OK) {
+        info = nullptr;
+    }
+    bool own = false;
+    if (info != nullptr && object != nullptr && iid != nullptr) {
+        ISupportErrorInfo* support = nullptr;
+        if (SUCCEEDED(object->QueryInterface(IID_ISupportErrorInfo,
+                                             reinterpret_cast<void**>(&support))) &&
+            support != nullptr) {
+            own = support->InterfaceSupportsErrorInfo(*iid) == S_OK;
+            support->Release();
+        }
+    }
+    if (own) {
         BSTR text = nullptr;
         if (SUCCEEDED(info->GetSource(&text)) && text != nullptr) {
             src = Narrow(text);
@@ -92,6 +108,8 @@ void Check(HRESULT hr, const char* source) {
             description = Narrow(text);
             SysFreeString(text);
         }
+    }
+    if (info != nullptr) {
         info->Release();
     }
     if (description.empty()) {
@@ -179,12 +197,15 @@ class Object : public IWmiObject {
 
     Variant Property(const std::string& name) override {
         ComPtr<ISWbemPropertySet> properties;
-        Check(object_->get_Properties_(properties.Out()), "SWbemObject");
+        Check(object_->get_Properties_(properties.Out()), "SWbemObject", object_.Get(),
+              &IID_ISWbemObject);
         ComPtr<ISWbemProperty> property;
         Bstr bname(name);
-        Check(properties->Item(bname.Get(), 0, property.Out()), "SWbemPropertySet");
+        Check(properties->Item(bname.Get(), 0, property.Out()), "SWbemPropertySet",
+              properties.Get(), &IID_ISWbemPropertySet);
         ComVariant value;
-        Check(property->get_Value(value.Get()), "SWbemProperty");
+        Check(property->get_Value(value.Get()), "SWbemProperty", property.Get(),
+              &IID_ISWbemProperty);
         return FromVariant(*value.Get());
     }
 
@@ -199,7 +220,8 @@ class ObjectSet : public IWmiObjectSet {
     std::unique_ptr<IWmiObject> Next() override {
         if (enumerator_.Get() == nullptr) {
             ComPtr<IUnknown> unknown;
-            Check(set_->get__NewEnum(unknown.Out()), "SWbemObjectSet");
+            Check(set_->get__NewEnum(unknown.Out()), "SWbemObjectSet", set_.Get(),
+                  &IID_ISWbemObjectSet);
             Check(unknown->QueryInterface(IID_IEnumVARIANT,
                                           reinterpret_cast<void**>(enumerator_.Out())),
                   "SWbemObjectSet");
@@ -207,7 +229,7 @@ class ObjectSet : public IWmiObjectSet {
         ComVariant item;
         ULONG fetched = 0;
         const HRESULT hr = enumerator_->Next(1, item.Get(), &fetched);
-        Check(hr, "SWbemObjectSet");
+        Check(hr, "SWbemObjectSet", enumerator_.Get(), &IID_IEnumVARIANT);
         if (hr == S_FALSE || fetched == 0) {
             return nullptr;
         }
@@ -237,7 +259,7 @@ class Services : public IWmiServices {
         ComPtr<ISWbemObjectSet> set;
         Check(services_->ExecQuery(text.Get(), language.Get(), wbemFlagReturnImmediately, nullptr,
                                    set.Out()),
-              "SWbemServices");
+              "SWbemServices", services_.Get(), &IID_ISWbemServices);
         return std::make_unique<ObjectSet>(std::move(set));
     }
 

@@ -2,6 +2,8 @@
 #include <objbase.h>
 #include <windows.h>
 
+#include <string>
+
 #include "app/Program.h"
 #include "platform/windows/Win32Window.h"
 #include "platform/windows/WinCodec.h"
@@ -10,8 +12,24 @@
 #include "platform/windows/WinText.h"
 #include "platform/windows/WinWmi.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+namespace {
+
+// A start-up failure is told in one box; the program then ends with exit code 1.
+int StartFailed(const wchar_t* what, unsigned long code) {
+    const std::wstring text = std::wstring(what) + L"\r\nエラー番号: " + std::to_wstring(code);
+    MessageBoxW(nullptr, text.c_str(), L"QRX_PC_INFO", MB_ICONERROR);
+    return 1;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // An apartment that this thread already has in the other model still serves the calls.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (FAILED(com) && com != RPC_E_CHANGED_MODE) {
+        return StartFailed(L"COM を初期化できないため、起動できません。",
+                           static_cast<unsigned long>(com));
+    }
     int result = 0;
     {
         qrx::WinAppInfo app;
@@ -22,10 +40,17 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
         qrx::WinWmi wmi;
         qrx::Win32Window window(instance);
         qrx::Program program({window, app, clock, files, crypto, codec, wmi});
-        // The argument text after the program's path, as the system hands it over.
-        program.Start(qrx::Narrow(commandLine != nullptr ? commandLine : L""));
-        result = window.Run();
+        // The argument text after the program's path, every space kept.
+        program.Start(qrx::ProcessArgumentText());
+        if (window.StartError() != 0) {
+            result =
+                StartFailed(L"ウィンドウを作成できないため、起動できません。", window.StartError());
+        } else {
+            result = window.Run();
+        }
     }
-    CoUninitialize();
+    if (SUCCEEDED(com)) {
+        CoUninitialize();
+    }
     return result;
 }

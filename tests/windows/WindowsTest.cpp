@@ -2,6 +2,7 @@
 #include <objbase.h>
 #include <windows.h>
 
+#include <filesystem>
 #include <thread>
 
 #include "app/frmMain.h"
@@ -74,6 +75,66 @@ TEST_F(Wmi, UnknownPropertyFailsWithItsCode) {
     }
 }
 
+TEST(WinFiles, OnlyRegularDiskFilesAreWritten) {
+    WinFileSystem files;
+    EXPECT_FALSE(files.AppendLine("NUL", "lost"));
+    const std::wstring pipeName = L"\\\\.\\pipe\\qrx-not-a-file";
+    HANDLE pipe = CreateNamedPipeW(pipeName.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE, 1, 0,
+                                   4096, 0, nullptr);
+    ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(files.AppendLine(Narrow(pipeName), "lost"));
+    DWORD waiting = 0;
+    PeekNamedPipe(pipe, nullptr, 0, nullptr, &waiting, nullptr);
+    EXPECT_EQ(waiting, 0u);
+    CloseHandle(pipe);
+}
+
+TEST(WinFiles, AFileHeldForAMomentIsTriedAgain) {
+    const auto path = std::filesystem::temp_directory_path() / "qrx-held.dat";
+    std::filesystem::remove(path);
+    WinFileSystem files(20);
+    for (const bool releasedSoon : {true, false}) {
+        SCOPED_TRACE(releasedSoon ? "released soon" : "held");
+        HANDLE held = CreateFileW(path.wstring().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        std::thread release([&] {
+            Sleep(releasedSoon ? 30 : 1000);
+            CloseHandle(held);
+        });
+        EXPECT_EQ(files.AppendLine(path.string(), "line"), releasedSoon);
+        release.join();
+    }
+    // Shared for deletion too: the file may be removed while a line is written.
+    HANDLE reader = CreateFileW(path.wstring().c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_TRUE(files.AppendLine(path.string(), "line"));
+    CloseHandle(reader);
+    std::filesystem::remove(path);
+}
+
+TEST(WinCommandLine, ArgumentTextKeepsEverySpaceAfterTheProgramPath) {
+    const std::wstring program = L"C:\\Program Files\\QRX\\QRX_PC_INFO.exe";
+    const auto isProgram = [&](const std::wstring& p) { return p == program; };
+    const struct {
+        const wchar_t* line;
+        const wchar_t* arguments;
+    } cases[] = {
+        {L"\"C:\\Program Files\\QRX\\QRX_PC_INFO.exe\" DEBUG", L"DEBUG"},
+        {L"\"C:\\Program Files\\QRX\\QRX_PC_INFO.exe\"  DEBUG", L" DEBUG"},
+        {L"\"C:\\Program Files\\QRX\\QRX_PC_INFO.exe\"DEBUG", L"DEBUG"},
+        {L"C:\\Program Files\\QRX\\QRX_PC_INFO.exe DEBUG x", L"DEBUG x"},
+        {L"C:\\Program Files\\QRX\\QRX_PC_INFO.exe\tDEBUG", L"DEBUG"},
+        {L"C:\\Program Files\\QRX\\QRX_PC_INFO.exe", L""},
+        {L"QRX_PC_INFO  DEBUG", L" DEBUG"},  // found through PATH: the name ends at a space
+        {L"", L""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ArgumentText(c.line, isProgram), c.arguments) << Narrow(c.line);
+    }
+}
+
 using Recorder = EventRecorder;
 
 RECT ClientRectOf(HWND child, HWND parent) {
@@ -135,6 +196,48 @@ TEST(Win32Window, CaptionClientSizeButtonsAndTabOrderAt96Dpi) {
     SendMessageW(hwnd, WM_CLOSE, 0, 0);
     EXPECT_EQ(recorder.events.back(), "close");
     EXPECT_FALSE(IsWindow(hwnd));
+}
+
+TEST(Win32Window, InputForDisabledButtonsIsDroppedAndTheFocusComesBack) {
+    Win32Window window(GetModuleHandleW(nullptr));
+    Recorder recorder;
+    window.ShowMainWindow(frmMain::Layout(), recorder);
+    HWND hwnd = window.Handle();
+    HWND run = window.Button(ButtonId::cmdRun);
+    SetFocus(run);
+    const ButtonId all[] = {ButtonId::cmdNIC,  ButtonId::cmdCPU, ButtonId::cmdOS, ButtonId::cmdMB,
+                            ButtonId::cmdUUID, ButtonId::cmdEnd, ButtonId::cmdRun};
+    for (ButtonId id : all) {
+        window.SetButtonEnabled(id, false);
+    }
+    // What waits while the buttons are disabled: a click and Enter on the run button, and a
+    // command for a disabled button that comes straight to the window.
+    PostMessageW(run, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageW(run, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    PostMessageW(run, WM_KEYDOWN, VK_RETURN, 0);
+    PostMessageW(run, WM_CHAR, L'\r', 0);
+    SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(100 + static_cast<int>(ButtonId::cmdCPU), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(window.Button(ButtonId::cmdCPU)));
+    for (ButtonId id : all) {
+        window.SetButtonEnabled(id, true);
+    }
+    window.ProcessPendingEvents();
+    EXPECT_EQ(recorder.events, std::vector<std::string>{"loaded"});
+    EXPECT_EQ(GetFocus(), run);
+
+    // Enabled again, the same command is taken.
+    SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(100 + static_cast<int>(ButtonId::cmdCPU), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(window.Button(ButtonId::cmdCPU)));
+    EXPECT_EQ(recorder.events, (std::vector<std::string>{"loaded", "cmdCPU"}));
+}
+
+TEST(Win32Window, NoBoxOnceTheWindowIsGone) {
+    Win32Window window(GetModuleHandleW(nullptr));
+    Recorder recorder;
+    window.ShowMainWindow(frmMain::Layout(), recorder);
+    window.EndProgram();
+    // A box would block this thread until someone closed it.
+    EXPECT_EQ(window.ShowMessage("処理を開始します。よろしいですか？", 33), kIdCancel);
 }
 
 // Presses a button of the next message box from another thread and tells what it read.
