@@ -108,4 +108,12 @@ Bytes Base64Decode(std::string_view text) {
     return out;
 }
 
+std::string ITextCodec::Base64Encode(const Bytes& bytes) {
+    return qrx::Base64Encode(bytes);
+}
+
+Bytes ITextCodec::Base64Decode(const std::string& text) {
+    return qrx::Base64Decode(text);
+}
+
 }  // namespace qrx

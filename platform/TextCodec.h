@@ -9,7 +9,8 @@ namespace qrx {
 using Bytes = std::vector<std::uint8_t>;
 
 // Conversions between the program's UTF-8 text and the bytes of code page 932, and between bytes
-// and Base64 text.
+// and Base64 text. Code page 932 is the platform's; Base64 is the one shared codec (Base64.h) on
+// every platform.
 class ITextCodec {
   public:
     virtual ~ITextCodec() = default;
@@ -18,9 +19,9 @@ class ITextCodec {
     // A byte sequence that is not valid code page 932 becomes U+FFFD.
     virtual std::string FromShiftJis(const Bytes& bytes) = 0;
     // Standard Base64 with "=" padding and no line breaks.
-    virtual std::string Base64Encode(const Bytes& bytes) = 0;
+    std::string Base64Encode(const Bytes& bytes);
     // Ignores CR, LF, TAB and spaces; throws AppError on anything else that is not Base64.
-    virtual Bytes Base64Decode(const std::string& text) = 0;
+    Bytes Base64Decode(const std::string& text);
 };
 
 }  // namespace qrx

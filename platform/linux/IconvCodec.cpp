@@ -3,7 +3,6 @@
 #include <cerrno>
 
 #include "platform/AppError.h"
-#include "platform/Base64.h"
 
 namespace qrx {
 
@@ -93,14 +92,6 @@ std::string IconvCodec::FromShiftJis(const Bytes& bytes) {
     return Convert(fromCp932_, reinterpret_cast<const char*>(bytes.data()), bytes.size(),
                    "\xEF\xBF\xBD",
                    [](const unsigned char*, std::size_t) { return std::size_t{1}; });
-}
-
-std::string IconvCodec::Base64Encode(const Bytes& bytes) {
-    return qrx::Base64Encode(bytes);
-}
-
-Bytes IconvCodec::Base64Decode(const std::string& text) {
-    return qrx::Base64Decode(text);
 }
 
 }  // namespace qrx

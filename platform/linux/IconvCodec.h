@@ -7,7 +7,7 @@
 namespace qrx {
 
 // Code page 932 through glibc's iconv ("CP932", which maps "\", "～", "①" and "髙" as Windows
-// does), Base64 through the shared codec.
+// does).
 class IconvCodec : public ITextCodec {
   public:
     IconvCodec();
@@ -17,8 +17,6 @@ class IconvCodec : public ITextCodec {
 
     Bytes ToShiftJis(const std::string& text) override;
     std::string FromShiftJis(const Bytes& bytes) override;
-    std::string Base64Encode(const Bytes& bytes) override;
-    Bytes Base64Decode(const std::string& text) override;
 
   private:
     iconv_t toCp932_;

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "platform/Base64.h"
 #include "platform/windows/WinText.h"
 
 namespace qrx {
@@ -67,14 +66,6 @@ std::string WinCodec::FromShiftJis(const Bytes& bytes) {
         }
     }
     return Narrow(wide);
-}
-
-std::string WinCodec::Base64Encode(const Bytes& bytes) {
-    return qrx::Base64Encode(bytes);
-}
-
-Bytes WinCodec::Base64Decode(const std::string& text) {
-    return qrx::Base64Decode(text);
 }
 
 }  // namespace qrx

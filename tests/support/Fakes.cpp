@@ -2,7 +2,6 @@
 
 #include "app/frmMain.h"
 #include "platform/AppError.h"
-#include "platform/Base64.h"
 
 namespace qrx::test {
 
@@ -96,13 +95,6 @@ std::string FakeCodec::FromShiftJis(const Bytes& bytes) {
         throw AppError(3001, "ADODB.Stream", "引数が無効です。");
     }
     return std::string(bytes.begin(), bytes.end());
-}
-
-std::string FakeCodec::Base64Encode(const Bytes& bytes) {
-    return qrx::Base64Encode(bytes);
-}
-Bytes FakeCodec::Base64Decode(const std::string& text) {
-    return qrx::Base64Decode(text);
 }
 
 }  // namespace qrx::test

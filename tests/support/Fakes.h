@@ -93,14 +93,12 @@ struct MemoryFileSystem : IFileSystem {
     std::vector<std::string> Lines(const std::string& path) const;
 };
 
-// UTF-8 bytes as they are, the shared Base64 codec; either direction can be made to throw.
+// UTF-8 bytes as they are; either direction can be made to throw.
 struct FakeCodec : ITextCodec {
     bool failToBytes = false;
     bool failToText = false;
     Bytes ToShiftJis(const std::string& text) override;
     std::string FromShiftJis(const Bytes& bytes) override;
-    std::string Base64Encode(const Bytes& bytes) override;
-    Bytes Base64Decode(const std::string& text) override;
 };
 
 // Classes held in memory on the shared in-memory instrumentation; records every query.
