@@ -1,8 +1,6 @@
 # The Linux backends: the terminal or a Qt 6 window, OpenSSL, iconv, sysfs and procfs.
 find_package(Qt6 REQUIRED COMPONENTS Widgets)
 find_package(OpenSSL REQUIRED)
-find_package(PkgConfig REQUIRED)
-pkg_check_modules(UDEV REQUIRED IMPORTED_TARGET libudev)
 
 add_library(qrx_linux STATIC
   platform/linux/LinuxSystem.cpp
@@ -14,7 +12,7 @@ add_library(qrx_linux STATIC
   platform/linux/CloseSignals.cpp
   platform/linux/DisplayCheck.cpp
   platform/linux/QtFrontEndLoader.cpp)
-target_link_libraries(qrx_linux PUBLIC qrx_core OpenSSL::Crypto PkgConfig::UDEV ${CMAKE_DL_LIBS})
+target_link_libraries(qrx_linux PUBLIC qrx_core OpenSSL::Crypto ${CMAKE_DL_LIBS})
 
 # The Qt window, a module beside the program that it loads only when a window can be shown:
 # the program itself links no Qt. Only the module's entry function is exported.

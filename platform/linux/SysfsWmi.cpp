@@ -1,8 +1,9 @@
 #include "platform/linux/SysfsWmi.h"
 
 #include <arpa/inet.h>
+#include <dlfcn.h>
+#include <fcntl.h>
 #include <ifaddrs.h>
-#include <libudev.h>
 #include <net/if.h>
 #include <sys/stat.h>
 #include <sys/utsname.h>
@@ -11,7 +12,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
 #include <memory>
 #include <sstream>
 
@@ -28,20 +29,33 @@ namespace {
 // ---- reading the tree ------------------------------------------------------------------
 
 std::optional<std::string> ReadFile(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return std::nullopt;
+    }
     struct stat st {};
-    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    std::string text;
+    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    // sysfs and procfs tell no true size: read until the end whatever the size says.
+    text.resize(ok ? static_cast<std::size_t>(st.st_size) + 4096 : 0);
+    std::size_t used = 0;
+    while (ok) {
+        if (used == text.size()) {
+            text.resize(text.size() * 2);
+        }
+        const ssize_t n = read(fd, text.data() + used, text.size() - used);
+        ok = n >= 0;
+        if (n <= 0) {
+            break;
+        }
+        used += static_cast<std::size_t>(n);
+    }
+    close(fd);
+    if (!ok) {
         return std::nullopt;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    return text.str();
+    text.resize(used);
+    return text;
 }
 
 // Replaces every byte sequence that is not UTF-8 with U+FFFD.
@@ -151,62 +165,85 @@ struct HardwareNames {
     std::optional<std::string> model;
 };
 
-// Looks a vendor and a device up in a pci.ids or usb.ids file.
+// Looks a vendor and a device up in a pci.ids or usb.ids file. The vendor's line is searched
+// for in the whole text at once; only the vendor's own block is read line by line.
 HardwareNames LookUpIds(const std::string& file, unsigned vendor, unsigned device) {
     HardwareNames names;
-    std::ifstream in(file);
-    if (!in) {
+    const auto text = ReadFile(file);
+    if (!text) {
         return names;
     }
     char key[8];
-    std::snprintf(key, sizeof key, "%04x", vendor & 0xFFFF);
+    std::snprintf(key, sizeof key, "%04x ", vendor & 0xFFFF);
     char dev[8];
-    std::snprintf(dev, sizeof dev, "%04x", device & 0xFFFF);
-    std::string line;
-    bool inVendor = false;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#') {
-            continue;
-        }
-        if (line[0] != '\t') {
-            if (inVendor) {
-                break;
-            }
-            if (line.size() > 6 && line.compare(0, 4, key) == 0 && line[4] == ' ') {
-                inVendor = true;
-                names.vendor = SanitizeUtf8(Trim(line.substr(5)));
-            }
-            continue;
-        }
-        if (inVendor && line.size() > 7 && line[1] != '\t' && line.compare(1, 4, dev) == 0 &&
-            line[5] == ' ') {
-            names.model = SanitizeUtf8(Trim(line.substr(6)));
+    std::snprintf(dev, sizeof dev, "\t%04x ", device & 0xFFFF);
+    // memmem rather than std::string::find: the line break it starts with is on every line.
+    const std::string needle = std::string("\n") + key;
+    const char* at = text->rfind(key, 0) == 0
+                         ? text->data()
+                         : static_cast<const char*>(
+                               memmem(text->data(), text->size(), needle.data(), needle.size()));
+    if (at == nullptr) {
+        return names;
+    }
+    std::string_view rest(at, text->data() + text->size() - at);
+    rest.remove_prefix(rest.front() == '\n' ? 1 : 0);
+    bool first = true;
+    while (!rest.empty()) {
+        const std::size_t end = std::min(rest.find('\n'), rest.size());
+        const std::string_view line = rest.substr(0, end);
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+        if (first) {
+            names.vendor = SanitizeUtf8(Trim(std::string(line.substr(5))));
+            first = false;
+        } else if (!line.empty() && line[0] != '\t' && line[0] != '#') {
+            break;  // the next vendor
+        } else if (line.starts_with(dev)) {
+            names.model = SanitizeUtf8(Trim(std::string(line.substr(6))));
             break;
         }
     }
     return names;
 }
 
-// The system's udev hardware database, where it has one.
+// The system's udev hardware database, where it has one. libudev is loaded only for this look-up,
+// which most runs never make, so the program does not pay for loading it at every start.
 HardwareNames LookUpHwdb(const std::string& modalias) {
     HardwareNames names;
-    udev* u = udev_new();
-    if (u == nullptr) {
+    void* lib = dlopen("libudev.so.1", RTLD_NOW | RTLD_LOCAL);
+    if (lib == nullptr) {
         return names;
     }
-    if (udev_hwdb* hwdb = udev_hwdb_new(u)) {
-        udev_list_entry* entry = udev_hwdb_get_properties_list_entry(hwdb, modalias.c_str(), 0);
-        for (; entry != nullptr; entry = udev_list_entry_get_next(entry)) {
-            const std::string name = udev_list_entry_get_name(entry);
+    auto fn = [lib](const char* name) { return dlsym(lib, name); };
+    using Object = void*;
+    auto udevNew = reinterpret_cast<Object (*)()>(fn("udev_new"));
+    auto udevUnref = reinterpret_cast<Object (*)(Object)>(fn("udev_unref"));
+    auto hwdbNew = reinterpret_cast<Object (*)(Object)>(fn("udev_hwdb_new"));
+    auto hwdbUnref = reinterpret_cast<Object (*)(Object)>(fn("udev_hwdb_unref"));
+    auto properties = reinterpret_cast<Object (*)(Object, const char*, unsigned)>(
+        fn("udev_hwdb_get_properties_list_entry"));
+    auto next = reinterpret_cast<Object (*)(Object)>(fn("udev_list_entry_get_next"));
+    auto nameOf = reinterpret_cast<const char* (*)(Object)>(fn("udev_list_entry_get_name"));
+    auto valueOf = reinterpret_cast<const char* (*)(Object)>(fn("udev_list_entry_get_value"));
+    Object u =
+        udevNew && udevUnref && hwdbNew && hwdbUnref && properties && next && nameOf && valueOf
+            ? udevNew()
+            : nullptr;
+    if (Object hwdb = u ? hwdbNew(u) : nullptr) {
+        for (Object entry = properties(hwdb, modalias.c_str(), 0); entry; entry = next(entry)) {
+            const std::string name = nameOf(entry);
             if (name == "ID_VENDOR_FROM_DATABASE") {
-                names.vendor = SanitizeUtf8(udev_list_entry_get_value(entry));
+                names.vendor = SanitizeUtf8(valueOf(entry));
             } else if (name == "ID_MODEL_FROM_DATABASE") {
-                names.model = SanitizeUtf8(udev_list_entry_get_value(entry));
+                names.model = SanitizeUtf8(valueOf(entry));
             }
         }
-        udev_hwdb_unref(hwdb);
+        hwdbUnref(hwdb);
     }
-    udev_unref(u);
+    if (u) {
+        udevUnref(u);
+    }
+    dlclose(lib);
     return names;
 }
 
@@ -320,6 +357,28 @@ std::string Format(const char* pattern, unsigned a, unsigned b = 0, unsigned c =
     return buf;
 }
 
+// The device that names an interface: the interface's own device when it is a PCI or USB one,
+// else the nearest PCI or USB device above it, as virtio devices sit on a bus of their own below
+// the PCI function that a Windows guest sees. Null when there is none (virtio-mmio).
+std::optional<std::string> PciOrUsbDevice(const std::string& root, const std::string& dev) {
+    char buf[PATH_MAX];
+    char devices[PATH_MAX];
+    if (realpath(dev.c_str(), buf) == nullptr ||
+        realpath((root + "/sys/devices").c_str(), devices) == nullptr) {
+        return std::nullopt;
+    }
+    std::string path = buf;
+    const std::string top = devices + std::string("/");
+    while (path.size() > top.size() && path.starts_with(top)) {
+        const auto bus = LinkName(path + "/subsystem");
+        if (bus == std::optional<std::string>("pci") || bus == std::optional<std::string>("usb")) {
+            return path;
+        }
+        path.erase(path.rfind('/'));
+    }
+    return std::nullopt;
+}
+
 std::vector<Adapter> ReadAdapters(const std::string& root,
                                   const std::function<std::vector<NetInterface>()>& list) {
     std::vector<Adapter> adapters;
@@ -340,19 +399,20 @@ std::vector<Adapter> ReadAdapters(const std::string& root,
         a.physical = lstat(dev.c_str(), &st) == 0;
         HardwareNames names;
         if (a.physical) {
-            const auto bus = LinkName(dev + "/subsystem");
+            const std::string hw = PciOrUsbDevice(root, dev).value_or(dev);
+            const auto bus = LinkName(hw + "/subsystem");
             if (bus == std::optional<std::string>("pci")) {
-                const auto vendor = Hex(ReadValue(dev + "/vendor")).value_or(0);
-                const auto device = Hex(ReadValue(dev + "/device")).value_or(0);
-                a.pnpDeviceId =
-                    Format("PCI\\VEN_%04X&DEV_%04X&SUBSYS_%04X%04X&REV_%02X\\", vendor, device,
-                           Hex(ReadValue(dev + "/subsystem_device")).value_or(0),
-                           Hex(ReadValue(dev + "/subsystem_vendor")).value_or(0),
-                           Hex(ReadValue(dev + "/revision")).value_or(0)) +
-                    RealName(dev).value_or(a.net.name);
+                const auto vendor = Hex(ReadValue(hw + "/vendor")).value_or(0);
+                const auto device = Hex(ReadValue(hw + "/device")).value_or(0);
+                a.pnpDeviceId = Format("PCI\\VEN_%04X&DEV_%04X&SUBSYS_%04X%04X&REV_%02X\\", vendor,
+                                       device, Hex(ReadValue(hw + "/subsystem_device")).value_or(0),
+                                       Hex(ReadValue(hw + "/subsystem_vendor")).value_or(0),
+                                       Hex(ReadValue(hw + "/revision")).value_or(0)) +
+                                RealName(hw).value_or(a.net.name);
                 names = LookUpIds(root + "/usr/share/misc/pci.ids", vendor, device);
             } else if (bus == std::optional<std::string>("usb")) {
-                const std::string usb = dev + "/..";
+                // An interface of a USB device, or the device itself.
+                const std::string usb = ReadValue(hw + "/idVendor") ? hw : hw + "/..";
                 const auto vendor = Hex(ReadValue(usb + "/idVendor")).value_or(0);
                 const auto product = Hex(ReadValue(usb + "/idProduct")).value_or(0);
                 const auto serial = ReadValue(usb + "/serial");
@@ -361,16 +421,16 @@ std::vector<Adapter> ReadAdapters(const std::string& root,
                     (serial && !serial->empty() ? *serial : RealName(usb).value_or(a.net.name));
                 names = LookUpIds(root + "/usr/share/misc/usb.ids", vendor, product);
             } else if (bus) {
-                const auto vendor = Hex(ReadValue(dev + "/vendor"));
-                const auto device = Hex(ReadValue(dev + "/device"));
+                const auto vendor = Hex(ReadValue(hw + "/vendor"));
+                const auto device = Hex(ReadValue(hw + "/device"));
                 std::string id = Upper(*bus) + "\\";
                 if (vendor && device) {
                     id += Format("VEN_%04X&DEV_%04X\\", *vendor, *device);
                 }
-                a.pnpDeviceId = id + RealName(dev).value_or(a.net.name);
+                a.pnpDeviceId = id + RealName(hw).value_or(a.net.name);
             }
             if (root == "/" && (!names.model || !names.vendor)) {
-                if (const auto modalias = ReadValue(dev + "/modalias")) {
+                if (const auto modalias = ReadValue(hw + "/modalias")) {
                     const HardwareNames db = LookUpHwdb(*modalias);
                     names.vendor = names.vendor ? names.vendor : db.vendor;
                     names.model = names.model ? names.model : db.model;

@@ -160,14 +160,32 @@ TEST(SysfsWmi, PhysicalDesktopWithPciEthernetUsbWifiAndFullDmi) {
 TEST(SysfsWmi, VirtualMachineWithVirtioAndPlaceholderFirmwareStrings) {
     Tree t;
     t.CommonSystem();
-    const std::string dev = "sys/devices/pci0000:00/0000:00:03.0/virtio0";
-    t.File(dev + "/vendor", "0x1af4\n");
-    t.File(dev + "/device", "0x0001\n");
-    t.Link(dev + "/subsystem", "../../../../bus/virtio");
-    t.Link(dev + "/driver", "../../../../bus/virtio/drivers/virtio_net");
+    // virtio-pci: the network device sits on the virtio bus below a PCI function, which names it.
+    const std::string pci = "sys/devices/pci0000:00/0000:00:03.0";
+    t.File(pci + "/vendor", "0x1af4\n");
+    t.File(pci + "/device", "0x1041\n");
+    t.File(pci + "/subsystem_vendor", "0x1af4\n");
+    t.File(pci + "/subsystem_device", "0x1100\n");
+    t.File(pci + "/revision", "0x01\n");
+    t.Link(pci + "/subsystem", "../../../bus/pci");
+    t.File(pci + "/virtio2/vendor", "0x1af4\n");
+    t.File(pci + "/virtio2/device", "0x0001\n");
+    t.Link(pci + "/virtio2/subsystem", "../../../../bus/virtio");
+    t.Link(pci + "/virtio2/driver", "../../../../bus/virtio/drivers/virtio_net");
     t.File("sys/class/net/ens3/type", "1\n");
     t.File("sys/class/net/ens3/address", "52:54:00:12:34:56\n");
-    t.Link("sys/class/net/ens3/device", "../../../" + dev.substr(4));
+    t.Link("sys/class/net/ens3/device", "../../../" + pci.substr(4) + "/virtio2");
+    // virtio-mmio: no PCI or USB device above, so the virtio device itself is described.
+    const std::string mmio = "sys/devices/platform/a003e00.virtio_mmio/virtio0";
+    t.File(mmio + "/vendor", "0x554d4551\n");
+    t.File(mmio + "/device", "0x0001\n");
+    t.Link(mmio + "/subsystem", "../../../../bus/virtio");
+    t.Link(mmio + "/driver", "../../../../bus/virtio/drivers/virtio_net");
+    t.File("sys/class/net/eth1/type", "1\n");
+    t.Link("sys/class/net/eth1/device", "../../../" + mmio.substr(4));
+    t.File("usr/share/misc/pci.ids",
+           "1af4  Red Hat, Inc.\n\t1000  Virtio network device\n\t1041  Virtio 1.0 network "
+           "device\n1af5  Next\n");
     const std::string dmi = "sys/class/dmi/id/";
     t.File(dmi + "board_vendor", "To be filled by O.E.M.\n");
     t.File(dmi + "board_version", std::string("pc-i440fx-\xff\xfe 7.2\n"));
@@ -177,11 +195,18 @@ TEST(SysfsWmi, VirtualMachineWithVirtioAndPlaceholderFirmwareStrings) {
     t.File("usr/lib/os-release", "PRETTY_NAME='Ubuntu 24.04 LTS'\n");
     t.File("etc/locale.conf", "LANG=C.UTF-8\n");
 
-    SysfsWmi wmi = Over(t, {{"ens3", 2, false, {"10.0.2.15"}}});
-    const auto adapter = wmi.Instances("Win32_NetworkAdapter").at(0);
-    EXPECT_EQ(Text(adapter, "Description"), "virtio_net");
-    EXPECT_TRUE(IsNull(adapter, "Manufacturer"));
-    EXPECT_EQ(Text(adapter, "PNPDeviceID"), "VIRTIO\\VEN_1AF4&DEV_0001\\virtio0");
+    SysfsWmi wmi = Over(t, {{"ens3", 2, false, {"10.0.2.15"}}, {"eth1", 3, false, {}}});
+    const auto adapters = wmi.Instances("Win32_NetworkAdapter");
+    ASSERT_EQ(adapters.size(), 2u);
+    EXPECT_EQ(Text(adapters[0], "Description"), "Virtio 1.0 network device");
+    EXPECT_EQ(Text(adapters[0], "Manufacturer"), "Red Hat, Inc.");
+    EXPECT_EQ(Text(adapters[0], "PNPDeviceID"),
+              "PCI\\VEN_1AF4&DEV_1041&SUBSYS_11001AF4&REV_01\\0000:00:03.0");
+    EXPECT_EQ(Text(wmi.Instances("Win32_NetworkAdapterConfiguration").at(0), "Caption"),
+              "[00000002] Virtio 1.0 network device");
+    EXPECT_EQ(Text(adapters[1], "Description"), "virtio_net");
+    EXPECT_TRUE(IsNull(adapters[1], "Manufacturer"));
+    EXPECT_EQ(Text(adapters[1], "PNPDeviceID"), "VIRTIO\\VEN_554D4551&DEV_0001\\virtio0");
 
     const auto board = wmi.Instances("Win32_BaseBoard").at(0);
     EXPECT_EQ(Text(board, "Manufacturer"), "To be filled by O.E.M.");
