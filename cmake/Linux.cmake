@@ -14,13 +14,32 @@ add_library(qrx_linux STATIC
   platform/linux/QtFrontEndLoader.cpp)
 target_link_libraries(qrx_linux PUBLIC qrx_core OpenSSL::Crypto ${CMAKE_DL_LIBS})
 
+# The window's Japanese font: the characters the program shows, cut at build time with Debian's
+# fonttools from Debian's IPAGothic and compiled into the Qt module. It serves where the system
+# has no Japanese font (ssh -X from a server, a desktop in another language, a container).
+find_program(QRX_PYFTSUBSET pyftsubset REQUIRED)
+file(STRINGS ${QRX_PYFTSUBSET} QRX_FONTTOOLS_PYTHON LIMIT_COUNT 1)  # the Python fonttools runs in
+string(REGEX REPLACE "^#! *" "" QRX_FONTTOOLS_PYTHON "${QRX_FONTTOOLS_PYTHON}")
+find_file(QRX_UI_FONT_SOURCE ipag.ttf PATHS /usr/share/fonts/opentype/ipafont-gothic
+  NO_DEFAULT_PATH REQUIRED)
+file(GLOB QRX_UI_TEXT_SOURCES CONFIGURE_DEPENDS
+  app/*.cpp app/*.h cipher/*.cpp collect/*.cpp output/*.cpp platform/*.cpp platform/*.h
+  platform/linux/*.cpp platform/linux/*.h)
+set(QRX_UI_FONT ${CMAKE_BINARY_DIR}/QRX_UI_Gothic.ttf)
+add_custom_command(OUTPUT ${QRX_UI_FONT} ${CMAKE_BINARY_DIR}/QrxUiFont.cpp
+  COMMAND ${QRX_FONTTOOLS_PYTHON} ${CMAKE_SOURCE_DIR}/resources/make_font.py ${QRX_UI_FONT_SOURCE}
+    ${QRX_UI_FONT} ${CMAKE_BINARY_DIR}/QrxUiFont.cpp ${QRX_UI_TEXT_SOURCES}
+  DEPENDS ${CMAKE_SOURCE_DIR}/resources/make_font.py ${QRX_UI_TEXT_SOURCES}
+  COMMENT "Cutting the window's Japanese font" VERBATIM)
+
 # The Qt window, a module beside the program that it loads only when a window can be shown:
 # the program itself links no Qt. Only the module's entry function is exported.
 add_library(qrx_qt_module MODULE
   platform/linux/QtModule.cpp
   platform/linux/QtWindowing.cpp
   platform/linux/QtPlatformChoice.cpp
-  resources/qrx_resources.qrc)
+  resources/qrx_resources.qrc
+  ${CMAKE_BINARY_DIR}/QrxUiFont.cpp)
 set_target_properties(qrx_qt_module PROPERTIES
   OUTPUT_NAME QRX_PC_INFO_qt PREFIX "" AUTORCC ON
   CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)

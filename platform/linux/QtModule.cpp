@@ -1,5 +1,6 @@
 // The Qt front end's module: the only code of the program that links Qt.
 #include <QApplication>
+#include <QFontDatabase>
 #include <QLibraryInfo>
 #include <algorithm>
 #include <cstdlib>
@@ -10,6 +11,10 @@
 #include "platform/linux/QtFrontEnd.h"
 #include "platform/linux/QtPlatformChoice.h"
 #include "platform/linux/QtWindowing.h"
+
+// The embedded font, made at build time (resources/make_font.py).
+extern const unsigned char kQrxUiFont[];
+extern const unsigned kQrxUiFontSize;
 
 namespace qrx {
 
@@ -38,9 +43,28 @@ std::vector<std::string> PlatformPluginDirs() {
     return dirs;
 }
 
+// Registers the embedded Japanese font and, where the system has no Japanese font of its own,
+// makes it the fallback of the application's font, so that no caption shows as empty boxes.
+void UseEmbeddedFontWhereNeeded() {
+    const int id = QFontDatabase::addApplicationFontFromData(QByteArray::fromRawData(
+        reinterpret_cast<const char*>(kQrxUiFont), static_cast<qsizetype>(kQrxUiFontSize)));
+    const QString embedded = QFontDatabase::applicationFontFamilies(id).value(0);
+    if (embedded.isEmpty()) {
+        return;
+    }
+    for (const QString& family : QFontDatabase::families(QFontDatabase::Japanese)) {
+        if (family != embedded) {
+            return;  // the system's own Japanese font serves
+        }
+    }
+    QFont font = QApplication::font();
+    font.setFamilies({font.family(), embedded});
+    QApplication::setFont(font);
+}
+
 class QtFrontEnd : public IQtFrontEnd {
   public:
-    QtFrontEnd(int& argc, char** argv) : app_(argc, argv) {}
+    QtFrontEnd(int& argc, char** argv) : app_(argc, argv) { UseEmbeddedFontWhereNeeded(); }
 
     IWindowing& Window() override { return window_; }
     int Run() override { return QApplication::exec(); }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
@@ -10,9 +12,10 @@
 #include <iostream>
 
 #include "app/frmMain.h"
+#include "platform/linux/OpenSslCrypto.h"
 #include "platform/linux/QtFrontEnd.h"
 #include "platform/linux/QtPlatformChoice.h"
-#include "tests/support/Fakes.h"
+#include "tests/support/Harness.h"
 
 namespace qrx::test {
 namespace {
@@ -139,6 +142,49 @@ TEST_F(QtWindow, BusyShowsTheWaitCursorUntilRestored) {
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
     window.SetBusy(false);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// Where the system has no Japanese font the window falls back on the embedded one, so every
+// caption and message must have all its characters there: those of the window, of a run that
+// completes, one an error stops, one that could not write, and the cipher's system texts.
+TEST(EmbeddedFont, HoldsEveryCharacterOfEveryCaptionAndMessage) {
+    std::vector<std::string> texts = {frmMain::kCaption, "キャンセル"};
+    for (const auto& b : frmMain::Layout().buttons) {
+        texts.push_back(b.caption);
+    }
+    Harness h;
+    h.program->Start("");
+    h.window.events->OnButtonClicked(ButtonId::cmdRun);  // no classes: stopped by an error
+    for (const auto& step : Collector::RunPlan()) {
+        h.wmi.classes[step.className] = {};
+    }
+    h.window.events->OnButtonClicked(ButtonId::cmdRun);
+    h.files.readOnly.insert(h.app.folder);
+    h.window.events->OnButtonClicked(ButtonId::cmdRun);
+    ASSERT_EQ(h.window.messages.size(), 6u);
+    for (const auto& m : h.window.messages) {
+        texts.push_back(m.text);
+    }
+    OpenSslCrypto crypto;
+    for (std::uint32_t code = 0x80090001; code <= 0x80090020; ++code) {
+        texts.push_back(crypto.SystemMessage(code, 0));
+    }
+    for (std::uint32_t code : {6u, 87u, 234u}) {
+        texts.push_back(crypto.SystemMessage(code, 0));
+    }
+
+    QFont font(QStringLiteral("QRX UI Gothic"));
+    font.setStyleStrategy(QFont::NoFontMerging);
+    ASSERT_EQ(QFontInfo(font).family(), QStringLiteral("QRX UI Gothic"));
+    const QFontMetrics metrics(font);
+    for (const auto& text : texts) {
+        for (const QChar c : QString::fromStdString(text)) {
+            if (c != u'\r' && c != u'\n') {
+                EXPECT_TRUE(metrics.inFont(c))
+                    << text << ": U+" << std::hex << static_cast<unsigned>(c.unicode());
+            }
+        }
+    }
 }
 
 // A session without a usable plugin falls back (the program then uses the terminal); a
