@@ -77,7 +77,8 @@ Win32Window::~Win32Window() {
     if (font_ != nullptr) {
         DeleteObject(font_);
     }
-    if (smallIcon_ != nullptr) {
+    // The class holds the small icon: it goes first (it stays while another window uses it).
+    if (UnregisterClassW(kClassName, instance_) && smallIcon_ != nullptr) {
         DestroyIcon(smallIcon_);
     }
 }
