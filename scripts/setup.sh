@@ -8,7 +8,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   g++-mingw-w64-x86-64-posix wine64 wine
   xvfb xauth x11-utils imagemagick fonts-ipafont-gothic
-  clang-14 libclang-rt-14-dev clang-format-14 zip locales
+  clang-14 libclang-rt-14-dev clang-format-14 zip locales chromium
 )
 
 missing=()

@@ -6,12 +6,16 @@ qrx_add_test(linux_tests
   linux/EndToEndTest.cpp
   linux/FileWriterTest.cpp
   linux/FrontEndProcessTest.cpp
-  linux/EdgeProcessTest.cpp)
+  linux/EdgeProcessTest.cpp
+  linux/ReportProcessTest.cpp
+  decode/ReportTest.cpp)
 target_link_libraries(linux_tests PRIVATE qrx_linux qrx_decoder)
 target_compile_definitions(linux_tests PRIVATE
   QRX_PROGRAM="$<TARGET_FILE:QRX_PC_INFO>"
-  QRX_QT_MODULE="$<TARGET_FILE:qrx_qt_module>")
-add_dependencies(linux_tests QRX_PC_INFO)
+  QRX_QT_MODULE="$<TARGET_FILE:qrx_qt_module>"
+  QRX_DECODER="$<TARGET_FILE:QRX_PC_INFO_DECODE>"
+  QRX_SCREENSHOT="${CMAKE_BINARY_DIR}/report-screenshot.png")
+add_dependencies(linux_tests QRX_PC_INFO QRX_PC_INFO_DECODE)
 
 # The Qt window through its module, as the program loads it.
 qrx_add_test(qt_tests qt/QtWindowTest.cpp ${PROJECT_SOURCE_DIR}/platform/linux/QtPlatformChoice.cpp)

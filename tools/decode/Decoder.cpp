@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "tools/decode/LineDecoder.h"
+#include "tools/decode/Report.h"
 
 #ifndef QRX_VERSION
 #define QRX_VERSION "0"
@@ -17,13 +18,22 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 constexpr const char* kUsage =
-    "使い方: QRX_PC_INFO_DECODE [--json] [ファイル ...]\n"
+    "使い方: QRX_PC_INFO_DECODE [--json] [--mask | --mask-key 鍵] [ファイル ...]\n"
+    "       QRX_PC_INFO_DECODE --diff [--json] [--mask | --mask-key 鍵] 旧ファイル 新ファイル\n"
+    "       QRX_PC_INFO_DECODE --html [--mask | --mask-key 鍵] ファイル ... > 報告.html\n"
     "QRX_PC_INFO のデータファイル (PC_INFO_*.dat) を復号して UTF-8 で出力します。\n"
     "ファイルを指定しないか \"-\" のときは標準入力を読みます。\n"
-    "  --json     クラスとインスタンスにまとめた JSON を 1 ファイル 1 行で出力します\n"
-    "  --help     この説明を表示します\n"
-    "  --version  バージョンを表示します\n"
-    "終了コード: 0 すべて復号, 1 復号できない行あり, 2 引数またはファイルのエラー\n";
+    "  --json          クラスとインスタンスにまとめた JSON を 1 ファイル 1 行で出力します\n"
+    "  --diff          2 つのファイルをクラス・インスタンスごとに比べ、違いだけを出力します\n"
+    "                  (ネットワークアダプターは番号を除いた Caption か MACAddress で対応付け)\n"
+    "  --html          ファイルごとにクラスの表を並べた 1 つの HTML ページを出力します\n"
+    "  --mask          MAC・IP アドレス、CSName、SerialNumber、UUID を同じ形の仮の値に\n"
+    "                  置き換えます (鍵は実行ごとに乱数で、元の値には戻せません)\n"
+    "  --mask-key 鍵   --mask を、指定した鍵で行います (同じ鍵なら実行をまたいで同じ仮の値)\n"
+    "  --help          この説明を表示します\n"
+    "  --version       バージョンを表示します\n"
+    "終了コード: 0 すべて復号, 1 復号できない行あり, 2 引数またはファイルのエラー\n"
+    "--diff の終了コード: 0 同じ, 1 違いあり, 2 読めないファイルか復号できない行あり\n";
 
 constexpr const char* kUnencryptedMark = "(未暗号化) ";
 
@@ -133,8 +143,17 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
     bool json = false;
     std::vector<std::string> files;
     bool options = true;
-    for (const auto& a : args) {
-        if (options && a == "--") {
+    Report report;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const int taken = options ? report.ParseOption(args, i) : 0;
+        if (taken < 0) {
+            err << "QRX_PC_INFO_DECODE: " << a << " には値が必要です\n" << kUsage;
+            return 2;
+        }
+        if (taken > 0) {
+            i += static_cast<std::size_t>(taken - 1);
+        } else if (options && a == "--") {
             options = false;
         } else if (options && a == "--json") {
             json = true;
@@ -154,6 +173,11 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
     if (files.empty()) {
         files.push_back("-");
     }
+    if (const std::string wrong = report.Check(files, json); !wrong.empty()) {
+        err << "QRX_PC_INFO_DECODE: " << wrong << "\n" << kUsage;
+        return 2;
+    }
+    const bool collect = report.Collects();
 
     LineDecoder decoder(crypto, codec);
     int status = 0;
@@ -165,17 +189,22 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
             if (!opened || !*opened) {
                 err << file << ": ファイルを開けません\n";
                 status = 2;
+                if (collect) {
+                    report.Unreadable(file, "ファイルを開けません");
+                }
                 continue;
             }
             source = opened.get();
         }
         const std::string name = file == "-" ? "(標準入力)" : file;
-        if (!json && files.size() > 1) {
+        if (collect) {
+            report.BeginFile(name);
+        } else if (!json && files.size() > 1) {
             out << "==> " << name << " <==\n";
         }
         JsonWriter* writer = nullptr;
         std::unique_ptr<JsonWriter> jsonWriter;
-        if (json) {
+        if (json && !collect) {
             jsonWriter = std::make_unique<JsonWriter>(out, name);
             writer = jsonWriter.get();
         }
@@ -190,18 +219,26 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
             if (d.kind == DecodedLine::Kind::Failed) {
                 err << name << ":" << number << ": " << d.reason << "\n";
                 status = std::max(status, 1);
+                if (collect) {
+                    report.Failure(number, d.reason);
+                }
                 continue;
             }
             const bool plain = d.kind == DecodedLine::Kind::Unencrypted;
-            if (writer != nullptr) {
-                writer->Add(d.text, plain);
+            if (collect) {
+                report.Record(d.text, plain);
+            } else if (writer != nullptr) {
+                writer->Add(report.Mask(d.text), plain);
             } else {
-                out << (plain ? kUnencryptedMark : "") << d.text << "\n";
+                out << (plain ? kUnencryptedMark : "") << report.Mask(d.text) << "\n";
             }
         }
         if (writer != nullptr) {
             writer->Finish();
         }
+    }
+    if (collect) {
+        status = report.Finish(out, json, status);
     }
     out.flush();
     return status;

@@ -1,13 +1,87 @@
-// libFuzzer target: the line decoder and the Base64 and code page 932 codecs on any bytes.
+// libFuzzer target: the line decoder and the Base64 and code page 932 codecs on any bytes; the
+// grouping, comparing, masking and HTML of the support desk's reports on the same bytes taken as
+// records, one per line.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 
 #include "platform/AppError.h"
 #include "platform/Base64.h"
 #include "platform/linux/IconvCodec.h"
 #include "platform/linux/OpenSslCrypto.h"
+#include "tools/decode/Diff.h"
+#include "tools/decode/Html.h"
 #include "tools/decode/LineDecoder.h"
+#include "tools/decode/Mask.h"
+#include "tools/decode/Records.h"
+
+namespace {
+
+bool ValidHtmlText(const std::string& s) {
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c == '<' || c == '>' || (c < 0x20 && c != '\t') || c == 0x7F) {
+            return false;
+        }
+    }
+    // Valid UTF-8 with nothing left to escape: escaping again changes only the "&".
+    std::string t = s;
+    std::replace(t.begin(), t.end(), '&', 'a');
+    return qrx::HtmlEscape(t) == t;
+}
+
+// Every record masked keeps its name and the shape of its address; the records grouped compare
+// equal to themselves and to their own masked copy in structure; the page holds no markup of
+// the input.
+void Reports(const std::string& text) {
+    static const qrx::Masker masker("fuzz");
+    qrx::Collection plain;
+    qrx::Collection masked;
+    qrx::CollectionBuilder b(plain);
+    qrx::CollectionBuilder m(masked);
+    std::istringstream lines(text);
+    for (std::string r; std::getline(lines, r);) {
+        const std::string x = masker.Record(r);
+        const auto tab = r.find('\t');
+        if (x != masker.Record(r) || x.substr(0, tab) != r.substr(0, tab)) {
+            std::abort();
+        }
+        if (tab != std::string::npos) {
+            const std::string name = r.substr(0, tab);
+            const std::string value = r.substr(tab + 1);
+            const std::string out = x.substr(tab + 1);
+            unsigned char bytes[16];
+            if ((name == "MACAddress" && qrx::ParseMac(value, bytes) &&
+                 !qrx::ParseMac(out, bytes)) ||
+                (name == "IPAddress" && qrx::ParseIpv4(value, bytes) &&
+                 !qrx::ParseIpv4(out, bytes)) ||
+                (name == "IPAddress" && qrx::ParseIpv6(value, bytes) &&
+                 !qrx::ParseIpv6(out.substr(0, out.find('%')), bytes))) {
+                std::abort();
+            }
+        }
+        b.Add(r, false);
+        m.Add(x, true);
+    }
+    if (!qrx::Compare(plain, plain).empty()) {
+        std::abort();
+    }
+    for (const auto& change : qrx::Compare(plain, masked)) {
+        if (change.kind != qrx::ClassChange::Kind::Changed) {
+            std::abort();  // masking never adds or removes a class
+        }
+    }
+    std::ostringstream page;
+    qrx::WriteHtml(page, {plain, masked}, true);
+    if (page.str().find("<script") != std::string::npos || !ValidHtmlText(qrx::HtmlEscape(text))) {
+        std::abort();
+    }
+    (void)qrx::CollectionTime(text);
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static qrx::OpenSslCrypto crypto;
@@ -34,5 +108,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const qrx::Bytes back = codec.ToShiftJis(utf8);
     (void)back;
     (void)codec.ToShiftJis(text);
+    Reports(text);
     return 0;
 }

@@ -1,0 +1,230 @@
+#include "tools/decode/Diff.h"
+
+#include <algorithm>
+#include <nlohmann/json.hpp>
+
+namespace qrx {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+bool Contains(const std::vector<std::string>& v, const std::string& s) {
+    return std::find(v.begin(), v.end(), s) != v.end();
+}
+
+PropertyChange Whole(PropertyChange::Kind kind, const Property& p) {
+    PropertyChange c{kind, p.name, p.values.size() > 1, {}, {}};
+    (kind == PropertyChange::Kind::Added ? c.added : c.removed) = p.values;
+    return c;
+}
+
+InstanceChange WholeInstance(InstanceChange::Kind kind, const InstancePair& pair) {
+    const bool added = kind == InstanceChange::Kind::Added;
+    InstanceChange change{kind, pair.label, {}};
+    for (const auto& p : (added ? pair.now : pair.old)->properties) {
+        change.properties.push_back(
+            Whole(added ? PropertyChange::Kind::Added : PropertyChange::Kind::Removed, p));
+    }
+    return change;
+}
+
+std::vector<PropertyChange> CompareInstances(const Instance& old, const Instance& now) {
+    std::vector<PropertyChange> out;
+    for (const auto& p : old.properties) {
+        const Property* q = now.Find(p.name);
+        if (q == nullptr) {
+            out.push_back(Whole(PropertyChange::Kind::Removed, p));
+            continue;
+        }
+        // Arrays are sets: the order of addresses says nothing.
+        if (p.name == "IPAddress" || p.values.size() > 1 || q->values.size() > 1) {
+            PropertyChange c{PropertyChange::Kind::Changed, p.name, true, {}, {}};
+            for (const auto& v : p.values) {
+                if (!Contains(q->values, v) && !Contains(c.removed, v)) {
+                    c.removed.push_back(v);
+                }
+            }
+            for (const auto& v : q->values) {
+                if (!Contains(p.values, v) && !Contains(c.added, v)) {
+                    c.added.push_back(v);
+                }
+            }
+            if (!c.removed.empty() || !c.added.empty()) {
+                out.push_back(std::move(c));
+            }
+        } else if (p.values != q->values) {
+            out.push_back({PropertyChange::Kind::Changed, p.name, false, p.values, q->values});
+        }
+    }
+    for (const auto& q : now.properties) {
+        if (old.Find(q.name) == nullptr) {
+            out.push_back(Whole(PropertyChange::Kind::Added, q));
+        }
+    }
+    return out;
+}
+
+void WriteValue(Json& j, const char* key, const std::vector<std::string>& values, bool array) {
+    if (array) {
+        j[key] = values;
+    } else {
+        j[key] = values.empty() ? std::string() : values.front();
+    }
+}
+
+constexpr const char* kKindName[] = {"added", "removed", "changed"};
+
+template <typename K>
+const char* NameOf(K kind) {
+    return kKindName[static_cast<int>(kind)];
+}
+
+Json Failures(const Collection& c) {
+    Json out = Json::array();
+    for (const auto& f : c.failures) {
+        out.push_back({{"file", c.file}, {"line", f.line}, {"reason", f.reason}});
+    }
+    return out;
+}
+
+}  // namespace
+
+std::vector<ClassChange> Compare(const Collection& old, const Collection& now) {
+    const std::vector<ClassView> before = ByClass(old);
+    const std::vector<ClassView> after = ByClass(now);
+    std::vector<ClassChange> out;
+    const auto find = [](const std::vector<ClassView>& in, const std::string& name) {
+        const auto it =
+            std::find_if(in.begin(), in.end(), [&](const ClassView& v) { return v.name == name; });
+        return it == in.end() ? nullptr : &*it;
+    };
+    const auto compareClass = [&](const std::string& name, const ClassView* o, const ClassView* n) {
+        static const std::vector<const Instance*> none;
+        ClassChange c{o == nullptr   ? ClassChange::Kind::Added
+                      : n == nullptr ? ClassChange::Kind::Removed
+                                     : ClassChange::Kind::Changed,
+                      name,
+                      {}};
+        for (const auto& pair :
+             MatchInstances(name, o ? o->instances : none, n ? n->instances : none)) {
+            if (pair.old == nullptr) {
+                c.instances.push_back(WholeInstance(InstanceChange::Kind::Added, pair));
+            } else if (pair.now == nullptr) {
+                c.instances.push_back(WholeInstance(InstanceChange::Kind::Removed, pair));
+            } else if (auto props = CompareInstances(*pair.old, *pair.now); !props.empty()) {
+                c.instances.push_back({InstanceChange::Kind::Changed, pair.label, props});
+            }
+        }
+        if (c.kind != ClassChange::Kind::Changed || !c.instances.empty()) {
+            out.push_back(std::move(c));
+        }
+    };
+    for (const auto& o : before) {
+        compareClass(o.name, &o, find(after, o.name));
+    }
+    for (const auto& n : after) {
+        if (find(before, n.name) == nullptr) {
+            compareClass(n.name, nullptr, &n);
+        }
+    }
+    return out;
+}
+
+std::string Printable(const std::string& text) {
+    std::string out;
+    for (char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if ((c < 0x20 && c != '\t') || c == 0x7F) {
+            static const char* hex = "0123456789abcdef";
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+void WriteDiffText(std::ostream& out, const Collection& old, const Collection& now,
+                   const std::vector<ClassChange>& changes) {
+    const bool incomplete = !old.failures.empty() || !now.failures.empty();
+    if (changes.empty() && !incomplete) {
+        return;
+    }
+    out << "--- " << Printable(old.file) << "\n+++ " << Printable(now.file) << "\n";
+    for (const Collection* c : {&old, &now}) {
+        if (!c->failures.empty()) {
+            out << "!! " << Printable(c->file) << ": 復号できない行が " << c->failures.size()
+                << " 行あります。比較したのは復号できた記録だけです\n";
+        }
+    }
+    static const char kMark[] = {'+', '-', '~'};
+    for (const auto& cls : changes) {
+        out << "@@ " << Printable(cls.name)
+            << (cls.kind == ClassChange::Kind::Added     ? " (追加)"
+                : cls.kind == ClassChange::Kind::Removed ? " (削除)"
+                                                         : "")
+            << "\n";
+        for (const auto& inst : cls.instances) {
+            out << kMark[static_cast<int>(inst.kind)] << " " << Printable(inst.label) << "\n";
+            for (const auto& p : inst.properties) {
+                const std::string name = Printable(p.name);
+                if (p.kind == PropertyChange::Kind::Changed && !p.set) {
+                    out << "    ~ " << name << ": " << Printable(p.removed.front()) << " → "
+                        << Printable(p.added.front()) << "\n";
+                    continue;
+                }
+                for (const auto& v : p.removed) {
+                    out << "    - " << name << ": " << Printable(v) << "\n";
+                }
+                for (const auto& v : p.added) {
+                    out << "    + " << name << ": " << Printable(v) << "\n";
+                }
+            }
+        }
+    }
+}
+
+void WriteDiffJson(std::ostream& out, const Collection& old, const Collection& now,
+                   const std::vector<ClassChange>& changes) {
+    Json j{{"old", old.file}, {"new", now.file}, {"same", changes.empty()}};
+    Json failures = Failures(old);
+    for (auto& f : Failures(now)) {
+        failures.push_back(std::move(f));
+    }
+    j["undecodable"] = std::move(failures);
+    Json classes = Json::array();
+    for (const auto& cls : changes) {
+        Json instances = Json::array();
+        for (const auto& inst : cls.instances) {
+            Json properties = Json::array();
+            for (const auto& p : inst.properties) {
+                Json jp{{"property", p.name}, {"change", NameOf(p.kind)}};
+                if (p.kind == PropertyChange::Kind::Changed && p.set) {
+                    jp["removed"] = p.removed;
+                    jp["added"] = p.added;
+                } else {
+                    if (p.kind != PropertyChange::Kind::Added) {
+                        WriteValue(jp, "old", p.removed, p.set);
+                    }
+                    if (p.kind != PropertyChange::Kind::Removed) {
+                        WriteValue(jp, "new", p.added, p.set);
+                    }
+                }
+                properties.push_back(std::move(jp));
+            }
+            instances.push_back({{"instance", inst.label},
+                                 {"change", NameOf(inst.kind)},
+                                 {"properties", std::move(properties)}});
+        }
+        classes.push_back({{"class", cls.name},
+                           {"change", NameOf(cls.kind)},
+                           {"instances", std::move(instances)}});
+    }
+    j["classes"] = std::move(classes);
+    out << j.dump(-1, ' ', false, Json::error_handler_t::replace) << "\n";
+}
+
+}  // namespace qrx

@@ -1,0 +1,224 @@
+#include "tools/decode/Html.h"
+
+#include <algorithm>
+
+namespace qrx {
+
+namespace {
+
+constexpr const char* kStyle = R"(
+body { font-family: "Yu Gothic", Meiryo, "IPAPGothic", "IPAGothic", "Noto Sans CJK JP", sans-serif;
+       margin: 1.5em; color: #111; line-height: 1.4; }
+h1 { font-size: 1.4em; margin: 0 0 .5em; }
+h2 { font-size: 1.2em; border-bottom: 2px solid #345; padding-bottom: .2em; margin-top: 1.5em; }
+h2 .time { font-weight: normal; font-size: .85em; margin-left: 1em; color: #444; }
+h3 { font-size: 1em; margin: 1.2em 0 .3em; }
+table { border-collapse: collapse; margin-bottom: .5em; max-width: 100%; }
+th, td { border: 1px solid #889; padding: .2em .5em; text-align: left; vertical-align: top;
+         overflow-wrap: anywhere; }
+th { background: #e8ecf2; font-weight: 600; }
+ul.values { margin: 0; padding-left: 1.2em; }
+.note { color: #444; font-size: .9em; }
+.masked { border: 1px solid #a80; background: #fff6e0; padding: .3em .6em; display: inline-block; }
+.failures li, .error { color: #a00; }
+@page { size: A4; margin: 15mm; }
+@media print {
+  body { margin: 0; font-size: 10pt; }
+  section + section { break-before: page; }
+  h2, h3 { break-after: avoid; }
+  tr, li { break-inside: avoid; }
+  thead { display: table-header-group; }
+  th { background: #eee; -webkit-print-color-adjust: exact; print-color-adjust: exact; }
+}
+)";
+
+void Values(std::ostream& out, const Property* p) {
+    if (p == nullptr) {
+        return;
+    }
+    if (p->values.size() == 1) {
+        out << HtmlEscape(p->values.front());
+        return;
+    }
+    out << "<ul class=\"values\">";
+    for (const auto& v : p->values) {
+        out << "<li>" << HtmlEscape(v) << "</li>";
+    }
+    out << "</ul>";
+}
+
+void ClassTable(std::ostream& out, const ClassRecords& cls) {
+    out << "<h3>" << (cls.name.empty() ? "(クラス見出しのない記録)" : HtmlEscape(cls.name))
+        << "</h3>\n";
+    if (cls.instances.empty()) {
+        out << "<p class=\"note\">インスタンスはありません</p>\n";
+    } else if (cls.instances.size() == 1) {
+        // One instance: a property per row.
+        out << "<table>\n<thead><tr><th>プロパティ</th><th>値</th></tr></thead>\n<tbody>\n";
+        for (const auto& p : cls.instances.front().properties) {
+            out << "<tr><th scope=\"row\">" << HtmlEscape(p.name) << "</th><td>";
+            Values(out, &p);
+            out << "</td></tr>\n";
+        }
+        out << "</tbody>\n</table>\n";
+    } else {
+        // Several: an instance per row, a column for every property any of them has.
+        // A property that an earlier instance lacked goes after the one before it.
+        std::vector<std::string> columns;
+        for (const auto& i : cls.instances) {
+            auto at = columns.begin();
+            for (const auto& p : i.properties) {
+                const auto found = std::find(columns.begin(), columns.end(), p.name);
+                at = found != columns.end() ? found + 1 : columns.insert(at, p.name) + 1;
+            }
+        }
+        out << "<table>\n<thead><tr><th>#</th>";
+        for (const auto& c : columns) {
+            out << "<th scope=\"col\">" << HtmlEscape(c) << "</th>";
+        }
+        out << "</tr></thead>\n<tbody>\n";
+        for (std::size_t n = 0; n < cls.instances.size(); ++n) {
+            out << "<tr><td>" << n + 1 << "</td>";
+            for (const auto& c : columns) {
+                out << "<td>";
+                Values(out, cls.instances[n].Find(c));
+                out << "</td>";
+            }
+            out << "</tr>\n";
+        }
+        out << "</tbody>\n</table>\n";
+    }
+    if (!cls.unencrypted.empty()) {
+        out << "<p class=\"note\">暗号化されずに保存されていた記録:</p>\n<ul class=\"note\">";
+        for (const auto& r : cls.unencrypted) {
+            out << "<li>" << HtmlEscape(r) << "</li>";
+        }
+        out << "</ul>\n";
+    }
+}
+
+}  // namespace
+
+std::string HtmlEscape(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    for (std::size_t i = 0, n = text.size(); i < n;) {
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            switch (c) {
+                case '&':
+                    out += "&amp;";
+                    break;
+                case '<':
+                    out += "&lt;";
+                    break;
+                case '>':
+                    out += "&gt;";
+                    break;
+                case '"':
+                    out += "&quot;";
+                    break;
+                case '\'':
+                    out += "&#39;";
+                    break;
+                default:
+                    if ((c < 0x20 && c != '\t') || c == 0x7F) {
+                        static const char* hex = "0123456789abcdef";
+                        out += "\\x";
+                        out += hex[c >> 4];
+                        out += hex[c & 15];
+                    } else {
+                        out += static_cast<char>(c);
+                    }
+            }
+            ++i;
+            continue;
+        }
+        const std::size_t len = (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        bool ok = len != 0 && i + len <= n;
+        unsigned cp = ok ? c & (0x7F >> len) : 0;
+        for (std::size_t k = 1; ok && k < len; ++k) {
+            ok = (p[i + k] & 0xC0) == 0x80;
+            cp = cp << 6 | (p[i + k] & 0x3F);
+        }
+        // Overlong forms, surrogates, code points beyond Unicode and C1 controls.
+        ok = ok && !(len == 2 && cp < 0x80) && !(len == 3 && cp < 0x800) &&
+             !(len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) && !(cp >= 0xD800 && cp <= 0xDFFF);
+        if (!ok) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        } else if (cp >= 0x80 && cp <= 0x9F) {
+            out += "\\u00";
+            out += "0123456789abcdef"[cp >> 4];
+            out += "0123456789abcdef"[cp & 15];
+            i += len;
+        } else {
+            out.append(text.substr(i, len));
+            i += len;
+        }
+    }
+    return out;
+}
+
+std::string CollectionTime(std::string_view path) {
+    const auto slash = path.find_last_of("/\\");
+    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    constexpr std::string_view kPrefix = "PC_INFO_";
+    if (!name.starts_with(kPrefix) || name.size() < kPrefix.size() + 12) {
+        return {};
+    }
+    const std::string_view stamp = name.substr(kPrefix.size(), 12);
+    if (stamp.find_first_not_of("0123456789") != std::string_view::npos ||
+        (name.size() > kPrefix.size() + 12 && name[kPrefix.size() + 12] != '.')) {
+        return {};
+    }
+    const auto two = [&](int at) { return (stamp[at] - '0') * 10 + (stamp[at + 1] - '0'); };
+    const int month = two(2), day = two(4), hour = two(6), minute = two(8), second = two(10);
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 59) {
+        return {};
+    }
+    // Records of a category command before any collection run carry the zero date.
+    if (stamp == "991230000000") {
+        return "1899-12-30 00:00:00 (収集の前に書かれた記録)";
+    }
+    const std::string s(stamp);
+    return "20" + s.substr(0, 2) + "-" + s.substr(2, 2) + "-" + s.substr(4, 2) + " " +
+           s.substr(6, 2) + ":" + s.substr(8, 2) + ":" + s.substr(10, 2);
+}
+
+void WriteHtml(std::ostream& out, const std::vector<Collection>& collections, bool masked) {
+    out << "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n"
+           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+           "<title>QRX_PC_INFO 収集データ</title>\n<style>"
+        << kStyle << "</style>\n</head>\n<body>\n<h1>QRX_PC_INFO 収集データ</h1>\n";
+    if (masked) {
+        out << "<p class=\"masked\">個人を特定できる値 (MAC アドレス、IP "
+               "アドレス、コンピューター名、"
+               "シリアル番号、UUID) は仮の値に置き換えてあります。</p>\n";
+    }
+    for (const auto& c : collections) {
+        out << "<section>\n<h2>" << HtmlEscape(c.file);
+        if (const std::string time = CollectionTime(c.file); !time.empty()) {
+            out << "<span class=\"time\">収集日時 " << HtmlEscape(time) << "</span>";
+        }
+        out << "</h2>\n";
+        if (!c.unreadable.empty()) {
+            out << "<p class=\"error\">" << HtmlEscape(c.unreadable) << "</p>\n";
+        }
+        for (const auto& cls : c.classes) {
+            ClassTable(out, cls);
+        }
+        if (!c.failures.empty()) {
+            out << "<h3>復号できなかった行</h3>\n<ul class=\"failures\">\n";
+            for (const auto& f : c.failures) {
+                out << "<li>" << f.line << " 行目: " << HtmlEscape(f.reason) << "</li>\n";
+            }
+            out << "</ul>\n";
+        }
+        out << "</section>\n";
+    }
+    out << "</body>\n</html>\n";
+}
+
+}  // namespace qrx

@@ -1,0 +1,470 @@
+#include "tools/decode/Mask.h"
+
+#include <cstdint>
+#include <cstring>
+#include <random>
+
+#include "tools/decode/Sha256.h"
+
+namespace qrx {
+
+// The bytes of HMAC-SHA256(key, kind NUL value NUL counter), counter 0, 1, ... as needed.
+class Masker::Stream {
+  public:
+    Stream(const std::string& key, std::string_view kind, std::string_view value)
+        : key_(key), message_(std::string(kind) + '\0' + std::string(value) + '\0') {}
+
+    unsigned Byte() {
+        if (pos_ == block_.size()) {
+            block_ = HmacSha256(key_, message_ + std::to_string(counter_++));
+            pos_ = 0;
+        }
+        return block_[pos_++];
+    }
+    // Uniform in [0, n) for 0 < n <= 256.
+    unsigned Below(unsigned n) {
+        const unsigned limit = 256 - 256 % n;
+        for (;;) {
+            const unsigned b = Byte();
+            if (b < limit) {
+                return b % n;
+            }
+        }
+    }
+
+  private:
+    const std::string& key_;
+    std::string message_;
+    Digest block_{};
+    std::size_t pos_ = block_.size();
+    unsigned counter_ = 0;
+};
+
+namespace {
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+bool HasLowerHex(std::string_view s) {
+    for (char c : s) {
+        if (c >= 'a' && c <= 'f') {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string Hex(unsigned v, bool lower) {
+    const char* digits = lower ? "0123456789abcdef" : "0123456789ABCDEF";
+    return {digits[(v >> 4) & 15], digits[v & 15]};
+}
+
+std::string_view Raw(const unsigned char* p, std::size_t n) {
+    return {reinterpret_cast<const char*>(p), n};
+}
+
+struct V4Range {
+    std::uint32_t net;
+    int bits;
+};
+// Loopback, private, link-local, shared (carrier-grade NAT) and multicast: a pseudonym stays
+// in the range of its address. "This network" and the reserved top are never chosen.
+constexpr V4Range kKeptV4[] = {{0x7F000000, 8},  {0x0A000000, 8},  {0xAC100000, 12},
+                               {0xC0A80000, 16}, {0xA9FE0000, 16}, {0x64400000, 10},
+                               {0xE0000000, 4}};
+constexpr V4Range kNeverV4[] = {{0x00000000, 8}, {0xF0000000, 4}};
+
+bool In(std::uint32_t a, const V4Range& r) {
+    const std::uint32_t mask = r.bits == 0 ? 0 : ~std::uint32_t{0} << (32 - r.bits);
+    return (a & mask) == r.net;
+}
+
+std::string FormatV4(std::uint32_t a) {
+    return std::to_string(a >> 24) + '.' + std::to_string((a >> 16) & 255) + '.' +
+           std::to_string((a >> 8) & 255) + '.' + std::to_string(a & 255);
+}
+
+std::string FormatV6(const unsigned char b[16], bool dottedTail) {
+    int groups[8];
+    for (int i = 0; i < 8; ++i) {
+        groups[i] = b[2 * i] << 8 | b[2 * i + 1];
+    }
+    const int count = dottedTail ? 6 : 8;
+    int bestStart = -1;
+    int bestLen = 1;
+    for (int i = 0; i < count;) {
+        int j = i;
+        while (j < count && groups[j] == 0) {
+            ++j;
+        }
+        if (j - i > bestLen) {
+            bestStart = i;
+            bestLen = j - i;
+        }
+        i = j == i ? i + 1 : j;
+    }
+    std::string out;
+    for (int i = 0; i < count; ++i) {
+        if (i == bestStart) {
+            out += "::";
+            i += bestLen - 1;
+            continue;
+        }
+        if (!out.empty() && !out.ends_with(':')) {
+            out += ':';
+        }
+        static const char* digits = "0123456789abcdef";
+        std::string g;
+        for (int v = groups[i]; v > 0 || g.empty(); v >>= 4) {
+            g.insert(g.begin(), digits[v & 15]);
+        }
+        out += g;
+    }
+    if (dottedTail) {
+        if (!out.ends_with(':')) {
+            out += ':';
+        }
+        out += std::to_string(b[12]) + '.' + std::to_string(b[13]) + '.' + std::to_string(b[14]) +
+               '.' + std::to_string(b[15]);
+    }
+    return out;
+}
+
+}  // namespace
+
+bool ParseIpv4(std::string_view text, unsigned char out[4]) {
+    int part = 0;
+    std::size_t i = 0;
+    for (; part < 4; ++part) {
+        std::size_t digits = 0;
+        unsigned value = 0;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 4) {
+            value = value * 10 + static_cast<unsigned>(text[i] - '0');
+            ++i;
+            ++digits;
+        }
+        if (digits == 0 || digits > 3 || value > 255 || (digits > 1 && text[i - digits] == '0')) {
+            return false;
+        }
+        out[part] = static_cast<unsigned char>(value);
+        if (part < 3) {
+            if (i >= text.size() || text[i] != '.') {
+                return false;
+            }
+            ++i;
+        }
+    }
+    return i == text.size();
+}
+
+bool ParseIpv6(std::string_view text, unsigned char out[16]) {
+    const auto gap = text.find("::");
+    if (gap != std::string_view::npos && text.find("::", gap + 1) != std::string_view::npos) {
+        return false;
+    }
+    // Parses the colon-separated groups of one side into bytes; an IPv4 tail counts as two.
+    const auto side = [](std::string_view s, bool last, unsigned char* bytes, int& n) {
+        n = 0;
+        if (s.empty()) {
+            return true;
+        }
+        std::size_t start = 0;
+        for (;;) {
+            const auto colon = s.find(':', start);
+            const std::string_view g = s.substr(start, colon - start);
+            if (colon == std::string_view::npos && last && g.find('.') != std::string_view::npos) {
+                if (n > 12 || !ParseIpv4(g, bytes + n)) {
+                    return false;
+                }
+                n += 4;
+                return true;
+            }
+            if (g.empty() || g.size() > 4 || n >= 16) {
+                return false;
+            }
+            unsigned v = 0;
+            for (char c : g) {
+                const int h = HexValue(c);
+                if (h < 0) {
+                    return false;
+                }
+                v = v << 4 | static_cast<unsigned>(h);
+            }
+            bytes[n++] = static_cast<unsigned char>(v >> 8);
+            bytes[n++] = static_cast<unsigned char>(v);
+            if (colon == std::string_view::npos) {
+                return true;
+            }
+            start = colon + 1;
+        }
+    };
+    unsigned char head[20] = {};
+    unsigned char tail[20] = {};
+    int nh = 0;
+    int nt = 0;
+    if (gap == std::string_view::npos) {
+        if (!side(text, true, head, nh) || nh != 16) {
+            return false;
+        }
+        std::memcpy(out, head, 16);
+        return true;
+    }
+    if (!side(text.substr(0, gap), false, head, nh) ||
+        !side(text.substr(gap + 2), true, tail, nt) || nh + nt > 14) {
+        return false;
+    }
+    std::memset(out, 0, 16);
+    std::memcpy(out, head, static_cast<std::size_t>(nh));
+    std::memcpy(out + 16 - nt, tail, static_cast<std::size_t>(nt));
+    return true;
+}
+
+bool ParseMac(std::string_view text, unsigned char out[6]) {
+    std::size_t step = 0;
+    if (text.size() == 17 && (text[2] == ':' || text[2] == '-')) {
+        step = 3;
+    } else if (text.size() == 12) {
+        step = 2;
+    } else {
+        return false;
+    }
+    for (std::size_t k = 0; k < 6; ++k) {
+        const std::size_t i = k * step;
+        const int hi = HexValue(text[i]);
+        const int lo = HexValue(text[i + 1]);
+        if (hi < 0 || lo < 0 || (step == 3 && k < 5 && text[i + 2] != text[2])) {
+            return false;
+        }
+        out[k] = static_cast<unsigned char>(hi << 4 | lo);
+    }
+    return true;
+}
+
+std::string Masker::RandomKey() {
+    std::random_device random;
+    std::string key;
+    while (key.size() < 32) {
+        const unsigned v = random();
+        for (int i = 0; i < 4; ++i) {
+            key.push_back(static_cast<char>(v >> (8 * i)));
+        }
+    }
+    return key;
+}
+
+std::string Masker::Mac(std::string_view mac) const {
+    unsigned char b[6];
+    if (!ParseMac(mac, b)) {
+        return Text("text", mac);
+    }
+    const bool zero = b[0] == 0 && std::memcmp(b, b + 1, 5) == 0;
+    const bool ones = b[0] == 0xFF && std::memcmp(b, b + 1, 5) == 0;
+    if (zero || ones) {
+        return std::string(mac);  // says nothing about anyone
+    }
+    Stream s(key_, "mac", Raw(b, 6));
+    for (auto& x : b) {
+        x = static_cast<unsigned char>(s.Byte());
+    }
+    b[0] = static_cast<unsigned char>((b[0] & 0xFC) | 0x02);  // locally administered, unicast
+    const bool lower = HasLowerHex(mac);
+    std::string out;
+    for (int k = 0; k < 6; ++k) {
+        if (k > 0 && mac.size() == 17) {
+            out += mac[2];
+        }
+        out += Hex(b[k], lower);
+    }
+    return out;
+}
+
+std::string Masker::Ip(std::string_view ip) const {
+    const auto percent = ip.find('%');
+    const std::string_view zone = percent == std::string_view::npos ? "" : ip.substr(percent);
+    const std::string_view address = ip.substr(0, percent);
+    unsigned char b[16];
+    if (zone.empty() && ParseIpv4(address, b)) {
+        const std::uint32_t a = std::uint32_t{b[0]} << 24 | b[1] << 16 | b[2] << 8 | b[3];
+        if (a == 0 || a == 0xFFFFFFFF) {
+            return std::string(ip);
+        }
+        Stream s(key_, "ipv4", Raw(b, 4));
+        const auto random32 = [&s] {
+            std::uint32_t r = 0;
+            for (int i = 0; i < 4; ++i) {
+                r = r << 8 | s.Byte();
+            }
+            return r;
+        };
+        for (const auto& range : kKeptV4) {
+            if (In(a, range)) {
+                const std::uint32_t host = ~std::uint32_t{0} >> range.bits;
+                return FormatV4(range.net | (random32() & host));
+            }
+        }
+        for (;;) {
+            const std::uint32_t r = random32();
+            bool special = false;
+            for (const auto& range : kKeptV4) {
+                special = special || In(r, range);
+            }
+            for (const auto& range : kNeverV4) {
+                special = special || In(r, range);
+            }
+            if (!special) {
+                return FormatV4(r);
+            }
+        }
+    }
+    if (!ParseIpv6(address, b)) {
+        return Text("text", ip);
+    }
+    static const unsigned char kMapped[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF};
+    if (std::memcmp(b, kMapped, 12) == 0) {
+        const std::string v4 =
+            Ip(FormatV4(std::uint32_t{b[12]} << 24 | b[13] << 16 | b[14] << 8 | b[15]));
+        ParseIpv4(v4, b + 12);
+        return FormatV6(b, true) + std::string(zone);
+    }
+    bool zeroHead = true;
+    for (int i = 0; i < 15; ++i) {
+        zeroHead = zeroHead && b[i] == 0;
+    }
+    if (zeroHead && b[15] <= 1) {
+        return std::string(ip);  // "::" and "::1"
+    }
+    // What stays: the link-local prefix (fe80::/64), the first byte of unique-local (fc00::/7)
+    // and of multicast addresses with its flags and scope, the top three bits of the rest.
+    int keepBytes = 0;
+    unsigned keepMask = 0xE0;
+    if (b[0] == 0xFE && (b[1] & 0xC0) == 0x80) {
+        keepBytes = 8;
+    } else if ((b[0] & 0xFE) == 0xFC) {
+        keepBytes = 1;
+    } else if (b[0] == 0xFF) {
+        keepBytes = 2;
+    }
+    Stream s(key_, "ipv6", Raw(b, 16));
+    for (int i = keepBytes; i < 16; ++i) {
+        const unsigned r = s.Byte();
+        b[i] = static_cast<unsigned char>(i == 0 ? (b[0] & keepMask) | (r & ~keepMask & 0xFF) : r);
+    }
+    return FormatV6(b, false) + std::string(zone);
+}
+
+std::string Masker::Uuid(std::string_view uuid) const {
+    std::string_view core = uuid;
+    if (core.size() == 38 && core.front() == '{' && core.back() == '}') {
+        core = core.substr(1, 36);
+    }
+    bool shaped = core.size() == 36;
+    std::string canonical;
+    for (std::size_t i = 0; shaped && i < core.size(); ++i) {
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        shaped = dash ? core[i] == '-' : HexValue(core[i]) >= 0;
+        canonical += static_cast<char>(dash ? '-' : "0123456789ABCDEF"[HexValue(core[i]) & 15]);
+    }
+    if (!shaped) {
+        return Text("text", uuid);
+    }
+    Stream s(key_, "uuid", canonical);
+    const char* digits = HasLowerHex(core) ? "0123456789abcdef" : "0123456789ABCDEF";
+    std::string out(uuid);
+    for (char& c : out) {
+        if (c != '-' && c != '{' && c != '}') {
+            c = digits[s.Byte() & 15];
+        }
+    }
+    return out;
+}
+
+std::string Masker::Text(std::string_view kind, std::string_view text) const {
+    Stream s(key_, kind, text);
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= '0' && c <= '9') {
+            out += static_cast<char>('0' + s.Below(10));
+        } else if (c >= 'A' && c <= 'Z') {
+            out += static_cast<char>('A' + s.Below(26));
+        } else if (c >= 'a' && c <= 'z') {
+            out += static_cast<char>('a' + s.Below(26));
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else {
+            // Any other character becomes a katakana letter (U+30A2 to U+30F3).
+            const unsigned k = 0x30A2 + s.Below(82);
+            out += static_cast<char>(0xE0 | (k >> 12));
+            out += static_cast<char>(0x80 | ((k >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (k & 0x3F));
+            ++i;
+            while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) {
+                ++i;
+            }
+            continue;
+        }
+        ++i;
+    }
+    return out;
+}
+
+std::string Masker::Value(std::string_view property, std::string_view value) const {
+    if (value.empty()) {
+        return {};
+    }
+    if (property == "MACAddress") {
+        return Mac(value);
+    }
+    if (property == "IPAddress") {
+        return Ip(value);
+    }
+    if (property == "UUID") {
+        return Uuid(value);
+    }
+    if (property == "CSName" || property == "SerialNumber") {
+        return Text("text", value);
+    }
+    std::string out(value);
+    if (property == "PNPDeviceID" && (value.starts_with("USB\\") || value.starts_with("usb\\"))) {
+        // The last part of a USB device's id is its serial number, unless Windows made one up
+        // from the port (then it holds "&").
+        const auto slash = out.rfind('\\');
+        if (slash > 3 && out.find('&', slash) == std::string::npos) {
+            out = out.substr(0, slash + 1) + Text("text", out.substr(slash + 1));
+        }
+    }
+    // A MAC address inside any other value (a device id, a description).
+    for (std::size_t i = 0; i + 17 <= out.size(); ++i) {
+        unsigned char b[6];
+        const auto edge = [&](std::size_t at) {
+            return at >= out.size() || (HexValue(out[at]) < 0 && out[at] != ':' && out[at] != '-');
+        };
+        if ((i == 0 || edge(i - 1)) && edge(i + 17) && (out[i + 2] == ':' || out[i + 2] == '-') &&
+            ParseMac(std::string_view(out).substr(i, 17), b)) {
+            out.replace(i, 17, Mac(std::string_view(out).substr(i, 17)));
+            i += 16;
+        }
+    }
+    return out;
+}
+
+std::string Masker::Record(std::string_view record) const {
+    const auto tab = record.find('\t');
+    if (tab == std::string_view::npos) {
+        return std::string(record);
+    }
+    return std::string(record.substr(0, tab + 1)) +
+           Value(record.substr(0, tab), record.substr(tab + 1));
+}
+
+}  // namespace qrx

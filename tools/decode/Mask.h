@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace qrx {
+
+// Replaces personal values with pseudonyms of the same shape: MAC and IP addresses, the
+// computer's name, serial numbers and the product UUID. A pseudonym is the HMAC-SHA256 of the
+// value under the key, so the same value gives the same pseudonym for the same key and nothing
+// of the value can be read back from it. Hardware and software facts pass unchanged.
+class Masker {
+  public:
+    explicit Masker(std::string key) : key_(std::move(key)) {}
+    // 32 bytes from the system's random source: pseudonyms that no one can recompute.
+    static std::string RandomKey();
+
+    // A record with its value masked; class headers and other properties pass unchanged.
+    std::string Record(std::string_view record) const;
+    std::string Value(std::string_view property, std::string_view value) const;
+
+    std::string Mac(std::string_view mac) const;
+    std::string Ip(std::string_view ip) const;  // IPv4 or IPv6; anything else as Text
+    std::string Uuid(std::string_view uuid) const;
+    // Same length, digits stay digits, letters letters of the same case, punctuation stays.
+    std::string Text(std::string_view kind, std::string_view text) const;
+
+  private:
+    class Stream;
+    std::string key_;
+};
+
+// Parsing helpers, also used to check what the pseudonyms look like.
+bool ParseIpv4(std::string_view text, unsigned char out[4]);
+bool ParseIpv6(std::string_view text, unsigned char out[16]);  // a "%zone" is not part of it
+bool ParseMac(std::string_view text, unsigned char out[6]);
+
+}  // namespace qrx
