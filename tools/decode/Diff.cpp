@@ -1,7 +1,9 @@
 #include "tools/decode/Diff.h"
 
 #include <algorithm>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 
 namespace qrx {
 
@@ -9,8 +11,17 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-bool Contains(const std::vector<std::string>& v, const std::string& s) {
-    return std::find(v.begin(), v.end(), s) != v.end();
+// The elements of `from` that `other` lacks, each once, in order.
+std::vector<std::string> Missing(const std::vector<std::string>& from,
+                                 const std::vector<std::string>& other) {
+    std::set<std::string_view> seen(other.begin(), other.end());
+    std::vector<std::string> out;
+    for (const auto& v : from) {
+        if (seen.insert(v).second) {
+            out.push_back(v);
+        }
+    }
+    return out;
 }
 
 PropertyChange Whole(PropertyChange::Kind kind, const Property& p) {
@@ -39,17 +50,8 @@ std::vector<PropertyChange> CompareInstances(const Instance& old, const Instance
         }
         // Arrays are sets: the order of addresses says nothing.
         if (p.name == "IPAddress" || p.values.size() > 1 || q->values.size() > 1) {
-            PropertyChange c{PropertyChange::Kind::Changed, p.name, true, {}, {}};
-            for (const auto& v : p.values) {
-                if (!Contains(q->values, v) && !Contains(c.removed, v)) {
-                    c.removed.push_back(v);
-                }
-            }
-            for (const auto& v : q->values) {
-                if (!Contains(p.values, v) && !Contains(c.added, v)) {
-                    c.added.push_back(v);
-                }
-            }
+            PropertyChange c{PropertyChange::Kind::Changed, p.name, true,
+                             Missing(p.values, q->values), Missing(q->values, p.values)};
             if (!c.removed.empty() || !c.added.empty()) {
                 out.push_back(std::move(c));
             }
@@ -94,10 +96,16 @@ std::vector<ClassChange> Compare(const Collection& old, const Collection& now) {
     const std::vector<ClassView> before = ByClass(old);
     const std::vector<ClassView> after = ByClass(now);
     std::vector<ClassChange> out;
-    const auto find = [](const std::vector<ClassView>& in, const std::string& name) {
-        const auto it =
-            std::find_if(in.begin(), in.end(), [&](const ClassView& v) { return v.name == name; });
-        return it == in.end() ? nullptr : &*it;
+    std::map<std::string_view, const ClassView*> oldByName, newByName;
+    for (const auto& v : before) {
+        oldByName[v.name] = &v;
+    }
+    for (const auto& v : after) {
+        newByName[v.name] = &v;
+    }
+    const auto find = [](const auto& byName, const std::string& name) -> const ClassView* {
+        const auto it = byName.find(name);
+        return it == byName.end() ? nullptr : it->second;
     };
     const auto compareClass = [&](const std::string& name, const ClassView* o, const ClassView* n) {
         static const std::vector<const Instance*> none;
@@ -121,10 +129,10 @@ std::vector<ClassChange> Compare(const Collection& old, const Collection& now) {
         }
     };
     for (const auto& o : before) {
-        compareClass(o.name, &o, find(after, o.name));
+        compareClass(o.name, &o, find(newByName, o.name));
     }
     for (const auto& n : after) {
-        if (find(before, n.name) == nullptr) {
+        if (find(oldByName, n.name) == nullptr) {
             compareClass(n.name, nullptr, &n);
         }
     }

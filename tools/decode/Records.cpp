@@ -1,6 +1,8 @@
 #include "tools/decode/Records.h"
 
+#include <deque>
 #include <functional>
+#include <map>
 
 namespace qrx {
 
@@ -48,18 +50,14 @@ void CollectionBuilder::Add(std::string_view record, bool unencrypted) {
 
 std::vector<ClassView> ByClass(const Collection& c) {
     std::vector<ClassView> out;
+    std::map<std::string, std::size_t> index;
     for (const auto& cls : c.classes) {
-        ClassView* view = nullptr;
-        for (auto& v : out) {
-            if (v.name == cls.name) {
-                view = &v;
-            }
-        }
-        if (view == nullptr) {
-            view = &out.emplace_back(ClassView{cls.name, {}});
+        const auto [it, added] = index.emplace(cls.name, out.size());
+        if (added) {
+            out.push_back({cls.name, {}});
         }
         for (const auto& i : cls.instances) {
-            view->instances.push_back(&i);
+            out[it->second].instances.push_back(&i);
         }
     }
     return out;
@@ -111,40 +109,45 @@ std::vector<InstancePair> MatchInstances(std::string_view className,
                                          const std::vector<const Instance*>& now) {
     const std::vector<Key> keys = KeysOf(className);
     std::vector<int> partnerOfOld(old.size(), -1);
-    std::vector<bool> takenNew(now.size(), false);
+    std::vector<int> partnerOfNew(now.size(), -1);
+    const auto pair = [&](std::size_t o, std::size_t n) {
+        partnerOfOld[o] = static_cast<int>(n);
+        partnerOfNew[n] = static_cast<int>(o);
+    };
+    std::vector<bool> keyless(old.size() + now.size(), true);  // old ones first
     for (const Key& key : keys) {
-        for (std::size_t o = 0; o < old.size(); ++o) {
-            const std::string k = partnerOfOld[o] < 0 ? key(*old[o]) : std::string();
-            for (std::size_t n = 0; !k.empty() && n < now.size(); ++n) {
-                if (!takenNew[n] && key(*now[n]) == k) {
-                    partnerOfOld[o] = static_cast<int>(n);
-                    takenNew[n] = true;
-                    break;
+        // The unmatched newer instances by their key, each list in file order.
+        std::map<std::string, std::deque<std::size_t>> waiting;
+        for (std::size_t n = 0; n < now.size(); ++n) {
+            if (std::string k = key(*now[n]); !k.empty()) {
+                keyless[old.size() + n] = false;
+                if (partnerOfNew[n] < 0) {
+                    waiting[std::move(k)].push_back(n);
                 }
+            }
+        }
+        for (std::size_t o = 0; o < old.size(); ++o) {
+            const std::string k = key(*old[o]);
+            keyless[o] = keyless[o] && k.empty();
+            const auto it = partnerOfOld[o] < 0 ? waiting.find(k) : waiting.end();
+            if (!k.empty() && it != waiting.end() && !it->second.empty()) {
+                pair(o, it->second.front());
+                it->second.pop_front();
             }
         }
     }
     // Instances with no identity at all (every instance of a class without keys) pair up in
     // the order of the files.
-    const auto keyless = [&](const Instance& i) {
-        for (const Key& key : keys) {
-            if (!key(i).empty()) {
-                return false;
-            }
-        }
-        return true;
-    };
     std::size_t next = 0;
     for (std::size_t o = 0; o < old.size(); ++o) {
-        if (partnerOfOld[o] >= 0 || !keyless(*old[o])) {
+        if (partnerOfOld[o] >= 0 || !keyless[o]) {
             continue;
         }
-        while (next < now.size() && (takenNew[next] || !keyless(*now[next]))) {
+        while (next < now.size() && (partnerOfNew[next] >= 0 || !keyless[old.size() + next])) {
             ++next;
         }
         if (next < now.size()) {
-            partnerOfOld[o] = static_cast<int>(next);
-            takenNew[next] = true;
+            pair(o, next);
         }
     }
 
@@ -168,11 +171,9 @@ std::vector<InstancePair> MatchInstances(std::string_view className,
     };
     for (std::size_t n = 0; n < now.size(); ++n) {
         const Instance* before = nullptr;
-        for (std::size_t k = 0; k < old.size(); ++k) {
-            if (partnerOfOld[k] == static_cast<int>(n)) {
-                flushRemovedUpTo(k);
-                before = old[k];
-            }
+        if (const int k = partnerOfNew[n]; k >= 0) {
+            flushRemovedUpTo(static_cast<std::size_t>(k));
+            before = old[static_cast<std::size_t>(k)];
         }
         out.push_back({before, now[n], label(*now[n], n)});
     }
