@@ -7,6 +7,12 @@ add_library(qrx_linux STATIC
   platform/linux/IconvCodec.cpp
   platform/linux/OpenSslCrypto.cpp
   platform/linux/SysfsWmi.cpp
+  platform/linux/facts/Dmi.cpp
+  platform/linux/facts/Files.cpp
+  platform/linux/facts/IdDatabases.cpp
+  platform/linux/facts/Network.cpp
+  platform/linux/facts/OperatingSystem.cpp
+  platform/linux/facts/Processor.cpp
   platform/linux/TerminalWindowing.cpp
   platform/linux/TerminalStreams.cpp
   platform/linux/CloseSignals.cpp

@@ -34,6 +34,7 @@ TEST(EndToEnd, TheDataFileDecryptsToExactlyTheRecordsCollected) {
     seams.interfaces = [] {
         return std::vector<NetInterface>{{"eth0", 2, false, {"192.0.2.1", "2001:db8::1"}}};
     };
+    seams.machine = [] { return std::optional<std::string>(); };  // the tree has no machine
     SysfsWmi wmi((dir / "root").string(), seams);
     Program program({window, app, clock, files, crypto, codec, wmi});
     program.Start("DEBUG");

@@ -10,26 +10,14 @@
 #include <sstream>
 
 #include "platform/linux/LinuxSystem.h"
+#include "tests/support/TempFolder.h"
 
 namespace qrx::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Folder {
-    fs::path dir;
-    Folder() {
-        char pattern[] = "/tmp/qrx-files-XXXXXX";
-        dir = mkdtemp(pattern);
-    }
-    ~Folder() { fs::remove_all(dir); }
-    std::string Read(const fs::path& file) const {
-        std::ifstream in(file, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-};
+using Folder = TempFolder;
 
 // The real system calls, with one of them made to fail the way the kernel lets it fail.
 struct FaultyCalls : PosixCalls {

@@ -5,6 +5,7 @@
 
 #include "platform/AppError.h"
 #include "platform/linux/SysfsWmi.h"
+#include "tests/support/TempFolder.h"
 
 namespace qrx::test {
 namespace {
@@ -12,17 +13,9 @@ namespace {
 namespace fs = std::filesystem;
 
 // A throw-away root folder holding the files a machine would have.
-struct Tree {
-    fs::path root;
-    Tree() {
-        char pattern[] = "/tmp/qrx-fixture-XXXXXX";
-        root = mkdtemp(pattern);
-    }
-    ~Tree() { fs::remove_all(root); }
-    void File(const std::string& rel, const std::string& text) {
-        fs::create_directories((root / rel).parent_path());
-        std::ofstream(root / rel, std::ios::binary) << text;
-    }
+struct Tree : TempFolder {
+    const fs::path& root = dir;
+    void File(const std::string& rel, const std::string& text) { Write(rel, text); }
     void Link(const std::string& rel, const std::string& target) {
         fs::create_directories((root / rel).parent_path());
         fs::create_directory_symlink(target, root / rel);
@@ -53,11 +46,18 @@ bool IsNull(const SysfsWmi::Instance& i, const std::string& name) {
     return i.at(name).type == vt::NULL_;
 }
 
-SysfsWmi Over(const Tree& t, std::vector<NetInterface> nets) {
+// The fixture answers for the system: interfaces, CPUID, no hardware database, no uname.
+SysfsWmi::Seams FixtureSeams(std::vector<NetInterface> nets) {
     SysfsWmi::Seams seams;
     seams.interfaces = [nets] { return nets; };
     seams.processorId = [] { return std::optional<std::string>("BFEBFBFF000906EA"); };
-    return SysfsWmi(t.root.string(), seams);
+    seams.hwdb = [](const std::string&) { return HardwareNames{}; };
+    seams.machine = [] { return std::optional<std::string>(); };
+    return seams;
+}
+
+SysfsWmi Over(const Tree& t, std::vector<NetInterface> nets) {
+    return SysfsWmi(t.root.string(), FixtureSeams(std::move(nets)));
 }
 
 TEST(SysfsWmi, PhysicalDesktopWithPciEthernetUsbWifiAndFullDmi) {
@@ -270,6 +270,40 @@ TEST(SysfsWmi, UnknownClassFailsWhenEnumerationBeginsAndUnknownPropertyAtLookup)
     } catch (const AppError& e) {
         EXPECT_EQ(e.Number, static_cast<std::int32_t>(WBEM_E_NOT_FOUND));
     }
+}
+
+TEST(SysfsWmi, TheHardwareDatabaseNamesWhatTheIdFilesLackAndUnameGivesTheMachine) {
+    Tree t;
+    const std::string pci = "sys/devices/pci0000:00/0000:00:19.0";
+    t.File(pci + "/vendor", "0x8086\n");
+    t.File(pci + "/device", "0x15b8\n");
+    t.File(pci + "/modalias", "pci:v00008086d000015B8sv00001043sd00008672bc02sc00i00\n");
+    t.Link(pci + "/subsystem", "../../../bus/pci");
+    t.Dir("sys/bus/pci");
+    t.File("sys/class/net/eno1/type", "1\n");
+    t.Link("sys/class/net/eno1/device", "../../../" + pci.substr(4));
+    t.File("proc/cpuinfo",
+           "processor\t: 0\nvendor_id\t: AuthenticAMD\ncpu family\t: 25\n"
+           "model\t\t: 33\nstepping\t: 0\n");
+
+    SysfsWmi::Seams seams = FixtureSeams({{"eno1", 2, false, {}}});
+    std::vector<std::string> asked;
+    seams.hwdb = [&asked](const std::string& modalias) {
+        asked.push_back(modalias);
+        return HardwareNames{"Intel Corporation", "Ethernet Connection I219-V"};
+    };
+    seams.machine = [] { return std::optional<std::string>("x86_64"); };
+    SysfsWmi wmi(t.root.string(), seams);
+
+    const auto adapter = wmi.Instances("Win32_NetworkAdapter").at(0);
+    EXPECT_EQ(Text(adapter, "Description"), "Ethernet Connection I219-V");
+    EXPECT_EQ(Text(adapter, "Manufacturer"), "Intel Corporation");
+    EXPECT_EQ(asked,
+              std::vector<std::string>{"pci:v00008086d000015B8sv00001043sd00008672bc02sc00i00"});
+    EXPECT_EQ(Text(wmi.Instances("Win32_OperatingSystem").at(0), "OSArchitecture"), "64-bit");
+    const auto cpu = wmi.Instances("Win32_Processor").at(0);
+    EXPECT_EQ(Text(cpu, "Description"), "AMD64 Family 25 Model 33 Stepping 0");
+    EXPECT_EQ(Text(cpu, "ProcessorId"), "BFEBFBFF000906EA");
 }
 
 TEST(SysfsWmi, TheRunningSystemAnswersEveryClassOfThePlan) {

@@ -5,13 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include "platform/System.h"
+#include "tests/support/TempFolder.h"
 
 namespace qrx::test {
 namespace {
@@ -20,18 +19,11 @@ namespace {
 template <typename Files>
 struct FileSystemContract : ::testing::Test {
     Files files;
-    std::filesystem::path dir =
-        std::filesystem::temp_directory_path() /
-        ("qrx-contract-" +
-         std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    TempFolder folder;
+    std::filesystem::path dir = folder.dir;
 
-    void SetUp() override { std::filesystem::create_directory(dir); }
-    void TearDown() override { std::filesystem::remove_all(dir); }
     std::string In(const std::string& name) const { return (dir / name).string(); }
-    static std::string Read(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    static std::string Read(const std::string& path) { return TempFolder::Read(path); }
 };
 TYPED_TEST_SUITE_P(FileSystemContract);
 

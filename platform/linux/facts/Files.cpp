@@ -1,0 +1,141 @@
+#include "platform/linux/facts/Files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+
+namespace qrx {
+
+namespace {
+
+std::string Basename(const std::string& path) {
+    return path.substr(path.rfind('/') + 1);
+}
+
+}  // namespace
+
+std::optional<std::string> ReadFile(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    struct stat st {};
+    std::string text;
+    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    // sysfs and procfs tell no true size: read until the end whatever the size says.
+    text.resize(ok ? static_cast<std::size_t>(st.st_size) + 4096 : 0);
+    std::size_t used = 0;
+    while (ok) {
+        if (used == text.size()) {
+            text.resize(text.size() * 2);
+        }
+        const ssize_t n = read(fd, text.data() + used, text.size() - used);
+        ok = n >= 0;
+        if (n <= 0) {
+            break;
+        }
+        used += static_cast<std::size_t>(n);
+    }
+    close(fd);
+    if (!ok) {
+        return std::nullopt;
+    }
+    text.resize(used);
+    return text;
+}
+
+std::string SanitizeUtf8(const std::string& s) {
+    std::string out;
+    out.reserve(s.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const std::size_t n = s.size();
+    for (std::size_t i = 0; i < n;) {
+        const unsigned char c = p[i];
+        std::size_t len = 0;
+        std::uint32_t cp = 0;
+        if (c < 0x80) {
+            len = 1;
+            cp = c;
+        } else if (c >= 0xC2 && c < 0xE0) {
+            len = 2;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c < 0xF0) {
+            len = 3;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c < 0xF5) {
+            len = 4;
+            cp = c & 0x07;
+        }
+        bool ok = len > 0 && i + len <= n;
+        for (std::size_t k = 1; ok && k < len; ++k) {
+            ok = (p[i + k] & 0xC0) == 0x80;
+            cp = (cp << 6) | (p[i + k] & 0x3F);
+        }
+        if (ok && ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp < 0xE000))) ||
+                   (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))) {
+            ok = false;
+        }
+        if (ok) {
+            out.append(s, i, len);
+            i += len;
+        } else {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> ReadValue(const std::string& path) {
+    auto text = ReadFile(path);
+    if (!text) {
+        return std::nullopt;
+    }
+    while (!text->empty() && (text->back() == '\n' || text->back() == '\r')) {
+        text->pop_back();
+    }
+    return SanitizeUtf8(*text);
+}
+
+std::optional<std::string> LinkName(const std::string& path) {
+    char buf[PATH_MAX];
+    const ssize_t n = readlink(path.c_str(), buf, sizeof buf - 1);
+    if (n <= 0) {
+        return std::nullopt;
+    }
+    return Basename(std::string(buf, static_cast<std::size_t>(n)));
+}
+
+std::optional<std::string> RealName(const std::string& path) {
+    char buf[PATH_MAX];
+    if (realpath(path.c_str(), buf) == nullptr) {
+        return std::nullopt;
+    }
+    return Basename(buf);
+}
+
+std::string Trim(const std::string& s) {
+    const auto b = s.find_first_not_of(" \t");
+    if (b == std::string::npos) {
+        return {};
+    }
+    return s.substr(b, s.find_last_not_of(" \t") - b + 1);
+}
+
+std::optional<unsigned> Hex(const std::optional<std::string>& text) {
+    if (!text || text->empty()) {
+        return std::nullopt;
+    }
+    char* end = nullptr;
+    const unsigned long v = std::strtoul(text->c_str(), &end, 16);
+    if (end == text->c_str()) {
+        return std::nullopt;
+    }
+    return static_cast<unsigned>(v);
+}
+
+}  // namespace qrx
