@@ -44,6 +44,7 @@ add_library(qrx_qt_module MODULE
   platform/linux/QtModule.cpp
   platform/linux/QtWindowing.cpp
   platform/linux/QtPlatformChoice.cpp
+  platform/linux/CloseSignals.cpp
   resources/qrx_resources.qrc
   ${CMAKE_BINARY_DIR}/QrxUiFont.cpp)
 set_target_properties(qrx_qt_module PROPERTIES

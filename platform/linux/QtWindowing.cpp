@@ -6,10 +6,13 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
 #include <vector>
+
+#include "platform/linux/CloseSignals.h"
 
 namespace qrx {
 
@@ -83,13 +86,47 @@ void QtWindowing::ShowMainWindow(const WindowLayout& layout, IWindowEvents& even
         const QRect area = screen->availableGeometry();
         window_->move(area.center() - window_->rect().center());
     }
+    if (const int fd = CloseSignals::Install(); fd >= 0) {
+        closeSignals_ = new QSocketNotifier(fd, QSocketNotifier::Read, window_.get());
+        QObject::connect(closeSignals_, &QSocketNotifier::activated, [this] { OnCloseSignal(); });
+    }
     window_->show();
     events.OnLoaded();
 }
 
+void QtWindowing::OnCloseSignal() {
+    closeSignals_->setEnabled(false);  // the request stands; once is enough
+    closingBySignal_ = true;
+    // A box that is open now is answered as its Escape key would answer it.
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        if (QAbstractButton* escape = box->escapeButton()) {
+            escape->click();
+        } else {
+            box->reject();
+        }
+    }
+    window_->close();
+}
+
 void QtWindowing::SetButtonEnabled(ButtonId id, bool enabled) {
-    if (auto it = buttons_.find(id); it != buttons_.end()) {
-        it->second->setEnabled(enabled);
+    auto it = buttons_.find(id);
+    if (it == buttons_.end()) {
+        return;
+    }
+    if (!enabled && !disabled_) {
+        disabled_ = true;
+        focusBeforeDisabled_ = window_->focusWidget();
+    } else if (enabled && disabled_) {
+        // What the user did while the buttons were disabled still waits in the queue: it is
+        // handled now, while they are, so that they drop it instead of taking it.
+        disabled_ = false;
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+    it->second->setEnabled(enabled);
+    if (enabled && it->second == focusBeforeDisabled_) {
+        it->second->setFocus();
+        focusBeforeDisabled_ = nullptr;
     }
 }
 
@@ -98,6 +135,10 @@ void QtWindowing::ProcessPendingEvents() {
 }
 
 int QtWindowing::ShowMessage(const std::string& text, int style) {
+    const bool okCancel = (style & 0x0F) == mb::OKCancel;
+    if (closingBySignal_) {
+        return okCancel ? kIdCancel : kIdOk;  // the window is on its way out
+    }
     QString body = ToQt(text);
     body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -114,7 +155,6 @@ int QtWindowing::ShowMessage(const std::string& text, int style) {
         default:
             break;
     }
-    const bool okCancel = (style & 0x0F) == mb::OKCancel;
     QMessageBox box(icon, QStringLiteral("QRX_PC_INFO"), body,
                     okCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok,
                     window_.get());
@@ -123,7 +163,9 @@ int QtWindowing::ShowMessage(const std::string& text, int style) {
         box.button(QMessageBox::Cancel)->setText(QStringLiteral("キャンセル"));
     }
     box.setEscapeButton(okCancel ? QMessageBox::Cancel : QMessageBox::Ok);
-    return box.exec() == QMessageBox::Cancel ? kIdCancel : kIdOk;
+    // Only OK is OK: a box that ended any other way (closed by a signal) cancels.
+    const int result = box.exec();
+    return okCancel && result != QMessageBox::Ok ? kIdCancel : kIdOk;
 }
 
 void QtWindowing::SetBusy(bool busy) {

@@ -6,6 +6,7 @@
 #include "platform/Windowing.h"
 
 class QPushButton;
+class QSocketNotifier;
 class QWidget;
 
 namespace qrx {
@@ -13,6 +14,12 @@ namespace qrx {
 class QtMainWidget;
 
 // The main window as a Qt Widgets window. A QApplication must exist before it is used.
+//
+// The input that waits for the window while its buttons are disabled is handled before they are
+// enabled again, so the disabled buttons drop it: a click made during a command never reaches
+// a button afterwards. The button that had the focus gets it back. SIGTERM, SIGHUP and
+// SIGINT close the window as its close box does; a message box asked for after such a signal
+// is not shown (OK/Cancel answers Cancel).
 class QtWindowing : public IWindowing {
   public:
     QtWindowing();
@@ -29,9 +36,15 @@ class QtWindowing : public IWindowing {
     QPushButton* Button(ButtonId id) const;
 
   private:
+    void OnCloseSignal();
+
     std::unique_ptr<QtMainWidget> window_;
     std::map<ButtonId, QPushButton*> buttons_;
     bool busy_ = false;
+    bool disabled_ = false;  // buttons were disabled and are not enabled again yet
+    QWidget* focusBeforeDisabled_ = nullptr;
+    QSocketNotifier* closeSignals_ = nullptr;  // owned by the window
+    bool closingBySignal_ = false;
 };
 
 // Twips to device-independent pixels at 96 DPI; Qt scales further for higher densities.

@@ -5,13 +5,16 @@
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 
 #include "app/frmMain.h"
+#include "output/Common.h"
 #include "platform/linux/OpenSslCrypto.h"
 #include "platform/linux/QtFrontEnd.h"
 #include "platform/linux/QtPlatformChoice.h"
@@ -102,6 +105,125 @@ TEST_F(QtWindow, ClicksReachTheLogicOnlyWhileEnabled) {
 TEST_F(QtWindow, ClosingAsksTheLogicFirst) {
     window.Window()->close();
     EXPECT_EQ(recorder.events.back(), "close");
+}
+
+void PostClick(QWidget* button) {
+    const QPointF at(button->width() / 2.0, button->height() / 2.0);
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QCoreApplication::postEvent(
+            button, new QMouseEvent(type, at, button->mapToGlobal(at), Qt::LeftButton,
+                                    Qt::LeftButton, Qt::NoModifier));
+    }
+}
+
+TEST_F(QtWindow, InputMadeWhileDisabledIsDroppedAndTheFocusComesBack) {
+    const auto layout = frmMain::Layout();
+    QPushButton* run = window.Button(ButtonId::cmdRun);
+    run->setFocus();
+    for (const auto& b : layout.buttons) {
+        window.SetButtonEnabled(b.id, false);
+    }
+    PostClick(run);  // waits in the queue until the buttons are enabled again
+    QCoreApplication::postEvent(run,
+                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier));
+    QCoreApplication::postEvent(run,
+                                new QKeyEvent(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier));
+    for (const auto& b : layout.buttons) {
+        window.SetButtonEnabled(b.id, true);
+    }
+    window.ProcessPendingEvents();
+    EXPECT_EQ(recorder.events, std::vector<std::string>{"loaded"});
+    EXPECT_EQ(window.Window()->focusWidget(), run);
+    PostClick(run);
+    window.ProcessPendingEvents();
+    EXPECT_EQ(recorder.events.back(), "cmdRun");
+}
+
+// The real form over the module's window, with a command that stands in for a run.
+struct QtProgram : ::testing::Test {
+    struct Commands : IFormCommands {
+        ModuleWindow* window = nullptr;
+        std::function<void()> beforeWork;
+        int classes = 0;
+        int answer = 0;
+        void cmdRun_Click(frmMain& form) override {
+            if (beforeWork) {
+                beforeWork();
+            }
+            answer = window->ShowMessage("処理を開始します。よろしいですか？", 33);
+            if (answer == kIdCancel) {
+                return;
+            }
+            form.SetButtonsEnabled(false);
+            for (int i = 0; i < 6; ++i) {
+                ++classes;
+            }
+            form.SetButtonsEnabled(true);
+            window->ShowMessage("処理を終了しました。", 64);
+        }
+        void CategoryClick(ButtonId, frmMain&) override {}
+    };
+    ModuleWindow window;
+    ProgramState state;
+    FakeAppInfo app;
+    FakeClock clock;
+    MemoryFileSystem files;
+    basCommon common{state, app, clock, files};
+    Commands commands;
+    frmMain form{window, common, &commands};
+
+    void SetUp() override {
+        files.AddFolder(app.folder);
+        state.DebugMode = true;
+        commands.window = &window;
+        form.Show();
+    }
+    // Clicks "処理開始" and runs the event loop until the program ends (99: it did not).
+    int ClickRunUntilTheEnd() {
+        QTimer::singleShot(0, [this] { window.Button(ButtonId::cmdRun)->click(); });
+        QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
+        return QApplication::exec();
+    }
+    std::vector<std::string> Log() const {
+        return files.Lines("/opt/qrx/INFO_LOG/202612/PC_INFO_261206.LOG");
+    }
+};
+
+TEST_F(QtProgram, ACloseDuringARunEndsTheProgramOnceTheRunIsDone) {
+    commands.beforeWork = [this] { QTimer::singleShot(0, [this] { window.Window()->close(); }); };
+    int answered = 0;
+    QTimer::singleShot(0, [&] {
+        // The confirmation: the close waits behind it.
+        QTimer::singleShot(0, [&] {
+            ++answered;
+            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QApplication::sendEvent(QApplication::activeModalWidget(), &enter);
+        });
+    });
+    QTimer::singleShot(200, [&] {
+        if (auto* box = QApplication::activeModalWidget()) {  // the completion
+            ++answered;
+            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QApplication::sendEvent(box, &enter);
+        }
+    });
+    EXPECT_EQ(ClickRunUntilTheEnd(), 0);
+    EXPECT_EQ(commands.classes, 6);
+    EXPECT_FALSE(window.Window()->isVisible());
+    ASSERT_EQ(Log().size(), 3u);
+    EXPECT_TRUE(Log().back().ends_with("Program E n d----------"));
+}
+
+TEST_F(QtProgram, SigtermAtTheConfirmationCancelsItAndClosesTheWindow) {
+    commands.beforeWork = [] { QTimer::singleShot(0, [] { std::raise(SIGTERM); }); };
+    EXPECT_EQ(ClickRunUntilTheEnd(), 0);
+    EXPECT_EQ(commands.answer, kIdCancel);
+    EXPECT_EQ(commands.classes, 0);
+    EXPECT_FALSE(window.Window()->isVisible());
+    ASSERT_FALSE(Log().empty());
+    EXPECT_TRUE(Log().back().ends_with("Program E n d----------"));
+    // A box asked for afterwards is not shown.
+    EXPECT_EQ(window.ShowMessage("?", 33), kIdCancel);
 }
 
 // Answers the next modal message box with one key press and reports what it showed.
