@@ -60,11 +60,6 @@ add_dependencies(QRX_PC_INFO qrx_qt_module)
 
 # The support decoder.
 find_package(nlohmann_json REQUIRED)
-add_library(qrx_decoder STATIC tools/decode/LineDecoder.cpp tools/decode/Decoder.cpp
-  tools/decode/Records.cpp tools/decode/Mask.cpp tools/decode/Sha256.cpp tools/decode/Diff.cpp
-  tools/decode/Html.cpp tools/decode/Report.cpp)
-target_link_libraries(qrx_decoder PUBLIC qrx_core nlohmann_json::nlohmann_json)
-target_compile_definitions(qrx_decoder PRIVATE QRX_VERSION="${PROJECT_VERSION}")
 add_executable(QRX_PC_INFO_DECODE tools/decode/main_linux.cpp)
 target_link_libraries(QRX_PC_INFO_DECODE PRIVATE qrx_decoder qrx_linux)
 

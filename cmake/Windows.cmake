@@ -33,11 +33,6 @@ file(CREATE_LINK /usr/include/nlohmann ${CMAKE_BINARY_DIR}/host-include/nlohmann
 add_library(nlohmann_json INTERFACE)
 target_include_directories(nlohmann_json SYSTEM INTERFACE ${CMAKE_BINARY_DIR}/host-include)
 add_library(nlohmann_json::nlohmann_json ALIAS nlohmann_json)
-add_library(qrx_decoder STATIC tools/decode/LineDecoder.cpp tools/decode/Decoder.cpp
-  tools/decode/Records.cpp tools/decode/Mask.cpp tools/decode/Sha256.cpp tools/decode/Diff.cpp
-  tools/decode/Html.cpp tools/decode/Report.cpp)
-target_link_libraries(qrx_decoder PUBLIC qrx_core nlohmann_json::nlohmann_json)
-target_compile_definitions(qrx_decoder PRIVATE QRX_VERSION="${PROJECT_VERSION}")
 add_executable(QRX_PC_INFO_DECODE tools/decode/main_windows.cpp)
 target_link_libraries(QRX_PC_INFO_DECODE PRIVATE qrx_decoder qrx_windows)
 target_link_options(QRX_PC_INFO_DECODE PRIVATE -municode -Wl,--subsystem,console:6.1

@@ -12,6 +12,16 @@ Variant TextOrNull(const std::optional<std::string>& text) {
     return text ? Variant::Text(*text) : Variant::Null();
 }
 
+// An instance of text properties, null where the text is missing.
+SysfsWmi::Instance Texts(
+    std::initializer_list<std::pair<const char*, std::optional<std::string>>> properties) {
+    SysfsWmi::Instance instance;
+    for (const auto& [name, text] : properties) {
+        instance.emplace(name, TextOrNull(text));
+    }
+    return instance;
+}
+
 }  // namespace
 
 std::optional<std::vector<SysfsWmi::Instance>> SysfsWmi::Fetch(const std::string& className) {
@@ -98,22 +108,16 @@ std::vector<SysfsWmi::Instance> SysfsWmi::OperatingSystems() {
 }
 
 std::vector<SysfsWmi::Instance> SysfsWmi::BaseBoards() {
-    const BaseBoardFacts board = ReadBaseBoard(root_);
-    return {{
-        {"Manufacturer", TextOrNull(board.manufacturer)},
-        {"Product", TextOrNull(board.product)},
-        {"Version", TextOrNull(board.version)},
-        {"SerialNumber", TextOrNull(board.serial)},
-    }};
+    const BaseBoardFacts b = ReadBaseBoard(root_);
+    return {Texts({{"Manufacturer", b.manufacturer},
+                   {"Product", b.product},
+                   {"Version", b.version},
+                   {"SerialNumber", b.serial}})};
 }
 
 std::vector<SysfsWmi::Instance> SysfsWmi::ComputerSystemProducts() {
-    const ProductFacts product = ReadProduct(root_);
-    return {{
-        {"Vendor", TextOrNull(product.vendor)},
-        {"Name", TextOrNull(product.name)},
-        {"UUID", TextOrNull(product.uuid)},
-    }};
+    const ProductFacts p = ReadProduct(root_);
+    return {Texts({{"Vendor", p.vendor}, {"Name", p.name}, {"UUID", p.uuid}})};
 }
 
 }  // namespace qrx

@@ -19,6 +19,7 @@
 #include "platform/linux/IconvCodec.h"
 #include "platform/linux/OpenSslCrypto.h"
 #include "tests/support/Fakes.h"
+#include "tests/support/TempFolder.h"
 
 namespace qrx::test {
 namespace {
@@ -26,15 +27,11 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Edge : ::testing::Test {
-    fs::path dir;
+    TempFolder folder;
+    fs::path dir = folder.dir;
     std::string output;
 
-    void SetUp() override {
-        char pattern[] = "/tmp/qrx-edge-XXXXXX";
-        dir = mkdtemp(pattern);
-        fs::copy_file(QRX_PROGRAM, dir / "QRX_PC_INFO");
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    void SetUp() override { fs::copy_file(QRX_PROGRAM, dir / "QRX_PC_INFO"); }
 
     // Runs `command` in the folder through the shell, without a display unless the command
     // sets one, and returns its exit status; standard output and error land in `output`.

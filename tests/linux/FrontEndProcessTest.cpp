@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/support/TempFolder.h"
+
 extern char** environ;
 
 namespace qrx::test {
@@ -80,13 +82,9 @@ struct Started {
 };
 
 struct FrontEnd : ::testing::Test {
-    fs::path dir;
-    void SetUp() override {
-        char pattern[] = "/tmp/qrx-front-XXXXXX";
-        dir = mkdtemp(pattern);
-        fs::copy_file(QRX_PROGRAM, dir / "QRX_PC_INFO");
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    TempFolder folder;
+    fs::path dir = folder.dir;
+    void SetUp() override { fs::copy_file(QRX_PROGRAM, dir / "QRX_PC_INFO"); }
 };
 
 constexpr const char* kPrompt = "(q: 閉じる)> ";

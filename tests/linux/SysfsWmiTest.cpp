@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "platform/AppError.h"
 #include "platform/linux/SysfsWmi.h"
@@ -21,6 +22,43 @@ struct Tree : TempFolder {
         fs::create_directory_symlink(target, root / rel);
     }
     void Dir(const std::string& rel) { fs::create_directories(root / rel); }
+    // One-value files of a device folder, each with its newline.
+    void Values(const std::string& dir,
+                std::initializer_list<std::pair<const char*, const char*>> values) {
+        for (const auto& [name, value] : values) {
+            File(dir + "/" + name, std::string(value) + "\n");
+        }
+    }
+    // The device's links to its bus and, when it has one, its driver below sys/bus.
+    void Device(const std::string& dir, const std::string& bus, const std::string& driver = "") {
+        std::string up;
+        for (char c : dir) {
+            up += c == '/' ? "../" : "";
+        }
+        Link(dir + "/subsystem", up + "bus/" + bus);
+        if (!driver.empty()) {
+            Link(dir + "/driver", up + "bus/" + bus + "/drivers/" + driver);
+        }
+    }
+    // A PCI function from its vendor, device, subsystem vendor, subsystem device and revision.
+    void Pci(const std::string& dir, const std::string& ids, const std::string& driver = "") {
+        std::istringstream words(ids);
+        for (const char* name :
+             {"vendor", "device", "subsystem_vendor", "subsystem_device", "revision"}) {
+            std::string value;
+            words >> value;
+            File(dir + "/" + name, value + "\n");
+        }
+        Device(dir, "pci", driver);
+    }
+    // An Ethernet interface of the device at `device` ("sys/devices/...").
+    void Interface(const std::string& name, const std::string& device, const char* mac = nullptr) {
+        File("sys/class/net/" + name + "/type", "1\n");
+        if (mac != nullptr) {
+            File("sys/class/net/" + name + "/address", std::string(mac) + "\n");
+        }
+        Link("sys/class/net/" + name + "/device", "../../../" + device.substr(4));
+    }
     void CommonSystem() {
         File("proc/sys/kernel/arch", "x86_64\n");
         File("proc/sys/kernel/osrelease", "6.1.0-13-amd64\n");
@@ -64,25 +102,12 @@ TEST(SysfsWmi, PhysicalDesktopWithPciEthernetUsbWifiAndFullDmi) {
     Tree t;
     t.CommonSystem();
     const std::string pci = "sys/devices/pci0000:00/0000:03:00.0";
-    t.File(pci + "/vendor", "0x8086\n");
-    t.File(pci + "/device", "0x15b8\n");
-    t.File(pci + "/subsystem_vendor", "0x1043\n");
-    t.File(pci + "/subsystem_device", "0x8672\n");
-    t.File(pci + "/revision", "0x10\n");
-    t.Link(pci + "/subsystem", "../../../bus/pci");
-    t.Link(pci + "/driver", "../../../bus/pci/drivers/e1000e");
-    t.File("sys/class/net/enp3s0/type", "1\n");
-    t.File("sys/class/net/enp3s0/address", "04:d4:c4:aa:bb:cc\n");
-    t.Link("sys/class/net/enp3s0/device", "../../../devices/pci0000:00/0000:03:00.0");
+    t.Pci(pci, "0x8086 0x15b8 0x1043 0x8672 0x10", "e1000e");
+    t.Interface("enp3s0", pci, "04:d4:c4:aa:bb:cc");
     const std::string usb = "sys/devices/pci0000:00/0000:00:14.0/usb1/1-4";
-    t.File(usb + "/idVendor", "0bda\n");
-    t.File(usb + "/idProduct", "8179\n");
-    t.File(usb + "/serial", "00E04C0001\n");
-    t.Link(usb + "/1-4:1.0/subsystem", "../../../../../../bus/usb");
-    t.Link(usb + "/1-4:1.0/driver", "../../../../../../bus/usb/drivers/r8188eu");
-    t.File("sys/class/net/wlx00e04c/type", "1\n");
-    t.File("sys/class/net/wlx00e04c/address", "00:e0:4c:00:00:01\n");
-    t.Link("sys/class/net/wlx00e04c/device", "../../../" + usb.substr(4) + "/1-4:1.0");
+    t.Values(usb, {{"idVendor", "0bda"}, {"idProduct", "8179"}, {"serial", "00E04C0001"}});
+    t.Device(usb + "/1-4:1.0", "usb", "r8188eu");
+    t.Interface("wlx00e04c", usb + "/1-4:1.0", "00:e0:4c:00:00:01");
     t.File("sys/class/net/lo/type", "772\n");
     t.File("usr/share/misc/pci.ids",
            "# pci.ids\n8086  Intel Corporation\n\t1000  Other\n\t15b8  Ethernet Connection (2) "
@@ -162,27 +187,15 @@ TEST(SysfsWmi, VirtualMachineWithVirtioAndPlaceholderFirmwareStrings) {
     t.CommonSystem();
     // virtio-pci: the network device sits on the virtio bus below a PCI function, which names it.
     const std::string pci = "sys/devices/pci0000:00/0000:00:03.0";
-    t.File(pci + "/vendor", "0x1af4\n");
-    t.File(pci + "/device", "0x1041\n");
-    t.File(pci + "/subsystem_vendor", "0x1af4\n");
-    t.File(pci + "/subsystem_device", "0x1100\n");
-    t.File(pci + "/revision", "0x01\n");
-    t.Link(pci + "/subsystem", "../../../bus/pci");
-    t.File(pci + "/virtio2/vendor", "0x1af4\n");
-    t.File(pci + "/virtio2/device", "0x0001\n");
-    t.Link(pci + "/virtio2/subsystem", "../../../../bus/virtio");
-    t.Link(pci + "/virtio2/driver", "../../../../bus/virtio/drivers/virtio_net");
-    t.File("sys/class/net/ens3/type", "1\n");
-    t.File("sys/class/net/ens3/address", "52:54:00:12:34:56\n");
-    t.Link("sys/class/net/ens3/device", "../../../" + pci.substr(4) + "/virtio2");
+    t.Pci(pci, "0x1af4 0x1041 0x1af4 0x1100 0x01");
+    t.Values(pci + "/virtio2", {{"vendor", "0x1af4"}, {"device", "0x0001"}});
+    t.Device(pci + "/virtio2", "virtio", "virtio_net");
+    t.Interface("ens3", pci + "/virtio2", "52:54:00:12:34:56");
     // virtio-mmio: no PCI or USB device above, so the virtio device itself is described.
     const std::string mmio = "sys/devices/platform/a003e00.virtio_mmio/virtio0";
-    t.File(mmio + "/vendor", "0x554d4551\n");
-    t.File(mmio + "/device", "0x0001\n");
-    t.Link(mmio + "/subsystem", "../../../../bus/virtio");
-    t.Link(mmio + "/driver", "../../../../bus/virtio/drivers/virtio_net");
-    t.File("sys/class/net/eth1/type", "1\n");
-    t.Link("sys/class/net/eth1/device", "../../../" + mmio.substr(4));
+    t.Values(mmio, {{"vendor", "0x554d4551"}, {"device", "0x0001"}});
+    t.Device(mmio, "virtio", "virtio_net");
+    t.Interface("eth1", mmio);
     t.File("usr/share/misc/pci.ids",
            "1af4  Red Hat, Inc.\n\t1000  Virtio network device\n\t1041  Virtio 1.0 network "
            "device\n1af5  Next\n");
@@ -275,13 +288,12 @@ TEST(SysfsWmi, UnknownClassFailsWhenEnumerationBeginsAndUnknownPropertyAtLookup)
 TEST(SysfsWmi, TheHardwareDatabaseNamesWhatTheIdFilesLackAndUnameGivesTheMachine) {
     Tree t;
     const std::string pci = "sys/devices/pci0000:00/0000:00:19.0";
-    t.File(pci + "/vendor", "0x8086\n");
-    t.File(pci + "/device", "0x15b8\n");
-    t.File(pci + "/modalias", "pci:v00008086d000015B8sv00001043sd00008672bc02sc00i00\n");
-    t.Link(pci + "/subsystem", "../../../bus/pci");
+    t.Values(pci, {{"vendor", "0x8086"},
+                   {"device", "0x15b8"},
+                   {"modalias", "pci:v00008086d000015B8sv00001043sd00008672bc02sc00i00"}});
+    t.Device(pci, "pci");
     t.Dir("sys/bus/pci");
-    t.File("sys/class/net/eno1/type", "1\n");
-    t.Link("sys/class/net/eno1/device", "../../../" + pci.substr(4));
+    t.Interface("eno1", pci);
     t.File("proc/cpuinfo",
            "processor\t: 0\nvendor_id\t: AuthenticAMD\ncpu family\t: 25\n"
            "model\t\t: 33\nstepping\t: 0\n");

@@ -13,6 +13,7 @@
 #include "platform/linux/TerminalStreams.h"
 #include "platform/linux/TerminalWindowing.h"
 #include "tests/support/Fakes.h"
+#include "tests/support/TempFolder.h"
 
 namespace qrx::test {
 namespace {
@@ -220,13 +221,9 @@ TEST(TerminalCharset, UnicodeLocalesKeepUtf8OthersGetTheirCodeSetWithTranslitera
 
 // The built program, copied into a folder of its own and fed through a pipe without a display.
 struct Process : ::testing::Test {
-    fs::path dir;
-    void SetUp() override {
-        char pattern[] = "/tmp/qrx-run-XXXXXX";
-        dir = mkdtemp(pattern);
-        fs::copy_file(QRX_PROGRAM, dir / "QRX_PC_INFO");
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    TempFolder folder;
+    fs::path dir = folder.dir;
+    void SetUp() override { fs::copy_file(QRX_PROGRAM, dir / "QRX_PC_INFO"); }
     std::string Run(const std::string& input, const std::string& args) {
         const std::string command = "cd " + dir.string() + " && printf '" + input +
                                     "' | env -u DISPLAY -u WAYLAND_DISPLAY ./QRX_PC_INFO " + args;
