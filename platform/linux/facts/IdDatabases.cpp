@@ -1,38 +1,57 @@
 #include "platform/linux/facts/IdDatabases.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <string_view>
 
 #include "platform/linux/facts/Files.h"
 
 namespace qrx {
 
-// The vendor's line is searched
-// for in the whole text at once; only the vendor's own block is read line by line.
+// The file (about 1 MB) is mapped, not read, and the vendor's line is searched for in it at
+// once; only the vendor's own block is read line by line.
 HardwareNames LookUpIds(const std::string& file, unsigned vendor, unsigned device) {
     HardwareNames names;
-    const auto text = ReadFile(file);
-    if (!text) {
+    const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
         return names;
     }
+    struct stat st {};
+    void* map =
+        fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0
+            ? mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0)
+            : MAP_FAILED;
+    close(fd);
+    if (map == MAP_FAILED) {
+        return names;
+    }
+    std::unique_ptr<void, std::function<void(void*)>> unmap(
+        map, [&st](void* p) { munmap(p, static_cast<std::size_t>(st.st_size)); });
+    const std::string_view text(static_cast<const char*>(map),
+                                static_cast<std::size_t>(st.st_size));
     char key[8];
     std::snprintf(key, sizeof key, "%04x ", vendor & 0xFFFF);
     char dev[8];
     std::snprintf(dev, sizeof dev, "\t%04x ", device & 0xFFFF);
     // memmem rather than std::string::find: the line break it starts with is on every line.
     const std::string needle = std::string("\n") + key;
-    const char* at = text->rfind(key, 0) == 0
-                         ? text->data()
+    const char* at = text.starts_with(key)
+                         ? text.data()
                          : static_cast<const char*>(
-                               memmem(text->data(), text->size(), needle.data(), needle.size()));
+                               memmem(text.data(), text.size(), needle.data(), needle.size()));
     if (at == nullptr) {
         return names;
     }
-    std::string_view rest(at, text->data() + text->size() - at);
+    std::string_view rest(at, text.data() + text.size() - at);
     rest.remove_prefix(rest.front() == '\n' ? 1 : 0);
     bool first = true;
     while (!rest.empty()) {
