@@ -3,7 +3,7 @@
 # test of the three (the Windows ones under Wine). Exits non-zero on any failure.
 set -uo pipefail
 cd "$(dirname "$0")"
-scripts/setup.sh || exit 1
+scripts/setup.sh test || exit 1
 
 # The layout of .clang-format, checked before anything is built.
 echo "=== format"

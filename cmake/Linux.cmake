@@ -19,6 +19,7 @@ add_library(qrx_linux STATIC
   platform/linux/DisplayCheck.cpp
   platform/linux/QtFrontEndLoader.cpp)
 target_link_libraries(qrx_linux PUBLIC qrx_core OpenSSL::Crypto ${CMAKE_DL_LIBS})
+set(QRX_PLATFORM_LIB qrx_linux)
 
 # The window's Japanese font: the characters the program shows, cut at build time with Debian's
 # fonttools from Debian's IPAGothic and compiled into the Qt module. It serves where the system
@@ -28,6 +29,8 @@ file(STRINGS ${QRX_PYFTSUBSET} QRX_FONTTOOLS_PYTHON LIMIT_COUNT 1)  # the Python
 string(REGEX REPLACE "^#! *" "" QRX_FONTTOOLS_PYTHON "${QRX_FONTTOOLS_PYTHON}")
 find_file(QRX_UI_FONT_SOURCE ipag.ttf PATHS /usr/share/fonts/opentype/ipafont-gothic
   NO_DEFAULT_PATH REQUIRED)
+find_file(QRX_UI_FONT_LICENCE copyright PATHS /usr/share/doc/fonts-ipafont-gothic NO_DEFAULT_PATH
+  REQUIRED)
 file(GLOB QRX_UI_TEXT_SOURCES CONFIGURE_DEPENDS
   app/*.cpp app/*.h cipher/*.cpp collect/*.cpp output/*.cpp platform/*.cpp platform/*.h
   platform/linux/*.cpp platform/linux/*.h)
@@ -58,10 +61,8 @@ add_executable(QRX_PC_INFO platform/linux/main.cpp)
 target_link_libraries(QRX_PC_INFO PRIVATE qrx_linux)
 add_dependencies(QRX_PC_INFO qrx_qt_module)
 
-# The support decoder.
+# The JSON library of the support decoder, a Debian package.
 find_package(nlohmann_json REQUIRED)
-add_executable(QRX_PC_INFO_DECODE tools/decode/main_linux.cpp)
-target_link_libraries(QRX_PC_INFO_DECODE PRIVATE qrx_decoder qrx_linux)
 
 # The fuzz target, built with clang's libFuzzer when QRX_FUZZ is on.
 option(QRX_FUZZ "Build the libFuzzer target (clang only)" OFF)

@@ -25,23 +25,17 @@ target_link_libraries(QRX_PC_INFO PRIVATE qrx_windows)
 # on Windows 10 and 11. The shipped programs carry no debugging sections.
 target_link_options(QRX_PC_INFO PRIVATE -municode -Wl,--subsystem,windows:6.1 -Wl,--tsaware -s)
 
-# The support decoder, a console program.
-# The header-only JSON library of the build machine, reached through a folder of its own so
-# that no other host header is seen by the cross compiler.
-file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/host-include)
-file(CREATE_LINK /usr/include/nlohmann ${CMAKE_BINARY_DIR}/host-include/nlohmann SYMBOLIC)
-add_library(nlohmann_json INTERFACE)
-target_include_directories(nlohmann_json SYSTEM INTERFACE ${CMAKE_BINARY_DIR}/host-include)
-add_library(nlohmann_json::nlohmann_json ALIAS nlohmann_json)
-add_executable(QRX_PC_INFO_DECODE tools/decode/main_windows.cpp)
-target_link_libraries(QRX_PC_INFO_DECODE PRIVATE qrx_decoder qrx_windows)
-target_link_options(QRX_PC_INFO_DECODE PRIVATE -municode -Wl,--subsystem,console:6.1
-  -Wl,--tsaware -s)
+set(QRX_PLATFORM_LIB qrx_windows)
 
-# The zip for the users: the program, the support decoder and a short read-me.
-install(TARGETS QRX_PC_INFO QRX_PC_INFO_DECODE RUNTIME DESTINATION .)
-install(FILES resources/readme_ja.txt DESTINATION . RENAME README_ja.txt)
-set(CPACK_GENERATOR ZIP)
-set(CPACK_PACKAGE_FILE_NAME "QRX_PC_INFO-${PROJECT_VERSION}-win64")
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
-include(CPack)
+# The JSON library of the support decoder. The header-only Debian package has no build for the
+# cross compiler, and the build machine's include folder must stay out of its sight: the
+# package's headers are installed into the build tree and used from there.
+find_path(QRX_NLOHMANN_JSON_DIR nlohmann/json.hpp PATHS /usr/include NO_DEFAULT_PATH
+  NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+file(COPY ${QRX_NLOHMANN_JSON_DIR}/nlohmann DESTINATION ${CMAKE_BINARY_DIR}/nlohmann_json/include)
+add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
+target_include_directories(nlohmann_json::nlohmann_json SYSTEM INTERFACE
+  ${CMAKE_BINARY_DIR}/nlohmann_json/include)
+
+# The support decoder is a console program of the same vintage.
+set(QRX_DECODE_LINK_OPTIONS -municode -Wl,--subsystem,console:6.1 -Wl,--tsaware -s)

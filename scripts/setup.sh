@@ -1,15 +1,27 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, when they are missing.
+# Installs the Debian packages that are missing. `setup.sh run` installs what the Linux program
+# needs to be built and run; `setup.sh test` (the default) adds the cross compiler, Wine, clang,
+# the test tools and what bench/compare_peers.sh compares with.
 set -euo pipefail
 
-PACKAGES=(
+RUN_PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libssl-dev libudev-dev
-  libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
-  g++-mingw-w64-x86-64-posix wine64 wine
-  xvfb xauth x11-utils imagemagick fonts-ipafont-gothic
-  clang-14 libclang-rt-14-dev clang-format-14 zip locales chromium
+  qt6-base-dev qt6-wayland libssl-dev nlohmann-json3-dev
+  fonttools fonts-ipafont-gothic pci.ids usb.ids
 )
+TEST_PACKAGES=(
+  libgtest-dev libgmock-dev libbenchmark-dev
+  g++-mingw-w64-x86-64-posix wine64 wine
+  xvfb xauth x11-utils imagemagick
+  clang-14 libclang-rt-14-dev clang-format-14 zip locales chromium
+  hyperfine lshw inxi time
+)
+
+case "${1:-test}" in
+  run) PACKAGES=("${RUN_PACKAGES[@]}") ;;
+  test) PACKAGES=("${RUN_PACKAGES[@]}" "${TEST_PACKAGES[@]}") ;;
+  *) echo "usage: $0 [run|test]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${PACKAGES[@]}"; do

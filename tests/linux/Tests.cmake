@@ -22,3 +22,8 @@ qrx_add_test(qt_tests qt/QtWindowTest.cpp ${PROJECT_SOURCE_DIR}/platform/linux/Q
 target_link_libraries(qt_tests PRIVATE qrx_linux Qt6::Widgets)
 target_compile_definitions(qt_tests PRIVATE QRX_QT_MODULE="$<TARGET_FILE:qrx_qt_module>")
 add_dependencies(qt_tests qrx_qt_module)
+
+# The portable archive, unpacked and run where it lies.
+add_test(NAME LinuxArchive.RunsWhereUnpackedAndItsDataFileDecodes
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/linux/archive_test.sh ${CMAKE_CPACK_COMMAND}
+    ${CMAKE_BINARY_DIR})

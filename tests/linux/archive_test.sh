@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# The Linux archive, unpacked into a folder of its own: without a display it runs a collection
+# there and the decoder it carries reads the data file back; with one, it opens the window from
+# the module beside it. Arguments: the cpack command and the build folder.
+set -euo pipefail
+cpack=$1
+build=$2
+work=$(mktemp -d /tmp/qrx-archive.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+
+"$cpack" --config "$build/CPackConfig.cmake" -B "$work/out" >/dev/null
+tar -xzf "$work"/out/QRX_PC_INFO-*-linux-*.tar.gz -C "$work"
+cd "$work"/QRX_PC_INFO-*-linux-*/
+
+printf '1\n\n\n' | env -u DISPLAY -u WAYLAND_DISPLAY ./QRX_PC_INFO >"$work/out.txt"
+data=$(ls PC_INFO_*.dat)
+grep -qF "[$PWD/$data]" "$work/out.txt" || { echo "completion does not name $PWD/$data"; exit 1; }
+./QRX_PC_INFO_DECODE "$data" >"$work/records.txt"
+for class in NetworkAdapterConfiguration NetworkAdapter Processor OperatingSystem BaseBoard \
+             ComputerSystemProduct; do
+  grep -qx -- "----------Win32_$class----------" "$work/records.txt" ||
+    { echo "no Win32_$class in the decoded file"; exit 1; }
+done
+
+if [ -n "${DISPLAY:-}" ]; then
+  # The window is still open when the time is up (124); the terminal would have ended at once.
+  status=0
+  timeout -s TERM 3 ./QRX_PC_INFO </dev/null >/dev/null 2>"$work/err.txt" || status=$?
+  if grep -q "QRX_PC_INFO:" "$work/err.txt" || [ "$status" -ne 124 ]; then
+    echo "the window did not open from the archive's module (status $status):"
+    cat "$work/err.txt"
+    exit 1
+  fi
+fi
+echo "archive: ran headless, decoded $(wc -l <"$work/records.txt") records; window: ${DISPLAY:+opened}"
