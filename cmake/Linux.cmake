@@ -33,7 +33,7 @@ find_file(QRX_UI_FONT_LICENCE copyright PATHS /usr/share/doc/fonts-ipafont-gothi
   REQUIRED)
 file(GLOB QRX_UI_TEXT_SOURCES CONFIGURE_DEPENDS
   app/*.cpp app/*.h cipher/*.cpp collect/*.cpp output/*.cpp platform/*.cpp platform/*.h
-  platform/linux/*.cpp platform/linux/*.h)
+  platform/linux/*.cpp platform/linux/*.h platform/linux/facts/*.cpp)
 set(QRX_UI_FONT ${CMAKE_BINARY_DIR}/QRX_UI_Gothic.ttf)
 add_custom_command(OUTPUT ${QRX_UI_FONT} ${CMAKE_BINARY_DIR}/QrxUiFont.cpp
   COMMAND ${QRX_FONTTOOLS_PYTHON} ${CMAKE_SOURCE_DIR}/resources/make_font.py ${QRX_UI_FONT_SOURCE}
