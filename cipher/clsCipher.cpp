@@ -1,9 +1,6 @@
 #include "cipher/clsCipher.h"
 
-#include <cmath>
 #include <cstdio>
-#include <limits>
-#include <new>
 #include <optional>
 
 namespace qrx {
@@ -22,41 +19,7 @@ std::string ShiftDown(const char* source) {
     return text;
 }
 
-std::uint32_t AlgorithmFor(std::int32_t keyBits) {
-    switch (keyBits) {
-        case 128:
-            return ICryptoProvider::kCalgAes128;
-        case 192:
-            return ICryptoProvider::kCalgAes192;
-        case 256:
-            return ICryptoProvider::kCalgAes256;
-        default:
-            return 0;
-    }
-}
-
-// keyBits / 8 to the nearest integer, a half going to the even neighbour.
-std::int64_t ExpectedKeyLength(std::int32_t keyBits) {
-    return static_cast<std::int64_t>(std::nearbyint(keyBits / 8.0));
-}
-
-void PutLE32(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-    }
-}
-
 }  // namespace
-
-std::size_t Utf16Length(const std::string& text) {
-    std::size_t n = 0;
-    for (unsigned char c : text) {
-        if ((c & 0xC0) != 0x80) {
-            n += c >= 0xF0 ? 2 : 1;
-        }
-    }
-    return n;
-}
 
 std::string DiagnosticText(const AppError& e) {
     char hex[16];
@@ -111,101 +74,12 @@ std::string clsCipher::gfEncryptDecrypt(const std::string& sStr, std::int16_t iT
 
 void clsCipher::Transform(Direction direction, const Bytes& key, const Bytes& iv, Bytes& data,
                           std::int32_t keyBits) {
-    using Handle = ICryptoProvider::Handle;
-    Handle prov = 0;
-    Handle hKey = 0;
-    bool holdsProv = false;
-    bool holdsKey = false;
-
-    // Gives back what the call still holds, key before context, each at most once, and
-    // throws the failure.
-    auto fail = [&](AppError error) {
-        if (holdsKey) {
-            holdsKey = false;
-            crypto_.DestroyKey(hKey);
-        }
-        if (holdsProv) {
-            holdsProv = false;
-            crypto_.ReleaseContext(prov);
-        }
-        throw error;
-    };
-    auto check = [&](std::uint32_t code, const char* step) {
-        if (code != 0) {
-            fail(AppError(ToSigned(code), step, getErrorMessage(code)));
-        }
-    };
-
-    const std::uint32_t algId = AlgorithmFor(keyBits);
-    const std::int64_t keyLength = ExpectedKeyLength(keyBits);
-    if (static_cast<std::int64_t>(key.size()) != keyLength) {
-        fail(AppError(ToSigned(kBadKeyLength), "decrypt()",
-                      "鍵長が不正です: " + std::to_string(key.size()) + "byte"));
+    AesCbcEngine engine(crypto_, [this](std::uint32_t code) { return getErrorMessage(code); });
+    if (MaybeFailure f = engine.Transform(
+            direction == Direction::Encrypt ? CipherDirection::Encrypt : CipherDirection::Decrypt,
+            key, iv, data, keyBits)) {
+        throw f->ToAppError();
     }
-    if (iv.size() != 16) {
-        fail(AppError(ToSigned(kBadIvLength), "decrypt()",
-                      "IV長が不正です: " + std::to_string(iv.size()) + "byte"));
-    }
-
-    check(crypto_.AcquireContext(prov, ICryptoProvider::kProvRsaAes,
-                                 ICryptoProvider::kCryptVerifycontext),
-          "decrypt()->CryptAcquireContext()");
-    holdsProv = true;
-
-    Bytes blob(12 + key.size(), 0);
-    blob[0] = ICryptoProvider::kPlaintextkeyblob;
-    blob[1] = ICryptoProvider::kCurBlobVersion;
-    PutLE32(blob, 4, algId);
-    PutLE32(blob, 8, static_cast<std::uint32_t>(key.size()));
-    std::copy(key.begin(), key.end(), blob.begin() + 12);
-    check(crypto_.ImportKey(prov, blob.data(), static_cast<std::uint32_t>(blob.size()), hKey),
-          "decrypt()->CryptImportKey()");
-    holdsKey = true;
-
-    Bytes value(4, 0);
-    PutLE32(value, 0, ICryptoProvider::kPkcs5Padding);
-    check(crypto_.SetKeyParam(hKey, ICryptoProvider::kKpPadding, value.data()),
-          "decrypt()->CryptSetKeyParam():KP_PADDING");
-    check(crypto_.SetKeyParam(hKey, ICryptoProvider::kKpIv, iv.data()),
-          "decrypt()->CryptSetKeyParam():KP_IV");
-    PutLE32(value, 0, ICryptoProvider::kCryptModeCbc);
-    check(crypto_.SetKeyParam(hKey, ICryptoProvider::kKpMode, value.data()),
-          "decrypt()->CryptSetKeyParam():KP_MODE");
-
-    // Running out of memory for the working buffer is reported like any other failure, after
-    // the handles are given back.
-    try {
-        Bytes work(data);
-        if (work.size() > std::numeric_limits<std::uint32_t>::max() - 32) {
-            fail(AppError(ToSigned(ICryptoProvider::kNteBadLen), "decrypt()",
-                          getErrorMessage(ICryptoProvider::kNteBadLen)));
-        }
-        const auto n = static_cast<std::uint32_t>(work.size());
-        if (direction == Direction::Encrypt) {
-            std::uint32_t m = n;
-            check(crypto_.Encrypt(hKey, true, nullptr, m, n), "decrypt()->CryptEncrypt()");
-            if (m > n) {
-                work.resize(m);
-            }
-            std::uint32_t length = n;
-            check(crypto_.Encrypt(hKey, true, work.data(), length,
-                                  static_cast<std::uint32_t>(work.size())),
-                  "decrypt()->CryptEncrypt()");
-            work.resize(length);
-        } else {
-            std::uint32_t length = n;
-            check(crypto_.Decrypt(hKey, true, work.data(), length), "decrypt()->CryptDecrypt()");
-            work.resize(length);
-        }
-        data = std::move(work);
-    } catch (const std::bad_alloc&) {
-        fail(AppError(7, "decrypt()", "メモリが不足しています。"));
-    }
-
-    holdsKey = false;
-    check(crypto_.DestroyKey(hKey), "decrypt()->CryptDestroyKey()");
-    holdsProv = false;
-    check(crypto_.ReleaseContext(prov), "decrypt()->CryptReleaseContext()");
 }
 
 void clsCipher::encrypt(const Bytes& key, const Bytes& iv, Bytes& data, std::int32_t keyBits) {
@@ -226,11 +100,19 @@ bool clsCipher::decrypt(const Bytes& key, const Bytes& iv, Bytes& data, std::int
 }
 
 Bytes clsCipher::decode(const std::string& strData) {
-    return codec_.Base64Decode(strData);
+    Bytes out;
+    if (MaybeFailure f = Base64ToBytes(codec_, strData, out)) {
+        throw f->ToAppError();
+    }
+    return out;
 }
 
 std::string clsCipher::encode(const Bytes& byteData) {
-    return codec_.Base64Encode(byteData);
+    std::string out;
+    if (MaybeFailure f = BytesToBase64(codec_, byteData, out)) {
+        throw f->ToAppError();
+    }
+    return out;
 }
 
 namespace {
@@ -242,25 +124,21 @@ std::string CodecFailureText(std::int32_t number, const std::string& description
 }  // namespace
 
 std::string clsCipher::byteToString(const Bytes& byteData) {
-    try {
-        return codec_.FromShiftJis(byteData);
-    } catch (const AppError& e) {
-        window_.ShowMessage(CodecFailureText(e.Number, e.Description), mb::OK);
-    } catch (const std::exception& e) {
-        window_.ShowMessage(CodecFailureText(ToSigned(0x80004005), e.what()), mb::OK);
+    std::string out;
+    if (MaybeFailure f = ShiftJisToText(codec_, byteData, out)) {
+        window_.ShowMessage(CodecFailureText(f->number, f->text), mb::OK);
+        return {};
     }
-    return {};
+    return out;
 }
 
 Bytes clsCipher::stringToByte(const std::string& strData) {
-    try {
-        return codec_.ToShiftJis(strData);
-    } catch (const AppError& e) {
-        window_.ShowMessage(CodecFailureText(e.Number, e.Description), mb::OK);
-    } catch (const std::exception& e) {
-        window_.ShowMessage(CodecFailureText(ToSigned(0x80004005), e.what()), mb::OK);
+    Bytes out;
+    if (MaybeFailure f = TextToShiftJis(codec_, strData, out)) {
+        window_.ShowMessage(CodecFailureText(f->number, f->text), mb::OK);
+        return {};
     }
-    return {};
+    return out;
 }
 
 std::int32_t clsCipher::makeLangId(std::int32_t primary, std::int32_t sub) {

@@ -4,9 +4,11 @@
 #include <functional>
 #include <string>
 
+#include "cipher/CipherEngine.h"
 #include "platform/AppError.h"
 #include "platform/Crypto.h"
 #include "platform/TextCodec.h"
+#include "platform/Utf8.h"
 #include "platform/Windowing.h"
 
 namespace qrx {
@@ -46,14 +48,14 @@ class clsCipher {
     static std::string IvText();
 
     // Error numbers of the engine.
-    static constexpr std::uint32_t kPlatformCallFailed = 0x80040201;
-    static constexpr std::uint32_t kBadKeyLength = 0x80040202;
-    static constexpr std::uint32_t kBadIvLength = 0x80040203;
+    static constexpr std::uint32_t kPlatformCallFailed = AesCbcEngine::kPlatformCallFailed;
+    static constexpr std::uint32_t kBadKeyLength = AesCbcEngine::kBadKeyLength;
+    static constexpr std::uint32_t kBadIvLength = AesCbcEngine::kBadIvLength;
 
   private:
     enum class Direction { Encrypt, Decrypt };
 
-    // The engine shared by encrypt and decrypt; throws the failure it reports.
+    // The engine shared by encrypt and decrypt; throws the failure it returns.
     void Transform(Direction direction, const Bytes& key, const Bytes& iv, Bytes& data,
                    std::int32_t keyBits);
 
@@ -68,8 +70,5 @@ class clsCipher {
 
 // The diagnostic text of a caught error: its number in hexadecimal, its source and description.
 std::string DiagnosticText(const AppError& e);
-
-// The number of UTF-16 code units of a UTF-8 text.
-std::size_t Utf16Length(const std::string& text);
 
 }  // namespace qrx

@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "platform/AppError.h"
+#include "platform/Utf8.h"
 
 namespace qrx {
 
@@ -19,15 +20,9 @@ iconv_t Open(const char* to, const char* from) {
     return cd;
 }
 
-// The length of the UTF-8 sequence that starts at p, at least 1, never past the end.
+// The length of the UTF-8 character, or broken piece, that starts at p.
 std::size_t Utf8SequenceLength(const unsigned char* p, std::size_t left) {
-    const unsigned char c = *p;
-    std::size_t n = c < 0xC0 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-    std::size_t i = 1;
-    while (i < n && i < left && (p[i] & 0xC0) == 0x80) {
-        ++i;
-    }
-    return i;
+    return DecodeUtf8(std::string_view(reinterpret_cast<const char*>(p), left), 0).length;
 }
 
 // Runs one conversion to its end. `onInvalid` is written in place of an unconvertible piece,

@@ -169,7 +169,7 @@ std::uint32_t OpenSslCrypto::Encrypt(Handle key, bool final, std::uint8_t* buffe
         length = static_cast<std::uint32_t>(needed);
         return kErrorMoreData;
     }
-    return Transform(it->second, true, buffer, length);
+    return Transform(key, it->second, true, buffer, length);
 }
 
 std::uint32_t OpenSslCrypto::Decrypt(Handle key, bool final, std::uint8_t* buffer,
@@ -184,21 +184,36 @@ std::uint32_t OpenSslCrypto::Decrypt(Handle key, bool final, std::uint8_t* buffe
     if (length == 0 || length % 16 != 0 || buffer == nullptr) {
         return kNteBadData;
     }
-    return Transform(it->second, false, buffer, length);
+    return Transform(key, it->second, false, buffer, length);
 }
 
-std::uint32_t OpenSslCrypto::Transform(const Key& k, bool encrypt, std::uint8_t* buffer,
-                                       std::uint32_t& length) {
+std::uint32_t OpenSslCrypto::Transform(Handle handle, const Key& k, bool encrypt,
+                                       std::uint8_t* buffer, std::uint32_t& length) {
     if (!ctx_) {
         ctx_.reset(EVP_CIPHER_CTX_new());
     }
     auto* ctx = static_cast<EVP_CIPHER_CTX*>(ctx_.get());
+    if (ctx == nullptr) {
+        return kNteNoMemory;
+    }
+    // The context keeps the key schedule of the last key, direction and mode; a call with the
+    // same ones only sets the IV.
+    const Setup setup{handle, k.mode, encrypt};
+    bool ready = ctxSetup_ == setup;
+    if (!ready) {
+        ctxSetup_ = Setup{};
+        ready = EVP_CIPHER_CTX_reset(ctx) == 1 &&
+                EVP_CipherInit_ex(ctx, CipherOf(k.algId, k.mode), nullptr, k.secret.data(),
+                                  k.iv.data(), encrypt ? 1 : 0) == 1;
+        if (ready) {
+            ctxSetup_ = setup;
+        }
+    } else {
+        ready = EVP_CipherInit_ex(ctx, nullptr, nullptr, nullptr, k.iv.data(), -1) == 1;
+    }
     int out1 = 0;
     int out2 = 0;
-    if (ctx == nullptr || EVP_CIPHER_CTX_reset(ctx) != 1 ||
-        EVP_CipherInit_ex(ctx, CipherOf(k.algId, k.mode), nullptr, k.secret.data(), k.iv.data(),
-                          encrypt ? 1 : 0) != 1 ||
-        EVP_CipherUpdate(ctx, buffer, &out1, buffer, static_cast<int>(length)) != 1 ||
+    if (!ready || EVP_CipherUpdate(ctx, buffer, &out1, buffer, static_cast<int>(length)) != 1 ||
         EVP_CipherFinal_ex(ctx, buffer + out1, &out2) != 1) {
         return kNteBadData;
     }
@@ -207,6 +222,9 @@ std::uint32_t OpenSslCrypto::Transform(const Key& k, bool encrypt, std::uint8_t*
 }
 
 std::uint32_t OpenSslCrypto::DestroyKey(Handle key) {
+    if (ctxSetup_.key == key) {
+        ctxSetup_ = Setup{};
+    }
     return keys_.erase(key) == 1 ? 0 : kNteBadKey;
 }
 

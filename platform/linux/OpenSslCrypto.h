@@ -39,7 +39,7 @@ class OpenSslCrypto : public ICryptoProvider {
     };
 
     // The whole message through AES in the key's mode, in place, padding added or checked.
-    std::uint32_t Transform(const Key& k, bool encrypt, std::uint8_t* buffer,
+    std::uint32_t Transform(Handle handle, const Key& k, bool encrypt, std::uint8_t* buffer,
                             std::uint32_t& length);
 
     struct CtxFree {
@@ -47,8 +47,16 @@ class OpenSslCrypto : public ICryptoProvider {
     };
 
     Handle next_ = 0x1000;
-    // One cipher context serves every call; it is reset before each use.
+    // One cipher context serves every call; it is set up afresh when the key, the mode or the
+    // direction differs from the last call's.
+    struct Setup {
+        Handle key = 0;
+        std::uint32_t mode = 0;
+        bool encrypt = false;
+        bool operator==(const Setup&) const = default;
+    };
     std::unique_ptr<void, CtxFree> ctx_;
+    Setup ctxSetup_;
     std::map<Handle, bool> contexts_;
     std::map<Handle, Key> keys_;
 };

@@ -48,48 +48,6 @@ std::optional<std::string> ReadFile(const std::string& path) {
     return text;
 }
 
-std::string SanitizeUtf8(const std::string& s) {
-    std::string out;
-    out.reserve(s.size());
-    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-    const std::size_t n = s.size();
-    for (std::size_t i = 0; i < n;) {
-        const unsigned char c = p[i];
-        std::size_t len = 0;
-        std::uint32_t cp = 0;
-        if (c < 0x80) {
-            len = 1;
-            cp = c;
-        } else if (c >= 0xC2 && c < 0xE0) {
-            len = 2;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c < 0xF0) {
-            len = 3;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c < 0xF5) {
-            len = 4;
-            cp = c & 0x07;
-        }
-        bool ok = len > 0 && i + len <= n;
-        for (std::size_t k = 1; ok && k < len; ++k) {
-            ok = (p[i + k] & 0xC0) == 0x80;
-            cp = (cp << 6) | (p[i + k] & 0x3F);
-        }
-        if (ok && ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp < 0xE000))) ||
-                   (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))) {
-            ok = false;
-        }
-        if (ok) {
-            out.append(s, i, len);
-            i += len;
-        } else {
-            out += "\xEF\xBF\xBD";
-            ++i;
-        }
-    }
-    return out;
-}
-
 std::optional<std::string> ReadValue(const std::string& path) {
     auto text = ReadFile(path);
     if (!text) {

@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/Utf8.h"  // SanitizeUtf8
+
 namespace qrx {
 
 // Reading sysfs, procfs and /etc: what is missing or unreadable is null, never an error.
@@ -20,7 +22,5 @@ std::optional<std::string> RealName(const std::string& path);
 std::string Trim(const std::string& s);
 // A hexadecimal number with or without "0x"; null for nothing or no digits.
 std::optional<unsigned> Hex(const std::optional<std::string>& text);
-// Replaces every byte sequence that is not UTF-8 with U+FFFD.
-std::string SanitizeUtf8(const std::string& s);
 
 }  // namespace qrx
