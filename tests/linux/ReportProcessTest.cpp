@@ -143,9 +143,7 @@ TEST_F(Reports, DiffShowsWhatChangedAndExitsAsDiffDoes) {
     }
     int status = -1;
     Run("--diff " + now + " " + bad, &status);
-    EXPECT_EQ(err,
-              "PC_INFO_261207101531.dat:14: Base64 ではありません: "
-              "Base64 として不正な文字があります。\n");
+    EXPECT_EQ(err, "PC_INFO_261207101531.dat:14: 暗号化されておらず、レコードの形もしていません\n");
 }
 
 TEST_F(Reports, DiffAsOneJsonObject) {
@@ -203,7 +201,8 @@ TEST_F(Reports, HtmlPageIsSelfContainedEscapedAndRendersAsTables) {
         EXPECT_EQ(page.find(outside), std::string::npos) << outside;
     }
     EXPECT_NE(page.find("収集日時 2026-12-01 09:00:00"), std::string::npos);
-    EXPECT_NE(page.find("<li>14 行目: Base64 ではありません"), std::string::npos);
+    EXPECT_NE(page.find("<li>14 行目: 暗号化されておらず、レコードの形もしていません"),
+              std::string::npos);
     { std::ofstream(dir / "report.html") << page; }
 
     // What a browser makes of it: the tables, arrays as lists, the value as text.

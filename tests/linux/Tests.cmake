@@ -8,6 +8,7 @@ qrx_add_test(linux_tests
   linux/FrontEndProcessTest.cpp
   linux/EdgeProcessTest.cpp
   linux/ReportProcessTest.cpp
+  linux/DecoderProcessTest.cpp
   decode/ReportTest.cpp)
 target_link_libraries(linux_tests PRIVATE qrx_linux qrx_decoder)
 target_compile_definitions(linux_tests PRIVATE

@@ -1,10 +1,13 @@
 #include "tools/decode/Decoder.h"
 
-#include <istream>
+#include <array>
 #include <nlohmann/json.hpp>
 #include <ostream>
+#include <sstream>
 
 #include "tools/decode/LineDecoder.h"
+#include "tools/decode/RecordGrouping.h"
+#include "tools/decode/RecordReader.h"
 #include "tools/decode/Report.h"
 
 #ifndef QRX_VERSION
@@ -23,6 +26,8 @@ constexpr const char* kUsage =
     "       QRX_PC_INFO_DECODE --html [--mask | --mask-key 鍵] ファイル ... > 報告.html\n"
     "QRX_PC_INFO のデータファイル (PC_INFO_*.dat) を復号して UTF-8 で出力します。\n"
     "ファイルを指定しないか \"-\" のときは標準入力を読みます。\n"
+    "改行が LF や CR に変わったファイル、途中で折り返されたファイルも読めます。\n"
+    "1 行は 64 KiB までです (それより長い行は報告して読み飛ばします)。\n"
     "  --json          クラスとインスタンスにまとめた JSON を 1 ファイル 1 行で出力します\n"
     "  --diff          2 つのファイルをクラス・インスタンスごとに比べ、違いだけを出力します\n"
     "                  (ネットワークアダプターは番号を除いた Caption か MACAddress で対応付け)\n"
@@ -32,124 +37,125 @@ constexpr const char* kUsage =
     "  --mask-key 鍵   --mask を、指定した鍵で行います (同じ鍵なら実行をまたいで同じ仮の値)\n"
     "  --help          この説明を表示します\n"
     "  --version       バージョンを表示します\n"
-    "終了コード: 0 すべて復号, 1 復号できない行あり, 2 引数またはファイルのエラー\n"
+    "終了コード: 0 すべての行を復号して出力した, 1 復号できない行があった,\n"
+    "            2 引数の誤り、読めないファイル、または出力できなかった\n"
     "--diff の終了コード: 0 同じ, 1 違いあり, 2 読めないファイルか復号できない行あり\n";
 
 constexpr const char* kUnencryptedMark = "(未暗号化) ";
+constexpr std::size_t kOutputChunk = 64 * 1024;
+constexpr std::size_t kInputChunk = 64 * 1024;
 
-// Groups the records of one file into classes, instances and properties, writing each class
-// as soon as the next begins so that memory stays bounded by one class.
-class JsonWriter {
+std::string Escaped(std::string_view text) {
+    std::string out;
+    AppendEscaped(out, text);
+    return out;
+}
+
+// Standard output through one buffer; the first failure is kept and ends all writing.
+class Output {
   public:
-    JsonWriter(std::ostream& out, const std::string& file) : out_(out) {
-        out_ << "{\"file\":" << Json(file).dump(-1, ' ', false, Json::error_handler_t::replace)
-             << ",\"classes\":[";
-    }
+    explicit Output(IByteOutput& out) : out_(out) {}
 
-    void Add(const std::string& record, bool unencrypted) {
-        if (record.size() >= 20 && record.starts_with("----------") &&
-            record.ends_with("----------") && record.find('\t') == std::string::npos) {
+    std::string& Text() { return buffer_; }
+    // Writes the buffer once it is large.
+    void Commit() {
+        if (buffer_.size() >= kOutputChunk) {
             Flush();
-            cls_ = Json{{"class", record.substr(10, record.size() - 20)},
-                        {"instances", Json::array()}};
-            if (unencrypted) {
-                cls_["unencrypted"].push_back(record);
-            }
-            return;
-        }
-        if (cls_.is_null()) {
-            cls_ = Json{{"class", ""}, {"instances", Json::array()}};
-        }
-        const auto tab = record.find('\t');
-        const std::string name = record.substr(0, tab);
-        const std::string value = tab == std::string::npos ? "" : record.substr(tab + 1);
-        if (!instance_.is_null() && name == lastName_) {
-            Json& slot = instance_[name];
-            if (!slot.is_array()) {
-                slot = Json::array({slot});
-            }
-            slot.push_back(value);
-        } else {
-            if (!instance_.is_null() && instance_.contains(name)) {
-                cls_["instances"].push_back(std::move(instance_));
-                instance_ = Json();
-            }
-            instance_[name] = value;
-        }
-        lastName_ = name;
-        if (unencrypted) {
-            cls_["unencrypted"].push_back(record);
         }
     }
-
-    void Finish() {
-        Flush();
-        out_ << "]}\n";
+    void Flush() {
+        if (!failed_ && !buffer_.empty() && !out_.Write(buffer_.data(), buffer_.size(), error_)) {
+            failed_ = true;
+        }
+        buffer_.clear();
     }
+    bool Failed() const { return failed_; }
+    const std::string& Error() const { return error_; }
 
   private:
-    void Flush() {
-        if (cls_.is_null()) {
-            return;
-        }
-        if (!instance_.is_null()) {
-            cls_["instances"].push_back(std::move(instance_));
-        }
-        out_ << (first_ ? "" : ",") << cls_.dump(-1, ' ', false, Json::error_handler_t::replace);
-        first_ = false;
-        cls_ = Json();
-        instance_ = Json();
-        lastName_.clear();
-    }
-
-    std::ostream& out_;
-    Json cls_;
-    Json instance_;
-    std::string lastName_;
-    bool first_ = true;
+    IByteOutput& out_;
+    std::string buffer_;
+    bool failed_ = false;
+    std::string error_;
 };
+
+Json ClassJson(const GroupedClass& c) {
+    Json j{{"class", c.name}, {"instances", Json::array()}};
+    for (const auto& instance : c.instances) {
+        Json object = Json::object();
+        for (const auto& p : instance) {
+            object[p.name] = p.values.size() == 1 ? Json(p.values[0]) : Json(p.values);
+        }
+        j["instances"].push_back(std::move(object));
+    }
+    if (!c.unencrypted.empty()) {
+        j["unencrypted"] = c.unencrypted;
+    }
+    return j;
+}
+
+// Writes what is left; an output error overrides every other outcome.
+int Close(Output& output, std::ostream& err, int status) {
+    output.Flush();
+    if (output.Failed()) {
+        err << "QRX_PC_INFO_DECODE: 出力を書き込めません: " << output.Error() << "\n";
+        return kExitNotDone;
+    }
+    return status;
+}
+
+std::string Dump(const Json& j) {
+    return j.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
 
 }  // namespace
 
-bool LineReader::Next(std::string& line, std::size_t& number) {
-    for (;;) {
-        const auto end = buffer_.find("\r\n", start_);
-        if (end != std::string::npos) {
-            line.assign(buffer_, start_, end - start_);
-            start_ = end + 2;
-            number = ++number_;
-            return true;
+void AppendEscaped(std::string& out, std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    // Bytes that may begin a control character: C0 but TAB, DEL, and 0xC2 (C1 in UTF-8).
+    static constexpr auto kSuspect = [] {
+        std::array<bool, 256> t{};
+        for (int c = 0; c < 0x20; ++c) {
+            t[c] = c != '\t';
         }
-        if (eof_) {
-            if (start_ >= buffer_.size()) {
-                return false;
-            }
-            line.assign(buffer_, start_, std::string::npos);
-            start_ = buffer_.size();
-            number = ++number_;
-            return true;
+        t[0x7F] = t[0xC2] = true;
+        return t;
+    }();
+    std::size_t done = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (!kSuspect[c]) {
+            continue;
         }
-        buffer_.erase(0, start_);
-        start_ = 0;
-        char chunk[65536];
-        in_.read(chunk, sizeof chunk);
-        buffer_.append(chunk, static_cast<std::size_t>(in_.gcount()));
-        eof_ = !in_;
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        const bool c1 = c == 0xC2 && next >= 0x80 && next < 0xA0;
+        if (c == 0xC2 && !c1) {
+            continue;
+        }
+        out.append(text, done, i - done);
+        out += c1 ? "\\u00" : "\\x";
+        const unsigned char v = c1 ? next : c;
+        out += kHex[v >> 4];
+        out += kHex[v & 15];
+        i += c1 ? 1 : 0;
+        done = i + 1;
     }
+    out.append(text, done, std::string_view::npos);
 }
 
 int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, ITextCodec& codec,
-               std::istream& in, std::ostream& out, std::ostream& err, const FileOpener& open) {
+               const InputOpener& open, IByteOutput& out, std::ostream& err) {
     bool json = false;
     std::vector<std::string> files;
     bool options = true;
+    Output output(out);
     Report report;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const int taken = options ? report.ParseOption(args, i) : 0;
         if (taken < 0) {
-            err << "QRX_PC_INFO_DECODE: " << a << " には値が必要です\n" << kUsage;
-            return 2;
+            err << "QRX_PC_INFO_DECODE: " << Escaped(a) << " には値が必要です\n" << kUsage;
+            return kExitNotDone;
         }
         if (taken > 0) {
             i += static_cast<std::size_t>(taken - 1);
@@ -158,14 +164,14 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
         } else if (options && a == "--json") {
             json = true;
         } else if (options && (a == "--help" || a == "-h")) {
-            out << kUsage;
-            return 0;
+            output.Text() += kUsage;
+            return Close(output, err, kExitDecoded);
         } else if (options && a == "--version") {
-            out << "QRX_PC_INFO_DECODE " << QRX_VERSION << "\n";
-            return 0;
+            output.Text() += std::string("QRX_PC_INFO_DECODE ") + QRX_VERSION + "\n";
+            return Close(output, err, kExitDecoded);
         } else if (options && a.size() > 1 && a[0] == '-') {
-            err << "QRX_PC_INFO_DECODE: 不明なオプションです: " << a << "\n" << kUsage;
-            return 2;
+            err << "QRX_PC_INFO_DECODE: 不明なオプションです: " << Escaped(a) << "\n" << kUsage;
+            return kExitNotDone;
         } else {
             files.push_back(a);
         }
@@ -175,73 +181,92 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
     }
     if (const std::string wrong = report.Check(files, json); !wrong.empty()) {
         err << "QRX_PC_INFO_DECODE: " << wrong << "\n" << kUsage;
-        return 2;
+        return kExitNotDone;
     }
     const bool collect = report.Collects();
 
     LineDecoder decoder(crypto, codec);
-    int status = 0;
+    int status = kExitDecoded;
+    std::vector<char> chunk(kInputChunk);
     for (const auto& file : files) {
-        std::unique_ptr<std::istream> opened;
-        std::istream* source = &in;
-        if (file != "-") {
-            opened = open(file);
-            if (!opened || !*opened) {
-                err << file << ": ファイルを開けません\n";
-                status = 2;
-                if (collect) {
-                    report.Unreadable(file, "ファイルを開けません");
-                }
-                continue;
+        std::string error;
+        const std::unique_ptr<IByteInput> input = open(file, error);
+        if (!input) {
+            err << Escaped(file) << ": " << error << "\n";
+            status = kExitNotDone;
+            if (collect) {
+                report.Unreadable(file, error);
             }
-            source = opened.get();
+            continue;
         }
         const std::string name = file == "-" ? "(標準入力)" : file;
+        const std::string shownName = Escaped(name);
         if (collect) {
             report.BeginFile(name);
         } else if (!json && files.size() > 1) {
-            out << "==> " << name << " <==\n";
+            output.Text() += "==> " + shownName + " <==\n";
         }
-        JsonWriter* writer = nullptr;
-        std::unique_ptr<JsonWriter> jsonWriter;
-        if (json && !collect) {
-            jsonWriter = std::make_unique<JsonWriter>(out, name);
-            writer = jsonWriter.get();
+        bool firstClass = true;
+        RecordGrouper grouper([&](GroupedClass&& c) {
+            output.Text() += (firstClass ? "" : ",") + Dump(ClassJson(c));
+            firstClass = false;
+            output.Commit();
+        });
+        const bool grouped = json && !collect;
+        if (grouped) {
+            output.Text() += "{\"file\":" + Dump(Json(name)) + ",\"classes\":[";
         }
-        LineReader reader(*source);
-        std::string line;
-        std::size_t number = 0;
-        while (reader.Next(line, number)) {
-            if (line.find_first_not_of("\r\n \t") == std::string::npos) {
-                continue;
-            }
-            const DecodedLine d = decoder.Decode(line);
+        RecordReader reader(decoder, [&](std::size_t line, DecodedLine&& d) {
             if (d.kind == DecodedLine::Kind::Failed) {
-                err << name << ":" << number << ": " << d.reason << "\n";
-                status = std::max(status, 1);
+                err << shownName << ":" << line << ": " << d.reason << "\n";
+                status = std::max(status, kExitBadLine);
                 if (collect) {
-                    report.Failure(number, d.reason);
+                    report.Failure(line, d.reason);
                 }
-                continue;
+                return;
             }
             const bool plain = d.kind == DecodedLine::Kind::Unencrypted;
             if (collect) {
                 report.Record(d.text, plain);
-            } else if (writer != nullptr) {
-                writer->Add(report.Mask(d.text), plain);
+            } else if (grouped) {
+                grouper.Add(report.Mask(d.text), plain);
             } else {
-                out << (plain ? kUnencryptedMark : "") << report.Mask(d.text) << "\n";
+                std::string& text = output.Text();
+                if (plain) {
+                    text += kUnencryptedMark;
+                }
+                AppendEscaped(text, report.Mask(d.text));
+                text += '\n';
+                output.Commit();
             }
+        });
+        for (;;) {
+            std::size_t got = 0;
+            if (!input->Read(chunk.data(), chunk.size(), got, error)) {
+                err << shownName << ": " << error << "\n";
+                status = kExitNotDone;
+                break;
+            }
+            if (got == 0 || output.Failed()) {
+                break;
+            }
+            reader.Feed(chunk.data(), got);
         }
-        if (writer != nullptr) {
-            writer->Finish();
+        reader.Finish();
+        if (grouped) {
+            grouper.Finish();
+            output.Text() += "]}\n";
+        }
+        if (output.Failed()) {
+            break;
         }
     }
-    if (collect) {
-        status = report.Finish(out, json, status);
+    if (collect && !output.Failed()) {
+        std::ostringstream page;
+        status = report.Finish(page, json, status);
+        output.Text() += page.str();
     }
-    out.flush();
-    return status;
+    return Close(output, err, status);
 }
 
 }  // namespace qrx

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -11,27 +12,39 @@
 
 namespace qrx {
 
-// Reads the lines of a data file as the program frames them: a line ends at CR LF, a lone LF
-// belongs to the line, and a last line without CR LF still counts.
-class LineReader {
+// A file or standard input, read as bytes.
+class IByteInput {
   public:
-    explicit LineReader(std::istream& in) : in_(in) {}
-    // The next line and its number (counting from 1); false at the end.
-    bool Next(std::string& line, std::size_t& number);
-
-  private:
-    std::istream& in_;
-    std::string buffer_;
-    std::size_t start_ = 0;
-    std::size_t number_ = 0;
-    bool eof_ = false;
+    virtual ~IByteInput() = default;
+    // Reads up to `capacity` bytes into `buffer`; `got` is 0 at the end. False on a read error,
+    // with the system's reason in `error`.
+    virtual bool Read(char* buffer, std::size_t capacity, std::size_t& got, std::string& error) = 0;
 };
 
-using FileOpener = std::function<std::unique_ptr<std::istream>(const std::string& path)>;
+// Standard output, written as bytes.
+class IByteOutput {
+  public:
+    virtual ~IByteOutput() = default;
+    // Writes all of the bytes; false on a write error, with the system's reason in `error`.
+    virtual bool Write(const char* data, std::size_t size, std::string& error) = 0;
+};
 
-// The support desk's decoder: `[--json] [FILE ...]`, standard input for none or "-". Returns
-// 0 when every line decoded, 1 when a line failed, 2 for usage or file errors.
+// Opens a file named on the command line ("-" for standard input); null with the system's
+// reason in `error` when it cannot be opened.
+using InputOpener =
+    std::function<std::unique_ptr<IByteInput>(const std::string& path, std::string& error)>;
+
+// Exit statuses of the decoder.
+inline constexpr int kExitDecoded = 0;  // every line decoded and all output written
+inline constexpr int kExitBadLine = 1;  // some line could not be decoded
+inline constexpr int kExitNotDone = 2;  // usage, input or output errors
+
+// The support desk's decoder: `[--json] [FILE ...]`, standard input for none or "-".
 int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, ITextCodec& codec,
-               std::istream& in, std::ostream& out, std::ostream& err, const FileOpener& open);
+               const InputOpener& open, IByteOutput& out, std::ostream& err);
+
+// Text as it may go to a terminal: control characters other than TAB (C0, DEL and C1) are
+// written as "\x1b" (C1 as "\u009b"); everything else passes unchanged.
+void AppendEscaped(std::string& out, std::string_view text);
 
 }  // namespace qrx

@@ -1,12 +1,13 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
-#include "cipher/clsCipher.h"
+#include "cipher/CipherEngine.h"
 #include "platform/Crypto.h"
 #include "platform/TextCodec.h"
-#include "platform/Windowing.h"
 
 namespace qrx {
 
@@ -14,42 +15,45 @@ namespace qrx {
 struct DecodedLine {
     enum class Kind { Record, Unencrypted, Failed };
     Kind kind = Kind::Failed;
-    std::string text;    // the record text (Record, Unencrypted)
+    std::string text;    // the record text, UTF-8 (Record, Unencrypted)
     std::string reason;  // why the line could not be decoded (Failed)
 };
 
-// Turns one data-file line back into its record text with the program's key and IV. A failure
-// is reported in the result, never as text that looks like a record.
+// Whether a text has the shape of a record the program writes: a class header of a class it
+// queries (ten "-", the class name, ten "-"), or the name of a property it records, a TAB and
+// the value.
+bool IsRecordText(std::string_view text);
+
+// The class name of a class header record, or empty when the record is not one.
+std::string_view ClassOfHeader(std::string_view record);
+
+// Turns data-file lines back into record texts with the program's key and IV. A failure is
+// reported in the result, never as text that looks like a record.
 class LineDecoder {
   public:
     LineDecoder(ICryptoProvider& crypto, ITextCodec& codec);
 
+    // A cipher line: Base64 without whitespace.
+    DecodedLine DecodeCipher(const std::string& base64);
+    // A line that the program wrote without encrypting it: a record in UTF-8 (Linux) or code
+    // page 932 (Windows), without control characters other than TAB.
+    DecodedLine DecodePlain(std::string_view line);
+    // Either, as the line's characters tell.
     DecodedLine Decode(std::string_view line);
 
   private:
-    // The cipher shows its failures as message boxes; here they are kept as the reason.
-    struct Capture : IWindowing {
-        std::string last;
-        void ShowMainWindow(const WindowLayout&, IWindowEvents&) override {}
-        void SetButtonEnabled(ButtonId, bool) override {}
-        void ProcessPendingEvents() override {}
-        int ShowMessage(const std::string& text, int) override {
-            last = text;
-            return kIdOk;
-        }
-        void SetBusy(bool) override {}
-        void EndProgram() override {}
-    };
-
     ITextCodec& codec_;
-    Capture capture_;
-    clsCipher cipher_;
-    Bytes key_;
+    AesCbcEngine engine_;
+    AesCbcEngine::Decryptor decryptor_;
+    MaybeFailure openFailure_;
     Bytes iv_;
+    Bytes data_;
 };
 
-// Whether a line is a record as the program writes it before encryption: a class header or a
-// property name, a TAB and a value. Base64 has neither a TAB nor a hyphen.
-bool LooksLikeRecord(std::string_view line);
+// Whether a byte belongs to the Base64 alphabet or is its padding.
+inline bool IsBase64Char(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
+           c == '/' || c == '=';
+}
 
 }  // namespace qrx

@@ -1,11 +1,69 @@
-// The support decoder on Linux: OpenSSL and iconv.
-#include <fstream>
+// The support decoder on Linux: OpenSSL, iconv and the POSIX file calls.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 #include <memory>
 
 #include "platform/linux/IconvCodec.h"
 #include "platform/linux/OpenSslCrypto.h"
 #include "tools/decode/Decoder.h"
+
+namespace {
+
+std::string Reason(const char* what) {
+    return std::string(what) + ": " + std::strerror(errno);
+}
+
+class FdInput : public qrx::IByteInput {
+  public:
+    explicit FdInput(int fd, bool owned) : fd_(fd), owned_(owned) {}
+    ~FdInput() override {
+        if (owned_) {
+            close(fd_);
+        }
+    }
+    bool Read(char* buffer, std::size_t capacity, std::size_t& got, std::string& error) override {
+        for (;;) {
+            const ssize_t n = read(fd_, buffer, capacity);
+            if (n >= 0) {
+                got = static_cast<std::size_t>(n);
+                return true;
+            }
+            if (errno != EINTR) {
+                error = Reason("読み込めません");
+                return false;
+            }
+        }
+    }
+
+  private:
+    int fd_;
+    bool owned_;
+};
+
+class FdOutput : public qrx::IByteOutput {
+  public:
+    bool Write(const char* data, std::size_t size, std::string& error) override {
+        while (size > 0) {
+            const ssize_t n = write(STDOUT_FILENO, data, size);
+            if (n < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                error = std::strerror(errno);
+                return false;
+            }
+            data += n;
+            size -= static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
@@ -18,9 +76,20 @@ int main(int argc, char** argv) {
         std::cerr << "QRX_PC_INFO_DECODE: " << e.what() << std::endl;
         return 2;
     }
+    FdOutput out;
     const std::vector<std::string> args(argv + 1, argv + argc);
-    return qrx::RunDecoder(args, *crypto, *codec, std::cin, std::cout, std::cerr,
-                           [](const std::string& path) -> std::unique_ptr<std::istream> {
-                               return std::make_unique<std::ifstream>(path, std::ios::binary);
-                           });
+    return qrx::RunDecoder(
+        args, *crypto, *codec,
+        [](const std::string& path, std::string& error) -> std::unique_ptr<qrx::IByteInput> {
+            if (path == "-") {
+                return std::make_unique<FdInput>(STDIN_FILENO, false);
+            }
+            const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0) {
+                error = Reason("開けません");
+                return nullptr;
+            }
+            return std::make_unique<FdInput>(fd, true);
+        },
+        out, std::cerr);
 }

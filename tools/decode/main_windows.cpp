@@ -1,18 +1,20 @@
-// The support decoder on Windows: CryptoAPI and the system's code page 932.
+// The support decoder on Windows: CryptoAPI, the system's code page 932 and the C runtime's
+// file calls; a console window gets the text as UTF-16 characters.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <streambuf>
 #include <string>
 #include <vector>
 
+#include "platform/Utf8.h"
 #include "platform/windows/WinCodec.h"
 #include "platform/windows/WinCrypto.h"
 #include "platform/windows/WinText.h"
@@ -20,19 +22,23 @@
 
 namespace {
 
+std::string Reason(const char* what) {
+    return std::string(what) + ": " + std::strerror(errno);
+}
+
 // The length of the part of `text` that ends with a whole UTF-8 character.
 std::size_t WholeCharacters(const std::string& text) {
     const std::size_t n = text.size();
     for (std::size_t back = 1; back <= 4 && back <= n; ++back) {
-        const auto c = static_cast<unsigned char>(text[n - back]);
-        if ((c & 0xC0) == 0x80) {
+        const std::size_t at = n - back;
+        if ((static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) {
             continue;  // a continuation byte: look further back for the lead byte
         }
-        const std::size_t length = c < 0x80             ? 1
-                                   : (c & 0xE0) == 0xC0 ? 2
-                                   : (c & 0xF0) == 0xE0 ? 3
-                                                        : 4;
-        return length > back ? n - back : n;
+        // A lead byte whose character the text does not finish yet.
+        const qrx::Utf8Char ch = qrx::DecodeUtf8(text, at);
+        const bool cut =
+            !ch.valid && ch.length == back && static_cast<unsigned char>(text[at]) >= 0xC2;
+        return cut ? at : n;
     }
     return n;
 }
@@ -99,6 +105,58 @@ std::unique_ptr<ConsoleBuffer> ConsoleFor(DWORD which) {
     return std::make_unique<ConsoleBuffer>(handle);
 }
 
+class FdInput : public qrx::IByteInput {
+  public:
+    explicit FdInput(int fd, bool owned) : fd_(fd), owned_(owned) {}
+    ~FdInput() override {
+        if (owned_) {
+            _close(fd_);
+        }
+    }
+    bool Read(char* buffer, std::size_t capacity, std::size_t& got, std::string& error) override {
+        const int n = _read(fd_, buffer, static_cast<unsigned>(capacity));
+        if (n < 0) {
+            error = Reason("読み込めません");
+            return false;
+        }
+        got = static_cast<std::size_t>(n);
+        return true;
+    }
+
+  private:
+    int fd_;
+    bool owned_;
+};
+
+// Standard output: the console's buffer when it is a console, else the bytes as they are.
+class StdOutput : public qrx::IByteOutput {
+  public:
+    explicit StdOutput(ConsoleBuffer* console) : console_(console) {}
+    bool Write(const char* data, std::size_t size, std::string& error) override {
+        if (console_ != nullptr) {
+            console_->sputn(data, static_cast<std::streamsize>(size));
+            if (console_->pubsync() != 0) {
+                error = "コンソールに書き込めません";
+                return false;
+            }
+            return true;
+        }
+        while (size > 0) {
+            const int n = _write(_fileno(stdout), data, static_cast<unsigned>(size));
+            if (n <= 0) {
+                error = n < 0 ? std::strerror(errno) : "書き込めません";
+                return false;
+            }
+            data += n;
+            size -= static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
+  private:
+    ConsoleBuffer* console_;
+};
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -108,7 +166,7 @@ int wmain(int argc, wchar_t** argv) {
     _setmode(_fileno(stderr), _O_BINARY);
     const auto consoleOut = ConsoleFor(STD_OUTPUT_HANDLE);
     const auto consoleErr = ConsoleFor(STD_ERROR_HANDLE);
-    std::ostream out(consoleOut ? consoleOut.get() : std::cout.rdbuf());
+    StdOutput out(consoleOut.get());
     std::ostream err(consoleErr ? consoleErr.get() : std::cerr.rdbuf());
     qrx::WinCrypto crypto;
     qrx::WinCodec codec;
@@ -116,13 +174,20 @@ int wmain(int argc, wchar_t** argv) {
     for (int i = 1; i < argc; ++i) {
         args.push_back(qrx::Narrow(argv[i]));
     }
-    const int result =
-        qrx::RunDecoder(args, crypto, codec, std::cin, out, err,
-                        [](const std::string& path) -> std::unique_ptr<std::istream> {
-                            return std::make_unique<std::ifstream>(
-                                std::filesystem::path(qrx::Widen(path)), std::ios::binary);
-                        });
-    out.flush();
+    const int result = qrx::RunDecoder(
+        args, crypto, codec,
+        [](const std::string& path, std::string& error) -> std::unique_ptr<qrx::IByteInput> {
+            if (path == "-") {
+                return std::make_unique<FdInput>(_fileno(stdin), false);
+            }
+            const int fd = _wopen(qrx::Widen(path).c_str(), _O_RDONLY | _O_BINARY);
+            if (fd < 0) {
+                error = Reason("開けません");
+                return nullptr;
+            }
+            return std::make_unique<FdInput>(fd, true);
+        },
+        out, err);
     err.flush();
     return result;
 }

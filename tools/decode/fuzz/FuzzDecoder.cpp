@@ -1,6 +1,9 @@
-// libFuzzer target: the line decoder and the Base64 and code page 932 codecs on any bytes; the
+// libFuzzer target: the decoder and the Base64 and code page 932 codecs on any bytes; the
 // grouping, comparing, masking and HTML of the support desk's reports on the same bytes taken as
 // records, one per line.
+//
+// Besides "no crash", it checks what the support desk relies on: text output carries no control
+// character but TAB and the line end, and every line it shows as a record has a record's shape.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -11,6 +14,7 @@
 #include "platform/Base64.h"
 #include "platform/linux/IconvCodec.h"
 #include "platform/linux/OpenSslCrypto.h"
+#include "tools/decode/Decoder.h"
 #include "tools/decode/Diff.h"
 #include "tools/decode/Html.h"
 #include "tools/decode/LineDecoder.h"
@@ -18,6 +22,33 @@
 #include "tools/decode/Records.h"
 
 namespace {
+
+struct Input : qrx::IByteInput {
+    const std::string& data;
+    std::size_t at = 0;
+    explicit Input(const std::string& d) : data(d) {}
+    bool Read(char* buffer, std::size_t capacity, std::size_t& got, std::string&) override {
+        // Uneven pieces, so that lines and CR LF pairs fall across reads.
+        got = std::min({capacity, data.size() - at, at % 5 + 1});
+        std::copy_n(data.data() + at, got, buffer);
+        at += got;
+        return true;
+    }
+};
+
+struct Output : qrx::IByteOutput {
+    std::string text;
+    bool Write(const char* data, std::size_t size, std::string&) override {
+        text.append(data, size);
+        return true;
+    }
+};
+
+void Check(bool ok) {
+    if (!ok) {
+        std::abort();
+    }
+}
 
 bool ValidHtmlText(const std::string& s) {
     for (std::size_t i = 0; i < s.size(); ++i) {
@@ -91,9 +122,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const qrx::Bytes bytes(data, data + size);
 
     const qrx::DecodedLine line = decoder.Decode(text);
-    if (line.kind == qrx::DecodedLine::Kind::Failed && line.reason.empty()) {
-        std::abort();  // a failure must say why
+    Check(line.kind != qrx::DecodedLine::Kind::Failed || !line.reason.empty());
+    Check(line.kind == qrx::DecodedLine::Kind::Failed || qrx::IsRecordText(line.text));
+
+    Output out;
+    std::ostringstream err;
+    const int status = qrx::RunDecoder(
+        {}, crypto, codec,
+        [&](const std::string&, std::string&) { return std::make_unique<Input>(text); }, out, err);
+    Check(status == 0 || status == 1);
+    std::istringstream shown(out.text);
+    for (std::string record; std::getline(shown, record);) {
+        Check(std::none_of(record.begin(), record.end(), [](char c) {
+            return (static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F;
+        }));
+        for (std::size_t i = 0; i + 1 < record.size(); ++i) {
+            const auto next = static_cast<unsigned char>(record[i + 1]);
+            Check(static_cast<unsigned char>(record[i]) != 0xC2 || next >= 0xA0 || next < 0x80);
+        }
+        if (record.starts_with("(未暗号化) ")) {
+            record.erase(0, std::string("(未暗号化) ").size());
+        }
+        Check(qrx::IsRecordText(record));
     }
+
     try {
         const qrx::Bytes decoded = qrx::Base64Decode(text);
         if (qrx::Base64Decode(qrx::Base64Encode(decoded)) != decoded) {

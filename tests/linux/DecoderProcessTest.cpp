@@ -1,0 +1,224 @@
+// The support decoder as the support desk runs it: the real binary on files made here from one
+// good data file, damaged the ways files get damaged in transfer, or crafted.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <sstream>
+
+#include "cipher/clsCipher.h"
+#include "platform/Base64.h"
+#include "platform/linux/IconvCodec.h"
+#include "platform/linux/OpenSslCrypto.h"
+#include "tests/support/Fakes.h"
+
+namespace qrx::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Records of every length class: padded with "=" and "==", whole 48-byte multiples without
+// padding (64 and 128 Base64 characters), Japanese text, and lines of several hundred bytes.
+const std::vector<std::string> kRecords = {
+    "----------Win32_OperatingSystem----------",
+    "Caption\tMicrosoft Windows 10 Pro テスト ～ ①髙",
+    "Name\tIntel(R) Core(TM) i7-7700 CPU @ 3.60GHz",
+    "Version\t" + std::string(88, 'v'),
+    "IPAddress\tfe80::1",
+    "Description\t" + std::string(300, 'd'),
+    "UUID\t4C4C4544-0042-3510-8052-B4C04F4E5A31",
+};
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Read(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+struct DecoderProcess : ::testing::Test {
+    fs::path dir;
+    OpenSslCrypto crypto;
+    IconvCodec codec;
+    FakeWindow window;
+    std::string good;      // the data file of kRecords
+    std::string expected;  // what the decoder prints for it
+
+    void SetUp() override {
+        char pattern[] = "/tmp/qrx-decode-XXXXXX";
+        dir = mkdtemp(pattern);
+        for (const auto& r : kRecords) {
+            good += Cipher(r) + "\r\n";
+            expected += r + "\n";
+        }
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string Cipher(const std::string& record) {
+        return clsCipher(crypto, codec, window).gfEncryptDecrypt(record, 0);
+    }
+    std::string File(const std::string& name, const std::string& bytes) {
+        std::ofstream(dir / name, std::ios::binary) << bytes;
+        return (dir / name).string();
+    }
+    // Runs the decoder with shell-quoted arguments; `to` replaces the output file.
+    Result Decode(const std::string& args, const std::string& to = "") {
+        const std::string out = to.empty() ? (dir / "out").string() : to;
+        const std::string cmd =
+            std::string(QRX_DECODER) + " " + args + " >" + out + " 2>" + (dir / "err").string();
+        const int raw = std::system(cmd.c_str());
+        Result r;
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        r.out = to.empty() ? Read(out) : "";
+        r.err = Read(dir / "err");
+        return r;
+    }
+};
+
+// Each line cut into pieces of `width` characters, joined by `brk`.
+std::string Wrap(const std::string& file, std::size_t width, const std::string& brk) {
+    std::string out;
+    std::istringstream in(file);
+    for (std::string line; std::getline(in, line);) {
+        line.pop_back();  // CR
+        for (std::size_t i = 0; i < line.size(); i += width) {
+            out += (i > 0 ? brk : "") + line.substr(i, width);
+        }
+        out += "\r\n";
+    }
+    return out;
+}
+
+std::string Replace(std::string s, const std::string& from, const std::string& to) {
+    for (std::size_t at = 0; (at = s.find(from, at)) != std::string::npos; at += to.size()) {
+        s.replace(at, from.size(), to);
+    }
+    return s;
+}
+
+TEST_F(DecoderProcess, FilesDamagedInTransferDecodeToTheSameRecords) {
+    const struct {
+        const char* damage;
+        std::function<std::string(const std::string&)> apply;
+    } cases[] = {
+        {"intact", [](const std::string& f) { return f; }},
+        {"LF only", [](const std::string& f) { return Replace(f, "\r\n", "\n"); }},
+        {"CR only", [](const std::string& f) { return Replace(f, "\r\n", "\r"); }},
+        {"wrapped at 20, LF", [](const std::string& f) { return Wrap(f, 20, "\n"); }},
+        {"wrapped at 76, CR LF", [](const std::string& f) { return Wrap(f, 76, "\r\n"); }},
+        {"wrapped at 64, CR LF", [](const std::string& f) { return Wrap(f, 64, "\r\n"); }},
+        {"folded, CR LF + TAB", [](const std::string& f) { return Wrap(f, 30, "\r\n\t"); }},
+        {"folded, LF + space", [](const std::string& f) { return Wrap(f, 50, "\n "); }},
+        {"wrapped at 20, all LF",
+         [](const std::string& f) { return Replace(Wrap(f, 20, "\n"), "\r\n", "\n"); }},
+    };
+    for (const auto& c : cases) {
+        const Result r = Decode(File("damaged.dat", c.apply(good)));
+        EXPECT_EQ(r.status, 0) << c.damage << "\n" << r.err;
+        EXPECT_EQ(r.out, expected) << c.damage;
+        EXPECT_EQ(r.err, "") << c.damage;
+    }
+}
+
+TEST_F(DecoderProcess, InputAndOutputErrorsGiveStatusTwoAndTheOtherFilesStillDecode) {
+    const std::string dat = File("good.dat", good);
+    fs::create_directory(dir / "folder");
+    Result r = Decode((dir / "folder").string() + " " + dat + " /proc/self/mem " +
+                      (dir / "missing.dat").string());
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "==> " + (dir / "folder").string() + " <==\n==> " + dat + " <==\n" + expected +
+                         "==> /proc/self/mem <==\n");
+    EXPECT_NE(r.err.find("/folder: 読み込めません: Is a directory\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("/proc/self/mem: 読み込めません: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("/missing.dat: 開けません: No such file or directory\n"),
+              std::string::npos)
+        << r.err;
+
+    // A missing file together with a bad line: the higher status.
+    r = Decode(File("bad.dat", good + "QUJD\r\n") + " " + (dir / "missing.dat").string());
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "==> " + (dir / "bad.dat").string() + " <==\n" + expected);
+
+    for (const char* args : {"", "--json", "--help"}) {
+        r = Decode(std::string(args) + " " + dat, "/dev/full");
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_EQ(r.err, "QRX_PC_INFO_DECODE: 出力を書き込めません: No space left on device\n")
+            << args;
+    }
+}
+
+TEST_F(DecoderProcess, WhatIsNotARecordIsNeverShownAsOne) {
+    std::mt19937 random(9);
+    std::string noise(1 << 20, '\0');
+    for (char& c : noise) {
+        c = static_cast<char>(random());
+    }
+    // Base64 of whole 16-byte blocks: every line passes the framing and the Base64 decoder.
+    std::string base64;
+    for (int i = 0; i < 3000; ++i) {
+        Bytes block(16 * (1 + i % 4));
+        for (auto& b : block) {
+            b = static_cast<std::uint8_t>(random());
+        }
+        base64 += Base64Encode(block) + "\r\n";
+    }
+    const std::string oneLine = base64.substr(0, base64.find('\n') + 1);
+    const struct {
+        const char* what;
+        std::string file;
+    } cases[] = {
+        {"random bytes", noise},
+        {"random Base64 lines", base64},
+        {"one random Base64 line", oneLine},
+        {"binary with a TAB", "Caption\t\x01\x02\xff\xfe\r\n"},
+        {"a plain line of an unknown name", "Owner\tsomeone\r\n"},
+        {"a plain record with an escape", "Caption\tq\x1b[31mred\r\n"},
+        {"a record of an unknown class", Cipher("----------Win32_Share----------") + "\r\n"},
+    };
+    for (const auto& c : cases) {
+        const Result r = Decode(File("bad.dat", c.file));
+        EXPECT_EQ(r.status, 1) << c.what;
+        EXPECT_EQ(r.out, "") << c.what;
+        EXPECT_NE(r.err, "") << c.what;
+    }
+}
+
+TEST_F(DecoderProcess, ControlCharactersOfRecordsAreShownEscaped) {
+    const Result r = Decode(File("crafted.dat", Cipher("Caption\tq\x1b[31mred\x07\x7f") +
+                                                    "\r\n" + Cipher("Name\ta\nb\rc") + "\r\n"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Caption\tq\\x1b[31mred\\x07\\x7f\nName\ta\\x0ab\\x0dc\n");
+}
+
+TEST_F(DecoderProcess, UnencryptedJapaneseRecordsInUtf8AndCodePage932) {
+    const Bytes cp932 = codec.ToShiftJis("Name\t髙テスト ～ ①\\");
+    const Result r =
+        Decode(File("plain.dat", "Caption\tテスト ～ ① 日本語\r\n" +
+                                     std::string(cp932.begin(), cp932.end()) + "\r\n"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "(未暗号化) Caption\tテスト ～ ① 日本語\n(未暗号化) Name\t髙テスト ～ ①\\\n");
+}
+
+TEST_F(DecoderProcess, TooLongAndAmbiguousLinesAreReportedAndTheRestDecodes) {
+    const std::string longLine(100000, 'A');
+    const std::string header = Cipher(kRecords[0]);  // 64 characters, no padding
+    const std::string next = Cipher(kRecords[4]);
+    const Result r = Decode(
+        File("odd.dat", header + "\r\n" + longLine + "\r\n" + header + "\r\n\t" + next + "\r\n"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, kRecords[0] + "\n" + kRecords[0] + "\n" + kRecords[4] + "\n");
+    EXPECT_NE(r.err.find("odd.dat:2: 行が長すぎます"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("odd.dat:4: 行の区切りがあいまいです"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace qrx::test
