@@ -42,6 +42,9 @@ class OpenSslCrypto : public ICryptoProvider {
     std::uint32_t Transform(Handle handle, const Key& k, bool encrypt, std::uint8_t* buffer,
                             std::uint32_t& length);
 
+    std::uint32_t DecryptCbc(Handle handle, const Key& k, std::uint8_t* buffer,
+                             std::uint32_t& length);
+
     struct CtxFree {
         void operator()(void* ctx) const;
     };
@@ -57,6 +60,10 @@ class OpenSslCrypto : public ICryptoProvider {
     };
     std::unique_ptr<void, CtxFree> ctx_;
     Setup ctxSetup_;
+    // An AES-ECB context without padding for decrypting CBC, kept for one key.
+    std::unique_ptr<void, CtxFree> ecb_;
+    Handle ecbKey_ = 0;
+    Bytes scratch_;
     std::map<Handle, bool> contexts_;
     std::map<Handle, Key> keys_;
 };

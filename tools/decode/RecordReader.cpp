@@ -107,7 +107,7 @@ void RecordReader::Segment(std::string_view text, std::size_t line) {
     const std::string_view body = text.substr(first, last - first);
     bool base64 = true;
     for (const char c : body) {
-        base64 = base64 && IsBase64Char(static_cast<unsigned char>(c));
+        base64 &= IsBase64Char(static_cast<unsigned char>(c));
     }
     if (base64) {
         Piece(body, first > 0, line);
