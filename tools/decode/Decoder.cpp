@@ -218,7 +218,8 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
         }
         RecordReader reader(decoder, [&](std::size_t line, DecodedLine&& d) {
             if (d.kind == DecodedLine::Kind::Failed) {
-                err << shownName << ":" << line << ": " << d.reason << "\n";
+                // One piece, so that an unbuffered stream writes it at once.
+                err << shownName + ":" + std::to_string(line) + ": " + d.reason + "\n";
                 status = std::max(status, kExitBadLine);
                 if (collect) {
                     report.Failure(line, d.reason);

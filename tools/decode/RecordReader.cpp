@@ -12,11 +12,12 @@ bool IsBlank(char c) {
 
 }  // namespace
 
-RecordReader::Shape RecordReader::ShapeOf(std::string_view base64) {
+RecordReader::Shape RecordReader::ShapeOf(std::string_view base64, std::size_t from) {
     const std::size_t n = base64.size();
-    const std::size_t end = base64.find_last_not_of('=');
-    const std::size_t padding = end == std::string_view::npos ? n : n - end - 1;
-    if (padding > 2 || base64.substr(0, n - padding).find('=') != std::string_view::npos) {
+    const std::size_t pad = base64.find('=', from);
+    const std::size_t padding = pad == std::string_view::npos ? 0 : n - pad;
+    if (padding > 2 ||
+        (padding > 0 && base64.find_first_not_of('=', pad) != std::string_view::npos)) {
         return Shape::Broken;
     }
     if (n % 4 != 0) {
@@ -127,16 +128,20 @@ const DecodedLine& RecordReader::Trial(std::string_view base64) {
 }
 
 bool RecordReader::StandsAlone(std::string_view piece) {
-    const Shape shape = ShapeOf(piece);
+    const Shape shape = ShapeOf(piece, 0);
     return (shape == Shape::Complete || shape == Shape::Padded) &&
            Trial(piece).kind == DecodedLine::Kind::Record;
 }
 
 void RecordReader::Piece(std::string_view piece, bool folded, std::size_t line) {
+    // What is pending holds no "=": padding would have ended it. So only the new piece needs
+    // to be searched for one, which keeps the work linear in the input.
+    std::size_t searchFrom = 0;
     if (!pending_.empty()) {
-        const Shape shape = ShapeOf(pending_);
+        const Shape shape = ShapeOf(pending_, pending_.size());
         bool join = true;
-        if (shape == Shape::Complete && Trial(pending_).kind == DecodedLine::Kind::Record) {
+        if (shape == Shape::Complete && pending_.size() <= kMaxTrial &&
+            Trial(pending_).kind == DecodedLine::Kind::Record) {
             // A whole record; a folded piece after it could also have continued it.
             EmitPending();
             if (folded) {
@@ -148,6 +153,7 @@ void RecordReader::Piece(std::string_view piece, bool folded, std::size_t line) 
             join = false;
         }
         if (join) {
+            searchFrom = pending_.size();
             pending_.append(piece);
         }
     }
@@ -161,7 +167,7 @@ void RecordReader::Piece(std::string_view piece, bool folded, std::size_t line) 
         pending_.clear();
         return;
     }
-    const Shape shape = ShapeOf(pending_);
+    const Shape shape = ShapeOf(pending_, searchFrom);
     if (shape == Shape::Padded || shape == Shape::Broken) {
         EmitPending();
     }

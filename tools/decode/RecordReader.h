@@ -17,7 +17,8 @@ namespace qrx {
 // - pieces are joined until they hold a whole number of blocks; "=" padding ends a record;
 // - a piece that follows a line break and spaces or TABs continues the record before it;
 // - where a whole number of blocks without padding could end a record or go on (lines wrapped
-//   at a multiple of 64 columns), the record ends when it decodes by itself;
+//   at a multiple of 64 columns), the record ends when it decodes by itself (tried up to
+//   kMaxTrial characters);
 // - a piece that decodes to a record by itself starts a new record, also after a broken one.
 // A break followed by spaces or TABs right after a complete record is reported as ambiguous.
 //
@@ -26,6 +27,9 @@ namespace qrx {
 class RecordReader {
   public:
     static constexpr std::size_t kMaxLine = 64 * 1024;
+    // Joined pieces longer than this are not tried as a record on their own at a block
+    // boundary without padding; this bounds the work on input that never decodes.
+    static constexpr std::size_t kMaxTrial = 4 * 1024;
 
     // Receives every record and every failure with the number of the line where it begins.
     using Sink = std::function<void(std::size_t line, DecodedLine&& decoded)>;
@@ -39,7 +43,8 @@ class RecordReader {
 
   private:
     enum class Shape { Incomplete, Complete, Padded, Broken };
-    static Shape ShapeOf(std::string_view base64);
+    // The shape of Base64 text that holds no "=" before `from`.
+    static Shape ShapeOf(std::string_view base64, std::size_t from);
 
     void Segment(std::string_view text, std::size_t line);
     void Piece(std::string_view piece, bool folded, std::size_t line);
