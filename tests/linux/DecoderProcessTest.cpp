@@ -193,8 +193,8 @@ TEST_F(DecoderProcess, WhatIsNotARecordIsNeverShownAsOne) {
 }
 
 TEST_F(DecoderProcess, ControlCharactersOfRecordsAreShownEscaped) {
-    const Result r = Decode(File("crafted.dat", Cipher("Caption\tq\x1b[31mred\x07\x7f") +
-                                                    "\r\n" + Cipher("Name\ta\nb\rc") + "\r\n"));
+    const Result r = Decode(File("crafted.dat", Cipher("Caption\tq\x1b[31mred\x07\x7f") + "\r\n" +
+                                                    Cipher("Name\ta\nb\rc") + "\r\n"));
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "Caption\tq\\x1b[31mred\\x07\\x7f\nName\ta\\x0ab\\x0dc\n");
 }
