@@ -13,9 +13,10 @@ namespace qrx {
 // with the Windows error codes; the system texts are its own.
 class OpenSslCrypto : public ICryptoProvider {
   public:
-    // Throws AppError when the library offers no AES-CBC (a configuration without the
-    // default provider).
-    OpenSslCrypto();
+    // Decryption goes through OpenSSL's provider. Throws AppError when it offers no AES (a
+    // configuration without the default provider), so that a decoder can stop before its
+    // first line. Encryption needs no provider.
+    static void PrepareDecryption();
 
     std::uint32_t AcquireContext(Handle& prov, std::uint32_t provType,
                                  std::uint32_t flags) override;
@@ -39,27 +40,15 @@ class OpenSslCrypto : public ICryptoProvider {
     };
 
     // The whole message through AES in the key's mode, in place, padding added or checked.
-    std::uint32_t Transform(Handle handle, const Key& k, bool encrypt, std::uint8_t* buffer,
-                            std::uint32_t& length);
-
-    std::uint32_t DecryptCbc(Handle handle, const Key& k, std::uint8_t* buffer,
-                             std::uint32_t& length);
+    static std::uint32_t EncryptBlocks(const Key& k, std::uint8_t* buffer, std::uint32_t& length);
+    std::uint32_t DecryptBlocks(Handle handle, const Key& k, std::uint8_t* buffer,
+                                std::uint32_t& length);
 
     struct CtxFree {
         void operator()(void* ctx) const;
     };
 
     Handle next_ = 0x1000;
-    // One cipher context serves every call; it is set up afresh when the key, the mode or the
-    // direction differs from the last call's.
-    struct Setup {
-        Handle key = 0;
-        std::uint32_t mode = 0;
-        bool encrypt = false;
-        bool operator==(const Setup&) const = default;
-    };
-    std::unique_ptr<void, CtxFree> ctx_;
-    Setup ctxSetup_;
     // An AES-ECB context without padding for decrypting CBC, kept for one key.
     std::unique_ptr<void, CtxFree> ecb_;
     Handle ecbKey_ = 0;

@@ -155,15 +155,24 @@ TEST_F(Edge, StartedThroughTheDynamicLoaderTheFilesStayBesideTheProgram) {
     EXPECT_EQ(Find(".dat").size(), 1u);
 }
 
-TEST_F(Edge, AServiceThatCannotBeBuiltIsOneMessageAndStatusOne) {
+// An OpenSSL configuration whose only provider offers no cipher: the program encrypts with
+// the AES block function, which needs no provider, while the decoder, which decrypts through
+// the provider, says so once and stops with status 2 before its first line.
+TEST_F(Edge, WithoutAnOpenSslProviderTheProgramStillWritesAndTheDecoderStopsAtOnce) {
     {
         std::ofstream(dir / "openssl.cnf") << "openssl_conf = init\n[init]\nproviders = p\n"
                                               "[p]\nnull = n\n[n]\nactivate = 1\n";
     }
-    EXPECT_EQ(Run("env OPENSSL_CONF=openssl.cnf ./QRX_PC_INFO DEBUG </dev/null"), 1);
+    EXPECT_EQ(Run("sh -c \"printf '1\\n\\n\\n' | OPENSSL_CONF=openssl.cnf ./QRX_PC_INFO\""), 0)
+        << output;
+    const auto files = Find(".dat");
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(
+        Run(std::string("env OPENSSL_CONF=openssl.cnf ") + QRX_DECODER + " " + files[0].string()),
+        2);
     EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
-    EXPECT_TRUE(output.starts_with("QRX_PC_INFO: ")) << output;
-    EXPECT_FALSE(fs::exists(dir / "INFO_LOG"));
+    EXPECT_TRUE(output.starts_with("QRX_PC_INFO_DECODE: ")) << output;
+    EXPECT_EQ(Run(std::string(QRX_DECODER) + " " + files[0].string() + " >/dev/null"), 0) << output;
 }
 
 TEST_F(Edge, EndlessInputWithoutALineEndKeepsMemorySmall) {

@@ -6,6 +6,8 @@
 
 #include "platform/AppError.h"
 #include "platform/linux/SysfsWmi.h"
+#include "platform/linux/facts/Files.h"
+#include "platform/linux/facts/IdDatabases.h"
 #include "tests/support/TempFolder.h"
 
 namespace qrx::test {
@@ -326,6 +328,51 @@ TEST(SysfsWmi, TheRunningSystemAnswersEveryClassOfThePlan) {
         EXPECT_NO_THROW(wmi.Instances(c)) << c;
     }
     EXPECT_EQ(wmi.Instances("Win32_OperatingSystem").size(), 1u);
+}
+
+// The vendor is found by bisection of the sorted file: every vendor of the system's own databases
+// must be found with its name, and a file out of order still answers through a full search.
+TEST(IdDatabases, EveryVendorIsFoundInTheSystemFilesAndInAFileOutOfOrder) {
+    for (const char* file : {"/usr/share/misc/pci.ids", "/usr/share/misc/usb.ids"}) {
+        std::ifstream in(file);
+        if (!in) {
+            continue;  // usb.ids comes with usbutils, which a machine may lack
+        }
+        std::size_t vendors = 0;
+        for (std::string line; std::getline(in, line);) {
+            if (line.size() > 6 && line[4] == ' ' &&
+                line.find_first_not_of("0123456789abcdef") == 4) {
+                const unsigned id = std::stoul(line.substr(0, 4), nullptr, 16);
+                ASSERT_EQ(LookUpIds(file, id, 0x10000).vendor.value_or("(none)"),
+                          SanitizeUtf8(Trim(line.substr(5))))
+                    << file << " " << line;
+                ++vendors;
+            }
+        }
+        EXPECT_GT(vendors, 1000u) << file;
+    }
+
+    Tree t;
+    t.File("ids",
+           "# out of order\n0002  Second\n\t0001  Second's one\n0001  First\n"
+           "\t0002  First's two\n\t# a comment\n\t0003  First's three\nC 00  A class\n"
+           "\t0001  Not a vendor\n");
+    const std::string ids = (t.root / "ids").string();
+    struct Case {
+        unsigned vendor, device;
+        std::optional<std::string> vendorName, model;
+    } cases[] = {
+        {0x0002, 0x0001, "Second", "Second's one"},
+        {0x0001, 0x0003, "First", "First's three"},
+        {0x0001, 0x0001, "First", std::nullopt},  // a device of another vendor
+        {0x0003, 0x0001, std::nullopt, std::nullopt},
+        {0x10002, 0x0001, "Second", "Second's one"},  // only the low 16 bits count
+    };
+    for (const auto& c : cases) {
+        const HardwareNames names = LookUpIds(ids, c.vendor, c.device);
+        EXPECT_EQ(names.vendor, c.vendorName) << c.vendor;
+        EXPECT_EQ(names.model, c.model) << c.vendor;
+    }
 }
 
 }  // namespace

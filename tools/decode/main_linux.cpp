@@ -70,6 +70,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<qrx::OpenSslCrypto> crypto;
     std::unique_ptr<qrx::IconvCodec> codec;
     try {
+        qrx::OpenSslCrypto::PrepareDecryption();
         crypto = std::make_unique<qrx::OpenSslCrypto>();
         codec = std::make_unique<qrx::IconvCodec>();
     } catch (const std::exception& e) {

@@ -11,14 +11,85 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "platform/linux/facts/Files.h"
 
 namespace qrx {
 
-// The file (about 1 MB) is mapped, not read, and the vendor's line is searched for in it at
-// once; only the vendor's own block is read line by line.
+namespace {
+
+bool IsHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+}
+
+// A vendor's line: four lower-case hexadecimal digits at the start of a line, then a space.
+// Device lines start with a TAB, comments with "#", the other sections with a capital letter.
+bool IsVendorLine(std::string_view text, std::size_t at) {
+    return at + 5 <= text.size() && IsHexDigit(text[at]) && IsHexDigit(text[at + 1]) &&
+           IsHexDigit(text[at + 2]) && IsHexDigit(text[at + 3]) && text[at + 4] == ' ';
+}
+
+unsigned VendorOf(std::string_view text, std::size_t at) {
+    unsigned id = 0;
+    for (std::size_t i = at; i < at + 4; ++i) {
+        const char c = text[i];
+        id = id * 16 + static_cast<unsigned>(c <= '9' ? c - '0' : c - 'a' + 10);
+    }
+    return id;
+}
+
+std::size_t NextLine(std::string_view text, std::size_t at) {
+    const std::size_t end = text.find('\n', at);
+    return end == std::string_view::npos ? text.size() : end + 1;
+}
+
+// The vendor's line found by bisection, as both databases list their vendors in ascending
+// order: a probe in the middle moves on to the next vendor line, usually a few hundred bytes
+// on. Only about a dozen places of the file are read instead of all of it.
+std::optional<std::size_t> BisectVendor(std::string_view text, unsigned vendor) {
+    std::size_t lo = 0;  // a line start; vendors before it are smaller
+    std::size_t hi = text.size();
+    while (lo < hi) {
+        const std::size_t mid = lo + (hi - lo) / 2;
+        std::size_t at = mid == lo ? lo : NextLine(text, mid - 1);
+        while (at < hi && !IsVendorLine(text, at)) {
+            at = NextLine(text, at);
+        }
+        if (at >= hi) {
+            hi = mid;  // no vendor from the middle on: it is in the first half, if anywhere
+            continue;
+        }
+        const unsigned id = VendorOf(text, at);
+        if (id == vendor) {
+            return at;
+        }
+        if (id < vendor) {
+            lo = NextLine(text, at);
+        } else {
+            hi = mid;
+        }
+    }
+    return std::nullopt;
+}
+
+// The vendor's line by a search of the whole file, for a file whose vendors are not in order.
+std::optional<std::size_t> SearchVendor(std::string_view text, unsigned vendor) {
+    char key[8];
+    std::snprintf(key, sizeof key, "\n%04x ", vendor & 0xFFFF);
+    if (text.starts_with(key + 1)) {
+        return 0;
+    }
+    // memmem rather than std::string_view::find: the line break it starts with is on every line.
+    const auto* at = static_cast<const char*>(memmem(text.data(), text.size(), key, 6));
+    return at == nullptr ? std::nullopt : std::optional<std::size_t>(at - text.data() + 1);
+}
+
+}  // namespace
+
+// The file (about 1 MB) is mapped, not read, and only the pages that the search touches and
+// the vendor's own block are read.
 HardwareNames LookUpIds(const std::string& file, unsigned vendor, unsigned device) {
     HardwareNames names;
     const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -38,21 +109,17 @@ HardwareNames LookUpIds(const std::string& file, unsigned vendor, unsigned devic
         map, [&st](void* p) { munmap(p, static_cast<std::size_t>(st.st_size)); });
     const std::string_view text(static_cast<const char*>(map),
                                 static_cast<std::size_t>(st.st_size));
-    char key[8];
-    std::snprintf(key, sizeof key, "%04x ", vendor & 0xFFFF);
-    char dev[8];
-    std::snprintf(dev, sizeof dev, "\t%04x ", device & 0xFFFF);
-    // memmem rather than std::string::find: the line break it starts with is on every line.
-    const std::string needle = std::string("\n") + key;
-    const char* at = text.starts_with(key)
-                         ? text.data()
-                         : static_cast<const char*>(
-                               memmem(text.data(), text.size(), needle.data(), needle.size()));
-    if (at == nullptr) {
+    vendor &= 0xFFFF;
+    std::optional<std::size_t> at = BisectVendor(text, vendor);
+    if (!at) {
+        at = SearchVendor(text, vendor);
+    }
+    if (!at) {
         return names;
     }
-    std::string_view rest(at, text.data() + text.size() - at);
-    rest.remove_prefix(rest.front() == '\n' ? 1 : 0);
+    char dev[8];
+    std::snprintf(dev, sizeof dev, "\t%04x ", device & 0xFFFF);
+    std::string_view rest = text.substr(*at);
     bool first = true;
     while (!rest.empty()) {
         const std::size_t end = std::min(rest.find('\n'), rest.size());
