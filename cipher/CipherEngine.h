@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/AppError.h"
 #include "platform/Crypto.h"
@@ -82,5 +83,8 @@ MaybeFailure TextToShiftJis(ITextCodec& codec, const std::string& text, Bytes& o
 MaybeFailure ShiftJisToText(ITextCodec& codec, const Bytes& bytes, std::string& out);
 MaybeFailure BytesToBase64(ITextCodec& codec, const Bytes& bytes, std::string& out);
 MaybeFailure Base64ToBytes(ITextCodec& codec, const std::string& text, Bytes& out);
+// Base64 decoded into `buffer`, reusing its storage, for a reader of many lines; after a failure
+// `buffer` holds no meaningful bytes.
+MaybeFailure Base64ToBuffer(ITextCodec& codec, std::string_view text, Bytes& buffer);
 
 }  // namespace qrx

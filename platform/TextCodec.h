@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qrx {
@@ -22,6 +23,8 @@ class ITextCodec {
     std::string Base64Encode(const Bytes& bytes);
     // Ignores CR, LF, TAB and spaces; throws AppError on anything else that is not Base64.
     Bytes Base64Decode(const std::string& text);
+    // The same into `out`, reusing its storage; after a failure `out` holds no meaningful bytes.
+    void Base64Decode(std::string_view text, Bytes& out);
 };
 
 }  // namespace qrx

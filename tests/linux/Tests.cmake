@@ -9,7 +9,8 @@ qrx_add_test(linux_tests
   linux/EdgeProcessTest.cpp
   linux/ReportProcessTest.cpp
   linux/DecoderProcessTest.cpp
-  decode/ReportTest.cpp)
+  decode/ReportTest.cpp
+  decode/LineTextTest.cpp)
 target_link_libraries(linux_tests PRIVATE qrx_linux qrx_decoder)
 target_compile_definitions(linux_tests PRIVATE
   QRX_PROGRAM="$<TARGET_FILE:QRX_PC_INFO>"

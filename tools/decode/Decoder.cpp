@@ -1,10 +1,12 @@
 #include "tools/decode/Decoder.h"
 
+#include <algorithm>
 #include <array>
 #include <nlohmann/json.hpp>
 #include <ostream>
 #include <sstream>
 
+#include "tools/decode/ByteScan.h"
 #include "tools/decode/LineDecoder.h"
 #include "tools/decode/RecordGrouping.h"
 #include "tools/decode/RecordReader.h"
@@ -121,24 +123,42 @@ void AppendEscaped(std::string& out, std::string_view text) {
         t[0x7F] = t[0xC2] = true;
         return t;
     }();
+    using namespace bytescan;
+    const auto clean = [](std::uint64_t w) {
+        return !AnyBelow(w, '\t') && !AnyBetween(w, '\t', 0x20) && !AnyEqual(w, 0x7F) &&
+               !AnyEqual(w, 0xC2);
+    };
     std::size_t done = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (!kSuspect[c]) {
-            continue;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        // Eight bytes at a time while none of them may begin one; the last eight bytes overlap
+        // ones already seen.
+        if (i + kWord <= text.size()) {
+            if (clean(Load(text.data() + i))) {
+                i += kWord;
+                continue;
+            }
+        } else if (text.size() >= kWord && clean(Load(text.data() + text.size() - kWord))) {
+            break;
         }
-        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
-        const bool c1 = c == 0xC2 && next >= 0x80 && next < 0xA0;
-        if (c == 0xC2 && !c1) {
-            continue;
+        for (const std::size_t stop = std::min(i + kWord, text.size()); i < stop; ++i) {
+            const auto c = static_cast<unsigned char>(text[i]);
+            if (!kSuspect[c]) {
+                continue;
+            }
+            const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+            const bool c1 = c == 0xC2 && next >= 0x80 && next < 0xA0;
+            if (c == 0xC2 && !c1) {
+                continue;
+            }
+            out.append(text, done, i - done);
+            out += c1 ? "\\u00" : "\\x";
+            const unsigned char v = c1 ? next : c;
+            out += kHex[v >> 4];
+            out += kHex[v & 15];
+            i += c1 ? 1 : 0;
+            done = i + 1;
         }
-        out.append(text, done, i - done);
-        out += c1 ? "\\u00" : "\\x";
-        const unsigned char v = c1 ? next : c;
-        out += kHex[v >> 4];
-        out += kHex[v & 15];
-        i += c1 ? 1 : 0;
-        done = i + 1;
     }
     out.append(text, done, std::string_view::npos);
 }
@@ -216,7 +236,8 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
         if (grouped) {
             output.Text() += "{\"file\":" + Dump(Json(name)) + ",\"classes\":[";
         }
-        RecordReader reader(decoder, [&](std::size_t line, DecodedLine&& d) {
+        std::string masked;
+        RecordReader reader(decoder, [&](std::size_t line, const DecodedLine& d) {
             if (d.kind == DecodedLine::Kind::Failed) {
                 // One piece, so that an unbuffered stream writes it at once.
                 err << shownName + ":" + std::to_string(line) + ": " + d.reason + "\n";
@@ -236,7 +257,7 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
                 if (plain) {
                     text += kUnencryptedMark;
                 }
-                AppendEscaped(text, report.Mask(d.text));
+                AppendEscaped(text, report.Masks() ? (masked = report.Mask(d.text)) : d.text);
                 text += '\n';
                 output.Commit();
             }

@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <set>
+#include <utility>
+#include <vector>
 
 #include "app/Collector.h"
 #include "cipher/clsCipher.h"
 #include "platform/Utf8.h"
+#include "tools/decode/ByteScan.h"
 
 namespace qrx {
 
@@ -15,15 +19,66 @@ namespace {
 constexpr std::string_view kDashes = "----------";
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 
+// Names found by exact match in an open-addressing table: one probe and one comparison for
+// nearly every lookup.
+class NameTable {
+  public:
+    explicit NameTable(const std::set<std::string, std::less<>>& names)
+        : names_(names.begin(), names.end()) {
+        while ((std::size_t{1} << bits_) < 4 * names_.size()) {
+            ++bits_;
+        }
+        slots_.assign(std::size_t{1} << bits_, 0);
+        for (std::size_t i = 0; i < names_.size(); ++i) {
+            std::size_t at = Slot(names_[i]);
+            while (slots_[at] != 0) {
+                at = (at + 1) & (slots_.size() - 1);
+            }
+            slots_[at] = static_cast<std::uint32_t>(i + 1);
+        }
+    }
+
+    bool Contains(std::string_view name) const {
+        for (std::size_t at = Slot(name); slots_[at] != 0; at = (at + 1) & (slots_.size() - 1)) {
+            if (names_[slots_[at] - 1] == name) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+  private:
+    // The length and the first, middle and last characters.
+    std::size_t Slot(std::string_view s) const {
+        std::uint32_t h = static_cast<std::uint32_t>(s.size());
+        if (!s.empty()) {
+            h = h * 31 + static_cast<unsigned char>(s.front());
+            h = h * 31 + static_cast<unsigned char>(s[s.size() / 2]);
+            h = h * 31 + static_cast<unsigned char>(s.back());
+        }
+        return (h * 0x9E3779B1u) >> (32 - bits_);
+    }
+
+    std::vector<std::string> names_;
+    std::vector<std::uint32_t> slots_;  // 1 + the index of a name; 0 for a free slot
+    int bits_ = 4;
+};
+
 // The classes the program queries and the properties it records, from its run plan and its
 // category commands.
 struct KnownNames {
-    std::set<std::string, std::less<>> classes;
-    std::set<std::string, std::less<>> properties;
-    KnownNames() {
-        auto add = [this](const CollectionStep& step) {
-            classes.insert(step.className);
-            properties.insert(step.properties.begin(), step.properties.end());
+    NameTable classes;
+    NameTable properties;
+    KnownNames() : KnownNames(Collect()) {}
+
+  private:
+    using Sets = std::pair<std::set<std::string, std::less<>>, std::set<std::string, std::less<>>>;
+    explicit KnownNames(const Sets& sets) : classes(sets.first), properties(sets.second) {}
+    static Sets Collect() {
+        Sets sets;
+        auto add = [&sets](const CollectionStep& step) {
+            sets.first.insert(step.className);
+            sets.second.insert(step.properties.begin(), step.properties.end());
         };
         for (const auto& step : Collector::RunPlan()) {
             add(step);
@@ -32,6 +87,7 @@ struct KnownNames {
                             ButtonId::cmdUUID}) {
             add(Collector::CategoryStep(id));
         }
+        return sets;
     }
 };
 
@@ -52,10 +108,6 @@ bool HasControl(std::string_view text) {
     return false;
 }
 
-bool IsAscii(const Bytes& bytes) {
-    return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b < 0x80; });
-}
-
 std::string FailureText(const CipherFailure& f) {
     std::string text =
         "Number:=" + std::to_string(f.number) + ", Source:=" + f.step + ", Description:=" + f.text;
@@ -65,10 +117,10 @@ std::string FailureText(const CipherFailure& f) {
     return text;
 }
 
-DecodedLine Fail(std::string reason) {
-    DecodedLine d;
-    d.reason = std::move(reason);
-    return d;
+void Fail(DecodedLine& out, std::string reason) {
+    out.kind = DecodedLine::Kind::Failed;
+    out.text.clear();
+    out.reason = std::move(reason);
 }
 
 }  // namespace
@@ -79,7 +131,7 @@ std::string_view ClassOfHeader(std::string_view record) {
         return {};
     }
     const std::string_view name = record.substr(10, record.size() - 20);
-    return Names().classes.contains(name) ? name : std::string_view();
+    return Names().classes.Contains(name) ? name : std::string_view();
 }
 
 bool IsRecordText(std::string_view text) {
@@ -87,7 +139,7 @@ bool IsRecordText(std::string_view text) {
         return true;
     }
     const auto tab = text.find('\t');
-    return tab != std::string_view::npos && Names().properties.contains(text.substr(0, tab));
+    return tab != std::string_view::npos && Names().properties.Contains(text.substr(0, tab));
 }
 
 LineDecoder::LineDecoder(ICryptoProvider& crypto, ITextCodec& codec)
@@ -104,59 +156,63 @@ LineDecoder::LineDecoder(ICryptoProvider& crypto, ITextCodec& codec)
     }
 }
 
-DecodedLine LineDecoder::DecodeCipher(const std::string& base64) {
+void LineDecoder::DecodeCipher(std::string_view base64, DecodedLine& out) {
     if (openFailure_) {
-        return Fail("復号できません: " + FailureText(*openFailure_));
+        return Fail(out, "復号できません: " + FailureText(*openFailure_));
     }
-    if (MaybeFailure f = Base64ToBytes(codec_, base64, data_)) {
-        return Fail("Base64 ではありません: " + f->text);
+    if (MaybeFailure f = Base64ToBuffer(codec_, base64, data_)) {
+        return Fail(out, "Base64 ではありません: " + f->text);
     }
     auto size = static_cast<std::uint32_t>(data_.size());
     if (MaybeFailure f = decryptor_.Decrypt(iv_, data_.data(), size)) {
-        return Fail("復号できません: " + FailureText(*f));
+        return Fail(out, "復号できません: " + FailureText(*f));
     }
     data_.resize(size);
-    DecodedLine d;
-    if (IsAscii(data_)) {
-        d.text.assign(data_.begin(), data_.end());
-    } else if (MaybeFailure f = ShiftJisToText(codec_, data_, d.text)) {
-        return Fail("文字コードを変換できません: " + FailureText(*f));
-    } else if (d.text.find(kReplacement) != std::string::npos) {
+    if (bytescan::AllAscii(data_.data(), data_.size())) {
+        out.text.assign(reinterpret_cast<const char*>(data_.data()), data_.size());
+    } else if (MaybeFailure f = ShiftJisToText(codec_, data_, out.text)) {
+        return Fail(out, "文字コードを変換できません: " + FailureText(*f));
+    } else if (out.text.find(kReplacement) != std::string::npos) {
         // Code page 932 has no U+FFFD: the converter put it for bytes that are not text.
-        return Fail("復号結果がコードページ 932 の文字列ではありません");
+        return Fail(out, "復号結果がコードページ 932 の文字列ではありません");
     }
-    if (!IsRecordText(d.text)) {
-        return Fail("復号結果がレコードの形をしていません");
+    if (!IsRecordText(out.text)) {
+        return Fail(out, "復号結果がレコードの形をしていません");
     }
-    d.kind = DecodedLine::Kind::Record;
-    return d;
+    out.kind = DecodedLine::Kind::Record;
+    out.reason.clear();
 }
 
-DecodedLine LineDecoder::DecodePlain(std::string_view line) {
+void LineDecoder::DecodePlain(std::string_view line, DecodedLine& out) {
     // The program wrote the record itself when its encryption failed, in the system's narrow
     // code page: UTF-8 on Linux, code page 932 on a Japanese Windows.
-    DecodedLine d;
     if (IsValidUtf8(line)) {
-        d.text.assign(line);
+        out.text.assign(line);
     } else {
         const Bytes bytes(line.begin(), line.end());
-        if (ShiftJisToText(codec_, bytes, d.text) ||
-            d.text.find(kReplacement) != std::string::npos) {
-            return Fail("暗号化されておらず、UTF-8 でもコードページ 932 でもありません");
+        if (ShiftJisToText(codec_, bytes, out.text) ||
+            out.text.find(kReplacement) != std::string::npos) {
+            return Fail(out, "暗号化されておらず、UTF-8 でもコードページ 932 でもありません");
         }
     }
-    if (HasControl(d.text) || !IsRecordText(d.text)) {
-        return Fail("暗号化されておらず、レコードの形もしていません");
+    if (HasControl(out.text) || !IsRecordText(out.text)) {
+        return Fail(out, "暗号化されておらず、レコードの形もしていません");
     }
-    d.kind = DecodedLine::Kind::Unencrypted;
-    return d;
+    out.kind = DecodedLine::Kind::Unencrypted;
+    out.reason.clear();
 }
 
 DecodedLine LineDecoder::Decode(std::string_view line) {
     const bool base64 = !line.empty() && std::all_of(line.begin(), line.end(), [](char c) {
         return IsBase64Char(static_cast<unsigned char>(c));
     });
-    return base64 ? DecodeCipher(std::string(line)) : DecodePlain(line);
+    DecodedLine d;
+    if (base64) {
+        DecodeCipher(line, d);
+    } else {
+        DecodePlain(line, d);
+    }
+    return d;
 }
 
 }  // namespace qrx

@@ -33,11 +33,11 @@ class LineDecoder {
   public:
     LineDecoder(ICryptoProvider& crypto, ITextCodec& codec);
 
-    // A cipher line: Base64 without whitespace.
-    DecodedLine DecodeCipher(const std::string& base64);
+    // A cipher line: Base64 without whitespace. `out` is overwritten, its storage reused.
+    void DecodeCipher(std::string_view base64, DecodedLine& out);
     // A line that the program wrote without encrypting it: a record in UTF-8 (Linux) or code
     // page 932 (Windows), without control characters other than TAB.
-    DecodedLine DecodePlain(std::string_view line);
+    void DecodePlain(std::string_view line, DecodedLine& out);
     // Either, as the line's characters tell.
     DecodedLine Decode(std::string_view line);
 
@@ -51,7 +51,7 @@ class LineDecoder {
 };
 
 // Whether a byte belongs to the Base64 alphabet or is its padding.
-inline bool IsBase64Char(unsigned char c) {
+constexpr bool IsBase64Char(unsigned char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
            c == '/' || c == '=';
 }

@@ -1,6 +1,8 @@
 #include "tools/decode/RecordReader.h"
 
-#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
 
 namespace qrx {
 
@@ -8,6 +10,37 @@ namespace {
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
+}
+
+// 1 for a byte outside the Base64 alphabet and its padding.
+constexpr auto kNotBase64 = [] {
+    std::array<std::uint8_t, 256> t{};
+    for (int c = 0; c < 256; ++c) {
+        t[c] = IsBase64Char(static_cast<unsigned char>(c)) ? 0 : 1;
+    }
+    return t;
+}();
+
+bool AllBase64(std::string_view text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    unsigned bad = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        bad |= kNotBase64[p[i]] | kNotBase64[p[i + 1]] | kNotBase64[p[i + 2]] |
+               kNotBase64[p[i + 3]] | kNotBase64[p[i + 4]] | kNotBase64[p[i + 5]] |
+               kNotBase64[p[i + 6]] | kNotBase64[p[i + 7]];
+    }
+    for (; i < n; ++i) {
+        bad |= kNotBase64[p[i]];
+    }
+    return bad == 0;
+}
+
+// The first `c` in [from, end), or end.
+const char* Next(const char* from, const char* end, char c) {
+    const void* at = std::memchr(from, c, static_cast<std::size_t>(end - from));
+    return at == nullptr ? end : static_cast<const char*>(at);
 }
 
 }  // namespace
@@ -37,8 +70,18 @@ void RecordReader::Feed(const char* data, std::size_t size) {
         ++p;  // the LF of a CR LF split between two pieces
     }
     afterCr_ = false;
+    // The next LF and the next CR at or after p, each searched again only once passed, so that
+    // a file with only one kind of line end is not searched to its end for the other every line.
+    const char* lf = nullptr;
+    const char* cr = nullptr;
     while (p < end) {
-        const char* brk = std::find_if(p, end, [](char c) { return c == '\n' || c == '\r'; });
+        if (lf == nullptr || lf < p) {
+            lf = Next(p, end, '\n');
+        }
+        if (cr == nullptr || cr < p) {
+            cr = Next(p, end, '\r');
+        }
+        const char* brk = lf < cr ? lf : cr;
         const auto length = static_cast<std::size_t>(brk - p);
         if (brk == end) {
             // The line goes on in the next piece.
@@ -106,22 +149,19 @@ void RecordReader::Segment(std::string_view text, std::size_t line) {
         --last;
     }
     const std::string_view body = text.substr(first, last - first);
-    bool base64 = true;
-    for (const char c : body) {
-        base64 &= IsBase64Char(static_cast<unsigned char>(c));
-    }
-    if (base64) {
+    if (AllBase64(body)) {
         Piece(body, first > 0, line);
         return;
     }
     EmitPending();
-    sink_(line, decoder_.DecodePlain(text));
+    decoder_.DecodePlain(text, decoded_);
+    sink_(line, decoded_);
 }
 
 const DecodedLine& RecordReader::Trial(std::string_view base64) {
     if (!hasTrial_ || trialOf_ != base64) {
         trialOf_.assign(base64);
-        trial_ = decoder_.DecodeCipher(trialOf_);
+        decoder_.DecodeCipher(trialOf_, trial_);
         hasTrial_ = true;
     }
     return trial_;
@@ -158,8 +198,14 @@ void RecordReader::Piece(std::string_view piece, bool folded, std::size_t line) 
         }
     }
     if (pending_.empty()) {
+        if (const Shape shape = ShapeOf(piece, 0);
+            shape == Shape::Padded || shape == Shape::Broken) {
+            Emit(piece, line);  // a whole line by itself, the common case
+            return;
+        }
         pending_.assign(piece);
         pendingLine_ = line;
+        return;
     }
     if (pending_.size() > kMaxLine) {
         Report(pendingLine_,
@@ -174,25 +220,27 @@ void RecordReader::Piece(std::string_view piece, bool folded, std::size_t line) 
 }
 
 void RecordReader::EmitPending() {
-    if (pending_.empty()) {
-        return;
+    if (!pending_.empty()) {
+        Emit(pending_, pendingLine_);
+        pending_.clear();
     }
-    DecodedLine decoded;
-    if (hasTrial_ && trialOf_ == pending_) {
-        decoded = std::move(trial_);
+}
+
+void RecordReader::Emit(std::string_view base64, std::size_t line) {
+    if (hasTrial_ && trialOf_ == base64) {
         hasTrial_ = false;
+        sink_(line, trial_);
     } else {
-        decoded = decoder_.DecodeCipher(pending_);
+        decoder_.DecodeCipher(base64, decoded_);
+        sink_(line, decoded_);
     }
-    const std::size_t line = pendingLine_;
-    pending_.clear();
-    sink_(line, std::move(decoded));
 }
 
 void RecordReader::Report(std::size_t line, std::string reason) {
-    DecodedLine d;
-    d.reason = std::move(reason);
-    sink_(line, std::move(d));
+    decoded_.kind = DecodedLine::Kind::Failed;
+    decoded_.text.clear();
+    decoded_.reason = std::move(reason);
+    sink_(line, decoded_);
 }
 
 }  // namespace qrx

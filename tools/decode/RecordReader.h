@@ -31,8 +31,9 @@ class RecordReader {
     // boundary without padding; this bounds the work on input that never decodes.
     static constexpr std::size_t kMaxTrial = 4 * 1024;
 
-    // Receives every record and every failure with the number of the line where it begins.
-    using Sink = std::function<void(std::size_t line, DecodedLine&& decoded)>;
+    // Receives every record and every failure with the number of the line where it begins. The
+    // line is the reader's and valid only during the call.
+    using Sink = std::function<void(std::size_t line, const DecodedLine& decoded)>;
 
     RecordReader(LineDecoder& decoder, Sink sink) : decoder_(decoder), sink_(std::move(sink)) {}
 
@@ -52,6 +53,8 @@ class RecordReader {
     const DecodedLine& Trial(std::string_view base64);
     bool StandsAlone(std::string_view piece);
     void EmitPending();
+    // Hands the record of a Base64 text to the sink.
+    void Emit(std::string_view base64, std::size_t line);
     void Report(std::size_t line, std::string reason);
 
     LineDecoder& decoder_;
@@ -68,6 +71,8 @@ class RecordReader {
     std::string trialOf_;
     DecodedLine trial_;
     bool hasTrial_ = false;
+
+    DecodedLine decoded_;  // the line handed to the sink, its storage reused
 };
 
 }  // namespace qrx

@@ -26,6 +26,7 @@ class Report {
     bool Diff() const { return diff_; }
     // The record with its personal values masked when `--mask` is on.
     std::string Mask(const std::string& record) const;
+    bool Masks() const { return masker_ != nullptr; }
 
     void BeginFile(const std::string& name);
     void Unreadable(const std::string& name, const std::string& reason);

@@ -1,0 +1,86 @@
+// How the decoder judges and shows the text of a line: the record shape and terminal escaping,
+// both of which look at many bytes at once.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <set>
+
+#include "app/Collector.h"
+#include "tools/decode/Decoder.h"
+#include "tools/decode/LineDecoder.h"
+
+namespace qrx::test {
+namespace {
+
+// The rule one byte at a time: C0 but TAB and DEL as "\x..", C1 in UTF-8 as "\u00..".
+std::string EscapedByteByByte(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        char hex[8];
+        if ((c < 0x20 && c != '\t') || c == 0x7F) {
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        } else if (c == 0xC2 && next >= 0x80 && next < 0xA0) {
+            std::snprintf(hex, sizeof hex, "\\u00%02x", next);
+            out += hex;
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+TEST(Escaping, EveryByteAtEveryPlaceOfAWordIsJudgedAsByteByByte) {
+    for (std::size_t length : {1u, 7u, 8u, 9u, 16u, 19u}) {
+        for (std::size_t at = 0; at < length; ++at) {
+            for (int b = 0; b < 256; ++b) {
+                std::string text(length, 'a');
+                text[at] = static_cast<char>(b);
+                if (at + 1 < length) {
+                    text[at + 1] = static_cast<char>(0x80 + (b & 0x3F));  // C1 after 0xC2 or not
+                }
+                std::string shown = ">";
+                AppendEscaped(shown, text);
+                ASSERT_EQ(shown, ">" + EscapedByteByByte(text)) << length << " " << at << " " << b;
+            }
+        }
+    }
+}
+
+TEST(RecordShape, ExactlyTheNamesTheProgramRecords) {
+    std::set<std::string> classes;
+    std::set<std::string> properties;
+    auto add = [&](const CollectionStep& step) {
+        classes.insert(step.className);
+        properties.insert(step.properties.begin(), step.properties.end());
+    };
+    for (const auto& step : Collector::RunPlan()) {
+        add(step);
+    }
+    for (ButtonId id : {ButtonId::cmdNIC, ButtonId::cmdCPU, ButtonId::cmdOS, ButtonId::cmdMB,
+                        ButtonId::cmdUUID}) {
+        add(Collector::CategoryStep(id));
+    }
+    const std::string dashes(10, '-');
+    const auto check = [&](const std::set<std::string>& names, auto record) {
+        for (const auto& name : names) {
+            EXPECT_TRUE(IsRecordText(record(name))) << name;
+            for (const std::string& near :
+                 {name + "x", "x" + name, name.substr(1), name.substr(0, name.size() - 1)}) {
+                if (!classes.contains(near) && !properties.contains(near)) {
+                    EXPECT_FALSE(IsRecordText(record(near))) << near;
+                }
+            }
+        }
+    };
+    check(classes, [&](const std::string& n) { return dashes + n + dashes; });
+    check(properties, [](const std::string& n) { return n + "\tvalue"; });
+    EXPECT_FALSE(IsRecordText("\tvalue"));
+    EXPECT_FALSE(IsRecordText(dashes + dashes));
+}
+
+}  // namespace
+}  // namespace qrx::test

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace qrx::bytescan {
+
+// Tests over eight bytes at a time, read as one 64-bit word in either byte order. Each answers
+// whether any of the eight bytes qualifies; where one does, the caller looks at them one by one.
+
+inline constexpr std::size_t kWord = 8;
+inline constexpr std::uint64_t kOnes = 0x0101010101010101u;
+inline constexpr std::uint64_t kHighs = 0x8080808080808080u;
+
+inline std::uint64_t Load(const void* p) {
+    std::uint64_t w;
+    std::memcpy(&w, p, kWord);
+    return w;
+}
+
+// Some byte is below n (n at most 0x80).
+inline bool AnyBelow(std::uint64_t w, std::uint8_t n) {
+    return ((w - kOnes * n) & ~w & kHighs) != 0;
+}
+
+// Some byte lies strictly between m and n (m at most 0x7F, n at most 0x80).
+inline bool AnyBetween(std::uint64_t w, std::uint8_t m, std::uint8_t n) {
+    const std::uint64_t low = w & (kOnes * 0x7F);
+    return ((kOnes * (0x7F + n) - low) & ~w & (low + kOnes * (0x7F - m)) & kHighs) != 0;
+}
+
+// Some byte equals b.
+inline bool AnyEqual(std::uint64_t w, std::uint8_t b) {
+    return AnyBelow(w ^ (kOnes * b), 1);
+}
+
+// Every byte of [p, p + n) is below 0x80.
+inline bool AllAscii(const std::uint8_t* p, std::size_t n) {
+    std::uint64_t any = 0;
+    std::size_t i = 0;
+    for (; i + kWord <= n; i += kWord) {
+        any |= Load(p + i);
+    }
+    if (n >= kWord) {
+        any |= Load(p + n - kWord);  // the last bytes, overlapping ones already seen
+    } else {
+        for (; i < n; ++i) {
+            any |= p[i];
+        }
+    }
+    return (any & kHighs) == 0;
+}
+
+}  // namespace qrx::bytescan
