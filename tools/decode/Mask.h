@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "tools/decode/Addresses.h"  // also used to check what the pseudonyms look like
+
 namespace qrx {
 
 // Replaces personal values with pseudonyms of the same shape: MAC and IP addresses, the
@@ -29,10 +31,5 @@ class Masker {
     class Stream;
     std::string key_;
 };
-
-// Parsing helpers, also used to check what the pseudonyms look like.
-bool ParseIpv4(std::string_view text, unsigned char out[4]);
-bool ParseIpv6(std::string_view text, unsigned char out[16]);  // a "%zone" is not part of it
-bool ParseMac(std::string_view text, unsigned char out[6]);
 
 }  // namespace qrx
