@@ -157,7 +157,7 @@ TEST(Compare, ArraysAsSetsScalarsAsOldToNew) {
     const Collection now = Collect(
         {"----------Win32_NetworkAdapterConfiguration----------", "Caption\t[1] eth0",
          "IPAddress\tfe80::1", "IPAddress\t192.0.2.9", "----------Win32_BaseBoard----------",
-         "Product\tB", "Version\t1.0", "----------Win32_Processor----------"});
+         "Product\tB\x1b[2J\xc2\x9b", "Version\t1.0", "----------Win32_Processor----------"});
     std::ostringstream text;
     WriteDiffText(text, old, now, Compare(old, now));
     EXPECT_EQ(text.str(),
@@ -169,7 +169,7 @@ TEST(Compare, ArraysAsSetsScalarsAsOldToNew) {
               "    - MACAddress: 00:11:22:33:44:55\n"
               "@@ Win32_BaseBoard\n"
               "~ #1\n"
-              "    ~ Product: A → B\n"
+              "    ~ Product: A → B\\x1b[2J\\u009b\n"
               "    + Version: 1.0\n"
               "@@ Win32_Processor (追加)\n");
 }

@@ -5,6 +5,8 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
+#include "tools/decode/Decoder.h"  // AppendEscaped
+
 namespace qrx {
 
 namespace {
@@ -141,17 +143,7 @@ std::vector<ClassChange> Compare(const Collection& old, const Collection& now) {
 
 std::string Printable(const std::string& text) {
     std::string out;
-    for (char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if ((c < 0x20 && c != '\t') || c == 0x7F) {
-            static const char* hex = "0123456789abcdef";
-            out += "\\x";
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        } else {
-            out += ch;
-        }
-    }
+    AppendEscaped(out, text);
     return out;
 }
 
