@@ -241,8 +241,9 @@ MaybeFailure Base64ToBytes(ITextCodec& codec, const std::string& text, Bytes& ou
     return Guarded([&] { out = codec.Base64Decode(text); });
 }
 
-MaybeFailure Base64ToBuffer(ITextCodec& codec, std::string_view text, Bytes& buffer) {
-    return Guarded([&] { codec.Base64Decode(text, buffer); });
+MaybeFailure Base64ToBuffer(ITextCodec& codec, std::string_view text, Bytes& buffer,
+                            std::size_t& size) {
+    return Guarded([&] { size = codec.Base64Decode(text, buffer); });
 }
 
 }  // namespace qrx

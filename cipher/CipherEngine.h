@@ -83,8 +83,9 @@ MaybeFailure TextToShiftJis(ITextCodec& codec, const std::string& text, Bytes& o
 MaybeFailure ShiftJisToText(ITextCodec& codec, const Bytes& bytes, std::string& out);
 MaybeFailure BytesToBase64(ITextCodec& codec, const Bytes& bytes, std::string& out);
 MaybeFailure Base64ToBytes(ITextCodec& codec, const std::string& text, Bytes& out);
-// Base64 decoded into `buffer`, reusing its storage, for a reader of many lines; after a failure
-// `buffer` holds no meaningful bytes.
-MaybeFailure Base64ToBuffer(ITextCodec& codec, std::string_view text, Bytes& buffer);
+// Base64 decoded into the start of `buffer`, which grows as needed and never shrinks, for a
+// reader of many lines; `size` is set to the number of bytes on success.
+MaybeFailure Base64ToBuffer(ITextCodec& codec, std::string_view text, Bytes& buffer,
+                            std::size_t& size);
 
 }  // namespace qrx

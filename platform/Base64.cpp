@@ -93,8 +93,7 @@ std::string Base64Encode(const Bytes& bytes) {
     return out;
 }
 
-void Base64Decode(std::string_view text, Bytes& out) {
-    // The buffer only grows: shrinking it at the end keeps its storage for the next text.
+std::size_t Base64Decode(std::string_view text, Bytes& out) {
     if (const std::size_t most = text.size() / 4 * 3 + 3; out.size() < most) {
         out.resize(most);
     }
@@ -119,6 +118,17 @@ void Base64Decode(std::string_view text, Bytes& out) {
             break;
         }
         std::memcpy(o, &v, 4);
+    }
+    // A final padded quantum ("xx==" or "xxx=") of alphabet symbols.
+    if (n - i == 4 && p[i + 3] == '=') {
+        const bool two = p[i + 2] == '=';
+        const std::uint32_t v =
+            kPlaced[0][p[i]] | kPlaced[1][p[i + 1]] | (two ? 0 : kPlaced[2][p[i + 2]]);
+        if ((v & kBadSymbol) == 0) {
+            std::memcpy(o, &v, 4);
+            o += two ? 1 : 2;
+            i = n;
+        }
     }
     auto at = static_cast<std::size_t>(o - out.data());
     // The rest symbol by symbol: whitespace, padding and errors.
@@ -171,12 +181,12 @@ void Base64Decode(std::string_view text, Bytes& out) {
     if (count != 0) {
         Reject("Base64 の長さが不正です。");
     }
-    out.resize(at);
+    return at;
 }
 
 Bytes Base64Decode(std::string_view text) {
     Bytes out;
-    Base64Decode(text, out);
+    out.resize(Base64Decode(text, out));
     return out;
 }
 
@@ -188,8 +198,8 @@ Bytes ITextCodec::Base64Decode(const std::string& text) {
     return qrx::Base64Decode(text);
 }
 
-void ITextCodec::Base64Decode(std::string_view text, Bytes& out) {
-    qrx::Base64Decode(text, out);
+std::size_t ITextCodec::Base64Decode(std::string_view text, Bytes& buffer) {
+    return qrx::Base64Decode(text, buffer);
 }
 
 }  // namespace qrx

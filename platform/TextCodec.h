@@ -23,8 +23,9 @@ class ITextCodec {
     std::string Base64Encode(const Bytes& bytes);
     // Ignores CR, LF, TAB and spaces; throws AppError on anything else that is not Base64.
     Bytes Base64Decode(const std::string& text);
-    // The same into `out`, reusing its storage; after a failure `out` holds no meaningful bytes.
-    void Base64Decode(std::string_view text, Bytes& out);
+    // The same into the start of `buffer`, which grows as needed and never shrinks; returns
+    // the number of bytes.
+    std::size_t Base64Decode(std::string_view text, Bytes& buffer);
 };
 
 }  // namespace qrx

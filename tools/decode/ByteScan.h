@@ -19,20 +19,29 @@ inline std::uint64_t Load(const void* p) {
     return w;
 }
 
-// Some byte is below n (n at most 0x80).
-inline bool AnyBelow(std::uint64_t w, std::uint8_t n) {
-    return ((w - kOnes * n) & ~w & kHighs) != 0;
+// Each of these sets the high bit of a byte that qualifies, or of one after it: the result is
+// nonzero exactly when some byte qualifies, and results can be combined with "|".
+
+// A byte below n (n at most 0x80).
+inline std::uint64_t Below(std::uint64_t w, std::uint8_t n) {
+    return (w - kOnes * n) & ~w & kHighs;
 }
 
-// Some byte lies strictly between m and n (m at most 0x7F, n at most 0x80).
-inline bool AnyBetween(std::uint64_t w, std::uint8_t m, std::uint8_t n) {
+// A byte strictly between m and n (m at most 0x7F, n at most 0x80).
+inline std::uint64_t Between(std::uint64_t w, std::uint8_t m, std::uint8_t n) {
     const std::uint64_t low = w & (kOnes * 0x7F);
-    return ((kOnes * (0x7F + n) - low) & ~w & (low + kOnes * (0x7F - m)) & kHighs) != 0;
+    return (kOnes * (0x7F + n) - low) & ~w & (low + kOnes * (0x7F - m)) & kHighs;
 }
 
-// Some byte equals b.
-inline bool AnyEqual(std::uint64_t w, std::uint8_t b) {
-    return AnyBelow(w ^ (kOnes * b), 1);
+// A byte equal to b.
+inline std::uint64_t Equal(std::uint64_t w, std::uint8_t b) {
+    return Below(w ^ (kOnes * b), 1);
+}
+
+// A byte outside the printable ASCII characters 0x20 to 0x7E.
+inline std::uint64_t NotPrintable(std::uint64_t w) {
+    const std::uint64_t low = w & (kOnes * 0x7F);
+    return ((low + kOnes) | w | ~(low + kOnes * 0x60)) & kHighs;
 }
 
 // Every byte of [p, p + n) is below 0x80.

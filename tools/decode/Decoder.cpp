@@ -125,8 +125,8 @@ void AppendEscaped(std::string& out, std::string_view text) {
     }();
     using namespace bytescan;
     const auto clean = [](std::uint64_t w) {
-        return !AnyBelow(w, '\t') && !AnyBetween(w, '\t', 0x20) && !AnyEqual(w, 0x7F) &&
-               !AnyEqual(w, 0xC2);
+        return NotPrintable(w) == 0 ||
+               (Below(w, '\t') | Between(w, '\t', 0x20) | Equal(w, 0x7F) | Equal(w, 0xC2)) == 0;
     };
     std::size_t done = 0;
     std::size_t i = 0;

@@ -160,21 +160,26 @@ void LineDecoder::DecodeCipher(std::string_view base64, DecodedLine& out) {
     if (openFailure_) {
         return Fail(out, "復号できません: " + FailureText(*openFailure_));
     }
-    if (MaybeFailure f = Base64ToBuffer(codec_, base64, data_)) {
+    std::size_t decoded = 0;
+    if (MaybeFailure f = Base64ToBuffer(codec_, base64, buffer_, decoded)) {
         return Fail(out, "Base64 ではありません: " + f->text);
     }
-    auto size = static_cast<std::uint32_t>(data_.size());
-    if (MaybeFailure f = decryptor_.Decrypt(iv_, data_.data(), size)) {
+    auto size = static_cast<std::uint32_t>(decoded);
+    if (MaybeFailure f = decryptor_.Decrypt(iv_, buffer_.data(), size)) {
         return Fail(out, "復号できません: " + FailureText(*f));
     }
-    data_.resize(size);
-    if (bytescan::AllAscii(data_.data(), data_.size())) {
-        out.text.assign(reinterpret_cast<const char*>(data_.data()), data_.size());
-    } else if (MaybeFailure f = ShiftJisToText(codec_, data_, out.text)) {
-        return Fail(out, "文字コードを変換できません: " + FailureText(*f));
-    } else if (out.text.find(kReplacement) != std::string::npos) {
-        // Code page 932 has no U+FFFD: the converter put it for bytes that are not text.
-        return Fail(out, "復号結果がコードページ 932 の文字列ではありません");
+    const std::uint8_t* plain = buffer_.data();
+    if (bytescan::AllAscii(plain, size)) {
+        out.text.assign(reinterpret_cast<const char*>(plain), size);
+    } else {
+        data_.assign(plain, plain + size);
+        if (MaybeFailure f = ShiftJisToText(codec_, data_, out.text)) {
+            return Fail(out, "文字コードを変換できません: " + FailureText(*f));
+        }
+        if (out.text.find(kReplacement) != std::string::npos) {
+            // Code page 932 has no U+FFFD: the converter put it for bytes that are not text.
+            return Fail(out, "復号結果がコードページ 932 の文字列ではありません");
+        }
     }
     if (!IsRecordText(out.text)) {
         return Fail(out, "復号結果がレコードの形をしていません");

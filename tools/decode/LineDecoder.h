@@ -47,7 +47,8 @@ class LineDecoder {
     AesCbcEngine::Decryptor decryptor_;
     MaybeFailure openFailure_;
     Bytes iv_;
-    Bytes data_;
+    Bytes buffer_;  // a cipher line's bytes at its start, its storage kept for the next line
+    Bytes data_;    // the plaintext of a line that is not ASCII
 };
 
 // Whether a byte belongs to the Base64 alphabet or is its padding.
