@@ -44,21 +44,16 @@ inline std::uint64_t NotPrintable(std::uint64_t w) {
     return ((low + kOnes) | w | ~(low + kOnes * 0x60)) & kHighs;
 }
 
-// Every byte of [p, p + n) is below 0x80.
-inline bool AllAscii(const std::uint8_t* p, std::size_t n) {
-    std::uint64_t any = 0;
+// How many bytes at p, of n, come before the first one that is not ASCII (n when all are).
+inline std::size_t AsciiPrefix(const std::uint8_t* p, std::size_t n) {
     std::size_t i = 0;
-    for (; i + kWord <= n; i += kWord) {
-        any |= Load(p + i);
+    while (i + kWord <= n && (Load(p + i) & kHighs) == 0) {
+        i += kWord;
     }
-    if (n >= kWord) {
-        any |= Load(p + n - kWord);  // the last bytes, overlapping ones already seen
-    } else {
-        for (; i < n; ++i) {
-            any |= p[i];
-        }
+    while (i < n && p[i] < 0x80) {
+        ++i;
     }
-    return (any & kHighs) == 0;
+    return i;
 }
 
 }  // namespace qrx::bytescan

@@ -168,18 +168,21 @@ void LineDecoder::DecodeCipher(std::string_view base64, DecodedLine& out) {
     if (MaybeFailure f = decryptor_.Decrypt(iv_, buffer_.data(), size)) {
         return Fail(out, "復号できません: " + FailureText(*f));
     }
-    const std::uint8_t* plain = buffer_.data();
-    if (bytescan::AllAscii(plain, size)) {
-        out.text.assign(reinterpret_cast<const char*>(plain), size);
-    } else {
-        data_.assign(plain, plain + size);
-        if (MaybeFailure f = ShiftJisToText(codec_, data_, out.text)) {
+    // ASCII is the same in code page 932: only what follows the first other byte, which begins
+    // a character, goes through the converter.
+    const auto* plain = buffer_.data();
+    const std::size_t ascii = bytescan::AsciiPrefix(plain, size);
+    out.text.assign(reinterpret_cast<const char*>(plain), ascii);
+    if (ascii < size) {
+        data_.assign(plain + ascii, plain + size);
+        if (MaybeFailure f = ShiftJisToText(codec_, data_, converted_)) {
             return Fail(out, "文字コードを変換できません: " + FailureText(*f));
         }
-        if (out.text.find(kReplacement) != std::string::npos) {
+        if (converted_.find(kReplacement) != std::string::npos) {
             // Code page 932 has no U+FFFD: the converter put it for bytes that are not text.
             return Fail(out, "復号結果がコードページ 932 の文字列ではありません");
         }
+        out.text += converted_;
     }
     if (!IsRecordText(out.text)) {
         return Fail(out, "復号結果がレコードの形をしていません");

@@ -48,7 +48,8 @@ class LineDecoder {
     MaybeFailure openFailure_;
     Bytes iv_;
     Bytes buffer_;  // a cipher line's bytes at its start, its storage kept for the next line
-    Bytes data_;    // the plaintext of a line that is not ASCII
+    Bytes data_;    // the plaintext of a line from its first byte that is not ASCII
+    std::string converted_;
 };
 
 // Whether a byte belongs to the Base64 alphabet or is its padding.
