@@ -148,8 +148,16 @@ TEST_F(DecoderProcess, InputAndOutputErrorsGiveStatusTwoAndTheOtherFilesStillDec
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, "==> " + (dir / "bad.dat").string() + " <==\n" + expected);
 
-    for (const char* args : {"", "--json", "--help"}) {
-        r = Decode(std::string(args) + " " + dat, "/dev/full");
+    // Output that fails in the middle of a long file: reading stops there, and the line that
+    // was being read is not reported as broken.
+    std::string many;
+    for (int i = 0; i < 300; ++i) {
+        many += good;
+    }
+    const std::string big = File("big.dat", many);
+    for (const std::string& args :
+         std::vector<std::string>{"", "--json", "--help", big, "--json " + big}) {
+        r = Decode(args + " " + dat, "/dev/full");
         EXPECT_EQ(r.status, 2) << args;
         EXPECT_EQ(r.err, "QRX_PC_INFO_DECODE: 出力を書き込めません: No space left on device\n")
             << args;

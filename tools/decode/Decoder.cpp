@@ -274,6 +274,9 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
             }
             reader.Feed(chunk.data(), got);
         }
+        if (output.Failed()) {
+            break;  // reading stopped in the file, maybe within a line that is not wrong
+        }
         reader.Finish();
         if (grouped) {
             grouper.Finish();
