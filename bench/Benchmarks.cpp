@@ -112,7 +112,7 @@ void BM_FullCollectionRun(benchmark::State& state) {
 BENCHMARK(BM_FullCollectionRun)->Unit(benchmark::kMillisecond);
 
 void BM_DecodeLines(benchmark::State& state) {
-    qrx::OpenSslCrypto crypto;
+    qrx::OpenSslCrypto crypto{qrx::EvpDecryption()};
     qrx::IconvCodec codec;
     const std::string line = "Ca4775Wrg5GvsJl8KWnWTRfKunOuGzKNECK4Ny2bjpOSTLXOp6QAQ0yZz3HPE2jH\r\n";
     std::string file;

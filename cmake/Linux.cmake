@@ -6,6 +6,7 @@ add_library(qrx_linux STATIC
   platform/linux/LinuxSystem.cpp
   platform/linux/IconvCodec.cpp
   platform/linux/OpenSslCrypto.cpp
+  platform/linux/OpenSslDecryption.cpp
   platform/linux/SysfsWmi.cpp
   platform/linux/facts/Dmi.cpp
   platform/linux/facts/Files.cpp
@@ -18,8 +19,14 @@ add_library(qrx_linux STATIC
   platform/linux/CloseSignals.cpp
   platform/linux/DisplayCheck.cpp
   platform/linux/QtFrontEndLoader.cpp)
-target_link_libraries(qrx_linux PUBLIC qrx_core OpenSSL::Crypto ${CMAKE_DL_LIBS})
-set(QRX_PLATFORM_LIB qrx_linux)
+target_link_libraries(qrx_linux PUBLIC qrx_core ${CMAKE_DL_LIBS})
+# OpenSSL: the program only encrypts, with the AES block function, which it links from the static
+# library (about 12 KB), so that no start pays for loading and relocating libcrypto. What also
+# decrypts (the decoder, the tests, the benchmark) links the shared library.
+find_library(QRX_LIBCRYPTO_STATIC libcrypto.a REQUIRED)
+add_library(qrx_linux_openssl INTERFACE)
+target_link_libraries(qrx_linux_openssl INTERFACE qrx_linux OpenSSL::Crypto)
+set(QRX_PLATFORM_LIB qrx_linux_openssl)
 
 # The window's Japanese font: the characters the program shows, cut at build time with Debian's
 # fonttools from Debian's IPAGothic and compiled into the Qt module. It serves where the system
@@ -58,7 +65,7 @@ target_link_libraries(qrx_qt_module PRIVATE Qt6::Widgets)
 target_link_options(qrx_qt_module PRIVATE -Wl,--no-undefined -Wl,--as-needed)
 
 add_executable(QRX_PC_INFO platform/linux/main.cpp)
-target_link_libraries(QRX_PC_INFO PRIVATE qrx_linux)
+target_link_libraries(QRX_PC_INFO PRIVATE qrx_linux ${QRX_LIBCRYPTO_STATIC})
 add_dependencies(QRX_PC_INFO qrx_qt_module)
 
 # The JSON library of the support decoder, a Debian package.
@@ -68,6 +75,6 @@ find_package(nlohmann_json REQUIRED)
 option(QRX_FUZZ "Build the libFuzzer target (clang only)" OFF)
 if(QRX_FUZZ)
   add_executable(fuzz_decoder tools/decode/fuzz/FuzzDecoder.cpp)
-  target_link_libraries(fuzz_decoder PRIVATE qrx_decoder qrx_linux)
+  target_link_libraries(fuzz_decoder PRIVATE qrx_decoder qrx_linux_openssl)
   target_link_options(fuzz_decoder PRIVATE -fsanitize=fuzzer,address,undefined)
 endif()

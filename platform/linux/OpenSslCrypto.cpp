@@ -1,11 +1,9 @@
 #include "platform/linux/OpenSslCrypto.h"
 
 // AES_set_encrypt_key and AES_encrypt are deprecated in favour of EVP, but they need neither
-// the configuration nor a provider: see Encrypt.
+// the configuration nor a provider: see EncryptBlocks.
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include <openssl/aes.h>
-#include <openssl/crypto.h>
-#include <openssl/evp.h>
 
 #include <algorithm>
 #include <cstring>
@@ -37,31 +35,6 @@ std::size_t KeyLengthOf(std::uint32_t algId) {
     }
 }
 
-// AES-ECB without padding for a key length, fetched from the provider once and used for
-// decryption only: fetching it anew for every call costs more than decrypting a record.
-const EVP_CIPHER* EcbOf(std::uint32_t algId) {
-    static const struct Ciphers {
-        EVP_CIPHER* table[3];
-        Ciphers() {
-            // The process needs no clean-up of OpenSSL at exit, which costs more than a run's
-            // decryption; the system's configuration is read, as every OpenSSL program does.
-            OPENSSL_init_crypto(OPENSSL_INIT_LOAD_CONFIG | OPENSSL_INIT_NO_ATEXIT, nullptr);
-            const char* names[3] = {"AES-128-ECB", "AES-192-ECB", "AES-256-ECB"};
-            for (int a = 0; a < 3; ++a) {
-                table[a] = EVP_CIPHER_fetch(nullptr, names[a], nullptr);
-            }
-        }
-        ~Ciphers() {
-            for (EVP_CIPHER* c : table) {
-                EVP_CIPHER_free(c);
-            }
-        }
-    } ciphers;
-    return ciphers.table[algId == ICryptoProvider::kCalgAes128   ? 0
-                         : algId == ICryptoProvider::kCalgAes192 ? 1
-                                                                 : 2];
-}
-
 // a ^= b for n bytes, eight at a time.
 void Xor(std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
     std::size_t i = 0;
@@ -79,16 +52,6 @@ void Xor(std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
 }
 
 }  // namespace
-
-void OpenSslCrypto::PrepareDecryption() {
-    if (EcbOf(kCalgAes128) == nullptr) {
-        throw AppError(ToSigned(0x80090017), "OpenSSL", "AES-128 を使用できません。");
-    }
-}
-
-void OpenSslCrypto::CtxFree::operator()(void* ctx) const {
-    EVP_CIPHER_CTX_free(static_cast<EVP_CIPHER_CTX*>(ctx));
-}
 
 std::uint32_t OpenSslCrypto::AcquireContext(Handle& prov, std::uint32_t provType,
                                             std::uint32_t flags) {
@@ -232,31 +195,13 @@ std::uint32_t OpenSslCrypto::DecryptBlocks(Handle handle, const Key& k, std::uin
     // AES-ECB over the blocks, then, in CBC, each block XORed with the cipher block before it
     // (the IV for the first), and the PKCS#7 padding checked here: the ECB context needs no new
     // set-up per message, which makes decrypting many short lines several times cheaper.
-    if (!ecb_) {
-        ecb_.reset(EVP_CIPHER_CTX_new());
-    }
-    auto* ctx = static_cast<EVP_CIPHER_CTX*>(ecb_.get());
-    if (ctx == nullptr) {
-        return kNteNoMemory;
-    }
-    if (ecbKey_ != handle) {
-        ecbKey_ = 0;
-        const EVP_CIPHER* cipher = EcbOf(k.algId);
-        if (cipher == nullptr) {
-            return kNteBadAlgid;  // the configuration offers no AES
-        }
-        if (EVP_CIPHER_CTX_reset(ctx) != 1 ||
-            EVP_DecryptInit_ex(ctx, cipher, nullptr, k.secret.data(), nullptr) != 1 ||
-            EVP_CIPHER_CTX_set_padding(ctx, 0) != 1) {
-            return kNteBadData;
-        }
-        ecbKey_ = handle;
+    if (!decryption_) {
+        return kNteBadAlgid;  // an instance that only encrypts
     }
     scratch_.resize(length);
-    int out = 0;
-    if (EVP_DecryptUpdate(ctx, scratch_.data(), &out, buffer, static_cast<int>(length)) != 1 ||
-        out != static_cast<int>(length)) {
-        return kNteBadData;
+    if (const std::uint32_t code =
+            decryption_->Decrypt(handle, k.algId, k.secret, buffer, scratch_.data(), length)) {
+        return code;
     }
     if (k.mode == kCryptModeCbc) {
         // From the last block back, so that the cipher block before each is still in place.
@@ -280,8 +225,8 @@ std::uint32_t OpenSslCrypto::DecryptBlocks(Handle handle, const Key& k, std::uin
 }
 
 std::uint32_t OpenSslCrypto::DestroyKey(Handle key) {
-    if (ecbKey_ == key) {
-        ecbKey_ = 0;
+    if (decryption_) {
+        decryption_->Forget(key);
     }
     return keys_.erase(key) == 1 ? 0 : kNteBadKey;
 }

@@ -13,10 +13,30 @@ namespace qrx {
 // with the Windows error codes; the system texts are its own.
 class OpenSslCrypto : public ICryptoProvider {
   public:
-    // Decryption goes through OpenSSL's provider. Throws AppError when it offers no AES (a
-    // configuration without the default provider), so that a decoder can stop before its
-    // first line. Encryption needs no provider.
-    static void PrepareDecryption();
+    // AES-ECB over whole 16-byte blocks, for decryption; the chaining and the padding are done
+    // by OpenSslCrypto.
+    class BlockDecryption {
+      public:
+        virtual ~BlockDecryption() = default;
+        // `in` and `out` do not overlap. Returns 0 or a Windows error code.
+        virtual std::uint32_t Decrypt(Handle key, std::uint32_t algId, const Bytes& secret,
+                                      const std::uint8_t* in, std::uint8_t* out,
+                                      std::uint32_t length) = 0;
+        // The key is destroyed: a schedule kept for it goes.
+        virtual void Forget(Handle key) = 0;
+    };
+
+    // Encrypts with OpenSSL's AES block function, which needs neither OpenSSL's configuration
+    // nor a provider, and links no more of OpenSSL than AES; Decrypt answers NTE_BAD_ALGID.
+    // That is all the program needs.
+    OpenSslCrypto() = default;
+    // Also decrypts, with `decryption` (see EvpDecryption).
+    explicit OpenSslCrypto(std::unique_ptr<BlockDecryption> decryption) {
+        DecryptWith(std::move(decryption));
+    }
+    void DecryptWith(std::unique_ptr<BlockDecryption> decryption) {
+        decryption_ = std::move(decryption);
+    }
 
     std::uint32_t AcquireContext(Handle& prov, std::uint32_t provType,
                                  std::uint32_t flags) override;
@@ -44,17 +64,17 @@ class OpenSslCrypto : public ICryptoProvider {
     std::uint32_t DecryptBlocks(Handle handle, const Key& k, std::uint8_t* buffer,
                                 std::uint32_t& length);
 
-    struct CtxFree {
-        void operator()(void* ctx) const;
-    };
-
     Handle next_ = 0x1000;
-    // An AES-ECB context without padding for decrypting CBC, kept for one key.
-    std::unique_ptr<void, CtxFree> ecb_;
-    Handle ecbKey_ = 0;
+    std::unique_ptr<BlockDecryption> decryption_;
     Bytes scratch_;
     std::map<Handle, bool> contexts_;
     std::map<Handle, Key> keys_;
 };
+
+// Decryption through OpenSSL's provider: AES-ECB, which uses the processor's AES instructions,
+// with one context kept for the last key. Throws AppError when the provider offers no AES (a
+// configuration without the default provider), so that a decoder stops before its first line.
+// It lives apart from OpenSslCrypto, so that a program that only encrypts does not link it.
+std::unique_ptr<OpenSslCrypto::BlockDecryption> EvpDecryption();
 
 }  // namespace qrx

@@ -9,10 +9,18 @@
 namespace qrx::test {
 namespace {
 
-INSTANTIATE_TYPED_TEST_SUITE_P(Linux, CryptoContract, OpenSslCrypto);
+// The program only encrypts; these decrypt too, as the decoder does.
+struct DecryptingOpenSsl : OpenSslCrypto {
+    DecryptingOpenSsl() : OpenSslCrypto(EvpDecryption()) {}
+};
+struct DecryptingServices : LinuxServices {
+    DecryptingServices() { crypto.DecryptWith(EvpDecryption()); }
+};
+
+INSTANTIATE_TYPED_TEST_SUITE_P(Linux, CryptoContract, DecryptingOpenSsl);
 INSTANTIATE_TYPED_TEST_SUITE_P(Linux, CodecContract, IconvCodec);
-INSTANTIATE_TYPED_TEST_SUITE_P(Linux, CipherLinesContract, LinuxServices);
-INSTANTIATE_TYPED_TEST_SUITE_P(Linux, DecoderContract, LinuxServices);
+INSTANTIATE_TYPED_TEST_SUITE_P(Linux, CipherLinesContract, DecryptingServices);
+INSTANTIATE_TYPED_TEST_SUITE_P(Linux, DecoderContract, DecryptingServices);
 INSTANTIATE_TYPED_TEST_SUITE_P(Linux, FileSystemContract, PosixFileSystem);
 
 // The test program's own path, as the program's entry point would resolve it.
@@ -20,6 +28,22 @@ struct RunningAppInfo : LinuxAppInfo {
     RunningAppInfo() : LinuxAppInfo(nullptr) {}
 };
 INSTANTIATE_TYPED_TEST_SUITE_P(Linux, AppInfoContract, RunningAppInfo);
+
+// What only encrypts, as the program does, links no decryption and says so.
+TEST(OpenSslProvider, AnInstanceThatOnlyEncryptsAnswersBadAlgorithmToDecrypt) {
+    OpenSslCrypto crypto;
+    ICryptoProvider::Handle prov = 0;
+    ASSERT_EQ(crypto.AcquireContext(prov, 24, 0xF0000000), 0u);
+    Bytes blob{8, 2, 0, 0, 0x0E, 0x66, 0, 0, 16, 0, 0, 0};
+    blob.resize(28, 1);
+    ICryptoProvider::Handle key = 0;
+    ASSERT_EQ(crypto.ImportKey(prov, blob.data(), 28, key), 0u);
+    std::uint8_t buffer[32] = {};
+    std::uint32_t length = 5;
+    ASSERT_EQ(crypto.Encrypt(key, true, buffer, length, sizeof buffer), 0u);
+    EXPECT_EQ(length, 16u);
+    EXPECT_EQ(crypto.Decrypt(key, true, buffer, length), ICryptoProvider::kNteBadAlgid);
+}
 
 TEST(OpenSslProvider, ReadsKeyBlobsAsCryptoApiDoes) {
     OpenSslCrypto crypto;

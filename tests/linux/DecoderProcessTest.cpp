@@ -47,7 +47,7 @@ std::string Read(const fs::path& p) {
 
 struct DecoderProcess : ::testing::Test {
     fs::path dir;
-    OpenSslCrypto crypto;
+    OpenSslCrypto crypto{EvpDecryption()};
     IconvCodec codec;
     FakeWindow window;
     std::string good;      // the data file of kRecords

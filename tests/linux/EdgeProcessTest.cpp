@@ -125,7 +125,7 @@ TEST_F(Edge, AFileSizeLimitEndsInAnErrorWithWholeLinesOnly) {
     ASSERT_FALSE(text.empty());
     EXPECT_LE(text.size(), 300u);
     EXPECT_TRUE(text.ends_with("\r\n"));
-    OpenSslCrypto crypto;
+    OpenSslCrypto crypto{EvpDecryption()};
     IconvCodec codec;
     FakeWindow window;
     clsCipher cipher(crypto, codec, window);

@@ -28,7 +28,7 @@ TEST(EndToEnd, TheDataFileDecryptsToExactlyTheRecordsCollected) {
     app.folder = dir.string();
     FakeClock clock;
     PosixFileSystem files;
-    OpenSslCrypto crypto;
+    OpenSslCrypto crypto{EvpDecryption()};
     IconvCodec codec;
     SysfsWmi::Seams seams;
     seams.interfaces = [] {

@@ -69,7 +69,7 @@ bool Holds(const std::string& text, const std::string& value) {
 
 struct Reports : ::testing::Test {
     fs::path dir;
-    OpenSslCrypto crypto;
+    OpenSslCrypto crypto{EvpDecryption()};
     IconvCodec codec;
     FakeWindow window;
     std::string err;

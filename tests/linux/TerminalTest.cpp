@@ -282,7 +282,7 @@ TEST_F(Process, ARunWritesADataFileWhoseLinesDecryptToThePlan) {
     const auto data = Find(".dat");
     ASSERT_EQ(data.size(), 1u);
     EXPECT_NE(out.find("[" + data[0].string() + "]"), std::string::npos) << out;
-    OpenSslCrypto crypto;
+    OpenSslCrypto crypto{EvpDecryption()};
     IconvCodec codec;
     FakeWindow window;
     clsCipher cipher(crypto, codec, window);

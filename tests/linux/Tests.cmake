@@ -11,7 +11,7 @@ qrx_add_test(linux_tests
   linux/DecoderProcessTest.cpp
   decode/ReportTest.cpp
   decode/LineTextTest.cpp)
-target_link_libraries(linux_tests PRIVATE qrx_linux qrx_decoder)
+target_link_libraries(linux_tests PRIVATE qrx_linux_openssl qrx_decoder)
 target_compile_definitions(linux_tests PRIVATE
   QRX_PROGRAM="$<TARGET_FILE:QRX_PC_INFO>"
   QRX_QT_MODULE="$<TARGET_FILE:qrx_qt_module>"
@@ -21,7 +21,7 @@ add_dependencies(linux_tests QRX_PC_INFO QRX_PC_INFO_DECODE)
 
 # The Qt window through its module, as the program loads it.
 qrx_add_test(qt_tests qt/QtWindowTest.cpp ${PROJECT_SOURCE_DIR}/platform/linux/QtPlatformChoice.cpp)
-target_link_libraries(qt_tests PRIVATE qrx_linux Qt6::Widgets)
+target_link_libraries(qt_tests PRIVATE qrx_linux_openssl Qt6::Widgets)
 target_compile_definitions(qt_tests PRIVATE QRX_QT_MODULE="$<TARGET_FILE:qrx_qt_module>")
 add_dependencies(qt_tests qrx_qt_module)
 

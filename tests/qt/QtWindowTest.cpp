@@ -287,7 +287,7 @@ TEST(EmbeddedFont, HoldsEveryCharacterOfEveryCaptionAndMessage) {
     for (const auto& m : h.window.messages) {
         texts.push_back(m.text);
     }
-    OpenSslCrypto crypto;
+    OpenSslCrypto crypto{EvpDecryption()};
     for (std::uint32_t code = 0x80090001; code <= 0x80090020; ++code) {
         texts.push_back(crypto.SystemMessage(code, 0));
     }

@@ -70,8 +70,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<qrx::OpenSslCrypto> crypto;
     std::unique_ptr<qrx::IconvCodec> codec;
     try {
-        qrx::OpenSslCrypto::PrepareDecryption();
-        crypto = std::make_unique<qrx::OpenSslCrypto>();
+        crypto = std::make_unique<qrx::OpenSslCrypto>(qrx::EvpDecryption());
         codec = std::make_unique<qrx::IconvCodec>();
     } catch (const std::exception& e) {
         std::cerr << "QRX_PC_INFO_DECODE: " << e.what() << std::endl;

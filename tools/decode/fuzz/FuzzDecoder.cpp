@@ -115,7 +115,7 @@ void Reports(const std::string& text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static qrx::OpenSslCrypto crypto;
+    static qrx::OpenSslCrypto crypto{qrx::EvpDecryption()};
     static qrx::IconvCodec codec;
     static qrx::LineDecoder decoder(crypto, codec);
     const std::string text(reinterpret_cast<const char*>(data), size);
