@@ -334,15 +334,21 @@ TEST(SysfsWmi, TheRunningSystemAnswersEveryClassOfThePlan) {
 // must be found with its name, and a file out of order still answers through a full search.
 TEST(IdDatabases, EveryVendorIsFoundInTheSystemFilesAndInAFileOutOfOrder) {
     for (const char* file : {"/usr/share/misc/pci.ids", "/usr/share/misc/usb.ids"}) {
-        std::ifstream in(file);
+        std::ifstream in(file, std::ios::binary);
         if (!in) {
             continue;  // usb.ids comes with usbutils, which a machine may lack
         }
+        std::stringstream whole;
+        whole << in.rdbuf();
+        const std::string text = whole.str();
+        std::istringstream lines(text);
         std::size_t vendors = 0;
-        for (std::string line; std::getline(in, line);) {
+        std::size_t at = 0;
+        for (std::string line; std::getline(lines, line); at += line.size() + 1) {
             if (line.size() > 6 && line[4] == ' ' &&
                 line.find_first_not_of("0123456789abcdef") == 4) {
                 const unsigned id = std::stoul(line.substr(0, 4), nullptr, 16);
+                ASSERT_EQ(BisectVendor(text, id), at) << file << " " << line;
                 ASSERT_EQ(LookUpIds(file, id, 0x10000).vendor.value_or("(none)"),
                           SanitizeUtf8(Trim(line.substr(5))))
                     << file << " " << line;

@@ -45,6 +45,20 @@ std::size_t NextLine(std::string_view text, std::size_t at) {
     return end == std::string_view::npos ? text.size() : end + 1;
 }
 
+// The vendor's line by a search of the whole file, for a file whose vendors are not in order.
+std::optional<std::size_t> SearchVendor(std::string_view text, unsigned vendor) {
+    char key[8];
+    std::snprintf(key, sizeof key, "\n%04x ", vendor & 0xFFFF);
+    if (text.starts_with(key + 1)) {
+        return 0;
+    }
+    // memmem rather than std::string_view::find: the line break it starts with is on every line.
+    const auto* at = static_cast<const char*>(memmem(text.data(), text.size(), key, 6));
+    return at == nullptr ? std::nullopt : std::optional<std::size_t>(at - text.data() + 1);
+}
+
+}  // namespace
+
 // The vendor's line found by bisection, as both databases list their vendors in ascending
 // order: a probe in the middle moves on to the next vendor line, usually a few hundred bytes
 // on. Only about a dozen places of the file are read instead of all of it.
@@ -73,20 +87,6 @@ std::optional<std::size_t> BisectVendor(std::string_view text, unsigned vendor) 
     }
     return std::nullopt;
 }
-
-// The vendor's line by a search of the whole file, for a file whose vendors are not in order.
-std::optional<std::size_t> SearchVendor(std::string_view text, unsigned vendor) {
-    char key[8];
-    std::snprintf(key, sizeof key, "\n%04x ", vendor & 0xFFFF);
-    if (text.starts_with(key + 1)) {
-        return 0;
-    }
-    // memmem rather than std::string_view::find: the line break it starts with is on every line.
-    const auto* at = static_cast<const char*>(memmem(text.data(), text.size(), key, 6));
-    return at == nullptr ? std::nullopt : std::optional<std::size_t>(at - text.data() + 1);
-}
-
-}  // namespace
 
 // The file (about 1 MB) is mapped, not read, and only the pages that the search touches and
 // the vendor's own block are read.
