@@ -74,10 +74,7 @@ fi
 echo "=== fuzz"
 corpus="$(mktemp -d /tmp/qrx-corpus.XXXXXX)"
 cp tests/fuzz-seeds/* "$corpus"/
-if CXX=clang++-14 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-     -DQRX_FUZZ=ON -DQRX_BUILD_TESTS=OFF \
-     "-DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all" \
-     >/dev/null && cmake --build build/fuzz --target fuzz_decoder >/dev/null &&
+if cmake --preset fuzz >/dev/null && cmake --build --preset fuzz >/dev/null &&
    build/fuzz/fuzz_decoder -max_total_time=20 -seed=1 "$corpus" >build/fuzz.log 2>&1; then
   summary+=("fuzz: $(grep -o 'Done [0-9]* runs' build/fuzz.log), no findings")
 else

@@ -2,7 +2,7 @@
 find_package(Qt6 REQUIRED COMPONENTS Widgets)
 find_package(OpenSSL REQUIRED)
 
-add_library(qrx_linux STATIC
+qrx_layer(qrx_linux FOLDERS platform/linux DEPENDS qrx_platform SOURCES
   platform/linux/LinuxSystem.cpp
   platform/linux/IconvCodec.cpp
   platform/linux/OpenSslCrypto.cpp
@@ -19,7 +19,7 @@ add_library(qrx_linux STATIC
   platform/linux/CloseSignals.cpp
   platform/linux/DisplayCheck.cpp
   platform/linux/QtFrontEndLoader.cpp)
-target_link_libraries(qrx_linux PUBLIC qrx_core ${CMAKE_DL_LIBS})
+target_link_libraries(qrx_linux PUBLIC ${CMAKE_DL_LIBS})
 # OpenSSL: the program only encrypts, with the AES block function, which it links from the static
 # library (about 12 KB), so that no start pays for loading and relocating libcrypto. What also
 # decrypts (the decoder, the tests, the benchmark) links the shared library.
@@ -60,12 +60,12 @@ add_library(qrx_qt_module MODULE
 set_target_properties(qrx_qt_module PROPERTIES
   OUTPUT_NAME QRX_PC_INFO_qt PREFIX "" AUTORCC ON
   CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
-target_include_directories(qrx_qt_module PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(qrx_qt_module PRIVATE Qt6::Widgets)
+qrx_include_root(qrx_qt_module platform)
+target_link_libraries(qrx_qt_module PRIVATE Qt6::Widgets qrx_warnings)
 target_link_options(qrx_qt_module PRIVATE -Wl,--no-undefined -Wl,--as-needed)
 
 add_executable(QRX_PC_INFO platform/linux/main.cpp)
-target_link_libraries(QRX_PC_INFO PRIVATE qrx_linux ${QRX_LIBCRYPTO_STATIC})
+target_link_libraries(QRX_PC_INFO PRIVATE qrx_linux qrx_core ${QRX_LIBCRYPTO_STATIC} qrx_warnings)
 add_dependencies(QRX_PC_INFO qrx_qt_module)
 
 # The JSON library of the support decoder, a Debian package.
@@ -75,6 +75,6 @@ find_package(nlohmann_json REQUIRED)
 option(QRX_FUZZ "Build the libFuzzer target (clang only)" OFF)
 if(QRX_FUZZ)
   add_executable(fuzz_decoder tools/decode/fuzz/FuzzDecoder.cpp)
-  target_link_libraries(fuzz_decoder PRIVATE qrx_decoder qrx_linux_openssl)
+  target_link_libraries(fuzz_decoder PRIVATE qrx_decoder qrx_linux_openssl qrx_warnings)
   target_link_options(fuzz_decoder PRIVATE -fsanitize=fuzzer,address,undefined)
 endif()

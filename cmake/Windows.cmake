@@ -1,14 +1,14 @@
 # The Windows backends: Win32, the WMI scripting interface, CryptoAPI and code page 932.
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 
-add_library(qrx_windows STATIC
+qrx_layer(qrx_windows FOLDERS platform/windows DEPENDS qrx_platform SOURCES
   platform/windows/WinText.cpp
   platform/windows/WinSystem.cpp
   platform/windows/WinCrypto.cpp
   platform/windows/WinCodec.cpp
   platform/windows/WinWmi.cpp
   platform/windows/Win32Window.cpp)
-target_link_libraries(qrx_windows PUBLIC qrx_core advapi32 ole32 oleaut32 wbemuuid uuid user32
+target_link_libraries(qrx_windows PUBLIC advapi32 ole32 oleaut32 wbemuuid uuid user32
   gdi32)
 
 enable_language(RC)
@@ -20,7 +20,7 @@ set_source_files_properties(resources/QRX_PC_INFO.rc PROPERTIES
   OBJECT_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/resources/QRX_PC_INFO.ico;${CMAKE_CURRENT_SOURCE_DIR}/resources/QRX_PC_INFO.manifest")
 
 add_executable(QRX_PC_INFO WIN32 platform/windows/main.cpp resources/QRX_PC_INFO.rc)
-target_link_libraries(QRX_PC_INFO PRIVATE qrx_windows)
+target_link_libraries(QRX_PC_INFO PRIVATE qrx_windows qrx_core qrx_warnings)
 # Subsystem 6.1 (Windows 7): an older version puts the window into a frame-compatibility mode
 # on Windows 10 and 11. The shipped programs carry no debugging sections.
 target_link_options(QRX_PC_INFO PRIVATE -municode -Wl,--subsystem,windows:6.1 -Wl,--tsaware -s)

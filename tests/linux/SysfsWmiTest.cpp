@@ -25,33 +25,33 @@ struct Tree : TempFolder {
     }
     void Dir(const std::string& rel) { fs::create_directories(root / rel); }
     // One-value files of a device folder, each with its newline.
-    void Values(const std::string& dir,
+    void Values(const std::string& device,
                 std::initializer_list<std::pair<const char*, const char*>> values) {
         for (const auto& [name, value] : values) {
-            File(dir + "/" + name, std::string(value) + "\n");
+            File(device + "/" + name, std::string(value) + "\n");
         }
     }
     // The device's links to its bus and, when it has one, its driver below sys/bus.
-    void Device(const std::string& dir, const std::string& bus, const std::string& driver = "") {
+    void Device(const std::string& device, const std::string& bus, const std::string& driver = "") {
         std::string up;
-        for (char c : dir) {
+        for (char c : device) {
             up += c == '/' ? "../" : "";
         }
-        Link(dir + "/subsystem", up + "bus/" + bus);
+        Link(device + "/subsystem", up + "bus/" + bus);
         if (!driver.empty()) {
-            Link(dir + "/driver", up + "bus/" + bus + "/drivers/" + driver);
+            Link(device + "/driver", up + "bus/" + bus + "/drivers/" + driver);
         }
     }
     // A PCI function from its vendor, device, subsystem vendor, subsystem device and revision.
-    void Pci(const std::string& dir, const std::string& ids, const std::string& driver = "") {
+    void Pci(const std::string& device, const std::string& ids, const std::string& driver = "") {
         std::istringstream words(ids);
         for (const char* name :
              {"vendor", "device", "subsystem_vendor", "subsystem_device", "revision"}) {
             std::string value;
             words >> value;
-            File(dir + "/" + name, value + "\n");
+            File(device + "/" + name, value + "\n");
         }
-        Device(dir, "pci", driver);
+        Device(device, "pci", driver);
     }
     // An Ethernet interface of the device at `device` ("sys/devices/...").
     void Interface(const std::string& name, const std::string& device, const char* mac = nullptr) {
@@ -347,7 +347,7 @@ TEST(IdDatabases, EveryVendorIsFoundInTheSystemFilesAndInAFileOutOfOrder) {
         for (std::string line; std::getline(lines, line); at += line.size() + 1) {
             if (line.size() > 6 && line[4] == ' ' &&
                 line.find_first_not_of("0123456789abcdef") == 4) {
-                const unsigned id = std::stoul(line.substr(0, 4), nullptr, 16);
+                const auto id = static_cast<unsigned>(std::stoul(line.substr(0, 4), nullptr, 16));
                 ASSERT_EQ(BisectVendor(text, id), at) << file << " " << line;
                 ASSERT_EQ(LookUpIds(file, id, 0x10000).vendor.value_or("(none)"),
                           SanitizeUtf8(Trim(line.substr(5))))

@@ -111,12 +111,12 @@ REGISTER_TYPED_TEST_SUITE_P(CryptoContract, NistCbcVectorsInBothDirections,
 
 template <typename Codec>
 struct CodecContract : ::testing::Test {
-    Codec codec;
+    Codec backend;
 };
 TYPED_TEST_SUITE_P(CodecContract);
 
 TYPED_TEST_P(CodecContract, CodePage932BytesOfMixedText) {
-    ITextCodec& codec = this->codec;
+    ITextCodec& codec = this->backend;
     const Bytes bytes = codec.ToShiftJis("A\\～テ①髙字");
     EXPECT_EQ(bytes,
               (Bytes{0x41, 0x5C, 0x81, 0x60, 0x83, 0x65, 0x87, 0x40, 0xFB, 0xFC, 0x8E, 0x9A}));

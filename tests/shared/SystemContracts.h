@@ -18,7 +18,7 @@ namespace {
 // A folder of the test's own below the system's temporary folder, removed afterwards.
 template <typename Files>
 struct FileSystemContract : ::testing::Test {
-    Files files;
+    Files backend;
     TempFolder folder;
     std::filesystem::path dir = folder.dir;
 
@@ -28,7 +28,7 @@ struct FileSystemContract : ::testing::Test {
 TYPED_TEST_SUITE_P(FileSystemContract);
 
 TYPED_TEST_P(FileSystemContract, AppendCreatesTheFileAndAddsCrLfLinesAfterWhatIsThere) {
-    IFileSystem& files = this->files;
+    IFileSystem& files = this->backend;
     const std::string file = this->In("a.LOG");
     EXPECT_TRUE(files.AppendLine(file, "one\tx"));
     EXPECT_TRUE(files.AppendLine(file, ""));
@@ -41,7 +41,7 @@ TYPED_TEST_P(FileSystemContract, AppendCreatesTheFileAndAddsCrLfLinesAfterWhatIs
 }
 
 TYPED_TEST_P(FileSystemContract, FoldersAreMadeOnceAndOnlyBelowAnExistingOne) {
-    IFileSystem& files = this->files;
+    IFileSystem& files = this->backend;
     EXPECT_TRUE(files.CreateFolder(this->In("INFO_LOG")));
     EXPECT_TRUE(std::filesystem::is_directory(this->dir / "INFO_LOG"));
     EXPECT_FALSE(files.CreateFolder(this->In("INFO_LOG")));
@@ -56,13 +56,13 @@ REGISTER_TYPED_TEST_SUITE_P(FileSystemContract,
 
 template <typename App>
 struct AppInfoContract : ::testing::Test {
-    App app;
+    App backend;
 };
 TYPED_TEST_SUITE_P(AppInfoContract);
 
 // The running program is the test executable itself.
 TYPED_TEST_P(AppInfoContract, FolderNameAndNumberOfTheRunningExecutable) {
-    IAppInfo& app = this->app;
+    IAppInfo& app = this->backend;
     const std::string folder = app.ExeFolder();
     const std::string name = app.ExeName();
     const std::filesystem::path dir(folder);

@@ -75,7 +75,8 @@ struct ToyCrypto : ICryptoProvider {
         const auto pad = static_cast<std::uint8_t>(padded - length);
         std::fill(buffer + length, buffer + padded, pad);
         for (std::uint32_t i = 0; i < padded; ++i) {
-            buffer[i] ^= keys[key][i % keys[key].size()] ^ ivs[key][i % 16];
+            buffer[i] ^=
+                static_cast<std::uint8_t>(keys[key][i % keys[key].size()] ^ ivs[key][i % 16]);
         }
         length = padded;
         return 0;
@@ -86,7 +87,8 @@ struct ToyCrypto : ICryptoProvider {
             return kNteBadData;
         }
         for (std::uint32_t i = 0; i < length; ++i) {
-            buffer[i] ^= keys[key][i % keys[key].size()] ^ ivs[key][i % 16];
+            buffer[i] ^=
+                static_cast<std::uint8_t>(keys[key][i % keys[key].size()] ^ ivs[key][i % 16]);
         }
         const std::uint8_t pad = buffer[length - 1];
         if (pad == 0 || pad > 16) {
@@ -114,8 +116,8 @@ struct ToyCrypto : ICryptoProvider {
 struct FaultyCrypto : ICryptoProvider {
     enum class Call { Acquire, Import, SetParam, Encrypt, Decrypt, Destroy, Release };
 
-    FaultyCrypto(ICryptoProvider& inner, Call call, int nth, std::uint32_t code)
-        : inner(inner), failing(call), nth(nth), code(code) {}
+    FaultyCrypto(ICryptoProvider& wrapped, Call call, int n, std::uint32_t failure)
+        : inner(wrapped), failing(call), nth(n), code(failure) {}
 
     ICryptoProvider& inner;
     Call failing;

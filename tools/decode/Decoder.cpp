@@ -153,7 +153,7 @@ void AppendEscaped(std::string& out, std::string_view text) {
             }
             out.append(text, done, i - done);
             out += c1 ? "\\u00" : "\\x";
-            const unsigned char v = c1 ? next : c;
+            const auto v = static_cast<unsigned char>(c1 ? next : c);
             out += kHex[v >> 4];
             out += kHex[v & 15];
             i += c1 ? 1 : 0;
