@@ -63,7 +63,7 @@ done
 # The zip for Windows users.
 if [ -f build/windows/build.ninja ]; then
   if cmake --build --preset windows-zip >/dev/null; then
-    summary+=("windows zip: $(ls build/windows/QRX_PC_INFO-*-win64.zip)")
+    summary+=("windows zips: $(cd build/windows && ls QRX_PC_INFO*-win64.zip | tr "\n" " ")")
   else
     summary+=("windows zip: FAILED")
     status=1

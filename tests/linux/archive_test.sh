@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The Linux archive, unpacked into a folder of its own: without a display it runs a collection
-# there and the decoder it carries reads the data file back; with one, it opens the window from
-# the module beside it. Arguments: the cpack command and the build folder.
+# The customer's Linux archive, unpacked into a folder of its own: it holds the program and what
+# the program needs, nothing else; without a display it runs a collection there and the decoder of
+# the desk's archive reads the data file back; with one, it opens the window from the module
+# beside it. Arguments: the cpack command and the build folder.
 set -euo pipefail
 cpack=$1
 build=$2
@@ -10,12 +11,19 @@ trap 'rm -rf "$work"' EXIT
 
 "$cpack" --config "$build/CPackConfig.cmake" -B "$work/out" >/dev/null
 tar -xzf "$work"/out/QRX_PC_INFO-*-linux-*.tar.gz -C "$work"
+tar -xzf "$work"/out/QRX_PC_INFO_DESK-*-linux-*.tar.gz -C "$work"
+desk=$(echo "$work"/QRX_PC_INFO_DESK-*-linux-*/)
+[ "$(ls "$desk")" = "$(printf 'QRX_PC_INFO_DECODE\nREADME_ja.txt')" ] ||
+  { echo "the desk's archive holds: $(ls "$desk")"; exit 1; }
 cd "$work"/QRX_PC_INFO-*-linux-*/
+[ "$(find . -type f | sort | tr '\n' ' ')" = \
+  "./QRX_PC_INFO ./QRX_PC_INFO_qt.so ./README_ja.txt ./font/IPA_Font_License.txt ./font/QRX_UI_Gothic.ttf " ] ||
+  { echo "the customer's archive holds: $(find . -type f | sort | tr '\n' ' ')"; exit 1; }
 
 printf '1\n\n\n' | env -u DISPLAY -u WAYLAND_DISPLAY ./QRX_PC_INFO >"$work/out.txt"
 data=$(ls PC_INFO_*.dat)
 grep -qF "[$PWD/$data]" "$work/out.txt" || { echo "completion does not name $PWD/$data"; exit 1; }
-./QRX_PC_INFO_DECODE "$data" >"$work/records.txt"
+"$desk/QRX_PC_INFO_DECODE" "$data" >"$work/records.txt"
 for class in NetworkAdapterConfiguration NetworkAdapter Processor OperatingSystem BaseBoard \
              ComputerSystemProduct; do
   grep -qx -- "----------Win32_$class----------" "$work/records.txt" ||
