@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -322,6 +323,61 @@ TEST_F(Edge, CloseSignalsCloseTheWindowWithItsTraceLine) {
             EXPECT_TRUE(Read(logs[0]).ends_with("Program E n d----------\r\n")) << what;
         }
     }
+}
+
+// Run as root through sudo: everything the run made belongs to the user who ran sudo.
+TEST_F(Edge, UnderSudoTheFilesBelongToTheInvokingUser) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root";
+    }
+    EXPECT_EQ(Run("sh -c \"printf '1\\n\\n\\n' | SUDO_UID=12345 SUDO_GID=23456 ./QRX_PC_INFO "
+                  "DEBUG\""),
+              0)
+        << output;
+    const auto data = Find(".dat");
+    const auto logs = Find(".LOG");
+    ASSERT_EQ(data.size(), 1u);
+    ASSERT_EQ(logs.size(), 1u);
+    for (const auto& path : {data[0], logs[0], logs[0].parent_path(), dir / "INFO_LOG"}) {
+        struct stat st {};
+        ASSERT_EQ(lstat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 12345u) << path;
+        EXPECT_EQ(st.st_gid, 23456u) << path;
+    }
+}
+
+// Another instance that started in the same second holds the data file: the run waits for it
+// instead of interleaving its lines with the other's, then writes all of its own.
+TEST_F(Edge, ARunWaitsForTheInstanceThatHoldsItsDataFile) {
+    std::vector<int> held;
+    for (const auto& name : NextDataFiles()) {
+        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        ASSERT_EQ(flock(fd, LOCK_EX), 0);
+        held.push_back(fd);
+    }
+    int input[2];
+    ASSERT_EQ(pipe2(input, O_CLOEXEC), 0);
+    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const pid_t pid = Spawn(input[0], null, "");
+    close(input[0]);
+    close(null);
+    ASSERT_EQ(write(input[1], "1\n\n\n", 4), 4);
+    close(input[1]);
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    for (const auto& name : NextDataFiles()) {
+        EXPECT_FALSE(fs::exists(name) && fs::file_size(name) > 0) << name << " written meanwhile";
+    }
+    for (const int fd : held) {
+        close(fd);
+    }
+    int status = 0;
+    ASSERT_TRUE(Ended(pid, status));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    std::size_t written = 0;
+    for (const auto& file : Find(".dat")) {
+        written += fs::file_size(file) > 0 ? 1 : 0;
+    }
+    EXPECT_EQ(written, 1u);
 }
 
 // The terminal goes away (its pipe has no reader) while the input stays open: the failed write
