@@ -61,6 +61,8 @@ bool Collector::Collect(const std::vector<CollectionStep>& steps, frmMain& form,
     data_.ResetLostRecords();
     std::string failure;
     try {
+        // Held until the last class is written, and given back before any message is shown.
+        const auto lock = data_.Lock();
         PropertyList list;
         for (const auto& step : steps) {
             list.Erase();

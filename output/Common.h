@@ -34,6 +34,10 @@ class basCommon {
     // result tells whether the line arrived; the trace log ignores it.
     bool AppendLine(const std::string& path, const std::string& line);
 
+    // An advisory lock on `path` that other instances of the program wait for; null when none
+    // can be had.
+    std::unique_ptr<IFileLock> LockFile(const std::string& path) { return files_.LockFile(path); }
+
   private:
     const ProgramState& state_;
     IAppInfo& app_;

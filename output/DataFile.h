@@ -27,6 +27,10 @@ class DataFile {
     // The file name below the application folder.
     std::string FilePath();
 
+    // Holds the current data file against other instances of the program, which wait until
+    // the lock goes: the records of two runs started in the same second follow each other.
+    std::unique_ptr<IFileLock> Lock() { return common_.LockFile(FilePath()); }
+
     std::size_t LostRecords() const { return lost_; }
     void ResetLostRecords() { lost_ = 0; }
 

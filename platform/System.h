@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace qrx {
@@ -36,6 +37,12 @@ class IAppInfo {
     virtual char PathSeparator() = 0;
 };
 
+// An advisory lock on a file, given back when the object goes.
+class IFileLock {
+  public:
+    virtual ~IFileLock() = default;
+};
+
 class IFileSystem {
   public:
     virtual ~IFileSystem() = default;
@@ -44,6 +51,11 @@ class IFileSystem {
     // Opens `path` for appending (creating it), writes `line` and CR LF in the system's narrow
     // code page, and closes it again. False when any step failed.
     virtual bool AppendLine(const std::string& path, const std::string& line) = 0;
+    // Takes an advisory lock on `path` (creating the file like AppendLine) that other
+    // instances of the program wait for, so that two runs sharing a data file never interleave
+    // their lines. Null when the platform has no such lock or the file cannot be locked: the
+    // caller goes on without it.
+    virtual std::unique_ptr<IFileLock> LockFile(const std::string& /*path*/) { return nullptr; }
 };
 
 }  // namespace qrx

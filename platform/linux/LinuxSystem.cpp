@@ -1,12 +1,15 @@
 #include "platform/linux/LinuxSystem.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cstdlib>
 #include <ctime>
+#include <thread>
 
 namespace qrx {
 
@@ -92,16 +95,77 @@ int PosixCalls::Mkdir(const char* path, mode_t mode) {
     return mkdir(path, mode);
 }
 
+int PosixCalls::Flock(int fd, int operation) {
+    return flock(fd, operation);
+}
+
+int PosixCalls::Fchown(int fd, uid_t uid, gid_t gid) {
+    return fchown(fd, uid, gid);
+}
+
 PosixCalls& PosixCalls::Real() {
     static PosixCalls real;
     return real;
 }
 
-bool PosixFileSystem::CreateFolder(const std::string& path) {
-    return calls_.Mkdir(path.c_str(), 0777) == 0;
+namespace {
+
+// A decimal id of 1 to 2^31 - 1, the whole text and nothing else.
+std::optional<unsigned> ParseId(const char* text) {
+    if (text == nullptr || *text == '\0') {
+        return std::nullopt;
+    }
+    unsigned value = 0;
+    const char* end = text + std::char_traits<char>::length(text);
+    const auto [ptr, error] = std::from_chars(text, end, value);
+    if (error != std::errc() || ptr != end || value == 0 || value > INT_MAX) {
+        return std::nullopt;
+    }
+    return value;
 }
 
-bool PosixFileSystem::AppendLine(const std::string& path, const std::string& line) {
+class PosixFileLock : public IFileLock {
+  public:
+    PosixFileLock(PosixCalls& calls, int fd) : calls_(calls), fd_(fd) {}
+    ~PosixFileLock() override { calls_.Close(fd_); }
+    PosixFileLock(const PosixFileLock&) = delete;
+    PosixFileLock& operator=(const PosixFileLock&) = delete;
+
+  private:
+    PosixCalls& calls_;
+    int fd_;
+};
+
+}  // namespace
+
+std::optional<FileOwner> FileOwner::InvokingUser() {
+    if (geteuid() != 0) {
+        return std::nullopt;
+    }
+    const auto uid = ParseId(std::getenv("SUDO_UID"));
+    const auto gid = ParseId(std::getenv("SUDO_GID"));
+    if (!uid || !gid) {
+        return std::nullopt;
+    }
+    return FileOwner{static_cast<uid_t>(*uid), static_cast<gid_t>(*gid)};
+}
+
+bool PosixFileSystem::CreateFolder(const std::string& path) {
+    if (calls_.Mkdir(path.c_str(), 0777) != 0) {
+        return false;
+    }
+    if (owner_) {
+        const int fd =
+            calls_.Open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC, 0);
+        if (fd >= 0) {
+            calls_.Fchown(fd, owner_->uid, owner_->gid);
+            calls_.Close(fd);
+        }
+    }
+    return true;
+}
+
+int PosixFileSystem::OpenRegular(const std::string& path, struct stat& st) {
     // O_NOFOLLOW: a link at the name is not followed. O_NONBLOCK: a FIFO without a reader
     // fails at once instead of waiting for one; on a regular file it changes nothing.
     int fd = -1;
@@ -111,29 +175,68 @@ bool PosixFileSystem::AppendLine(const std::string& path, const std::string& lin
             O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0600);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
+        return -1;
+    }
+    if (calls_.Fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        calls_.Close(fd);
+        return -1;
+    }
+    // Under sudo the user must be able to send the file: one that root owns (the program just
+    // made it) is given to the invoking user, still readable and writable by its owner only.
+    if (owner_ && st.st_uid == 0 && calls_.Fchown(fd, owner_->uid, owner_->gid) == 0) {
+        st.st_uid = owner_->uid;
+        st.st_gid = owner_->gid;
+    }
+    return fd;
+}
+
+bool PosixFileSystem::AppendLine(const std::string& path, const std::string& line) {
+    struct stat st {};
+    const int fd = OpenRegular(path, st);
+    if (fd < 0) {
         return false;
     }
-    struct stat st {};
-    bool ok = calls_.Fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    if (ok) {
-        // One write per line, so that another process appending to the same file between two
-        // of our lines never splits one.
-        const std::string text = line + "\r\n";
-        ssize_t n = -1;
-        do {
-            n = calls_.Write(fd, text.data(), text.size());
-        } while (n < 0 && errno == EINTR);
-        if (n != static_cast<ssize_t>(text.size())) {
-            ok = false;
-            if (n > 0) {
-                calls_.Ftruncate(fd, st.st_size);
-            }
+    // One write per line, so that another process appending to the same file between two of
+    // our lines never splits one.
+    bool ok = true;
+    const std::string text = line + "\r\n";
+    ssize_t n = -1;
+    do {
+        n = calls_.Write(fd, text.data(), text.size());
+    } while (n < 0 && errno == EINTR);
+    if (n != static_cast<ssize_t>(text.size())) {
+        ok = false;
+        // Our part line is the file's end only when the file has grown by exactly its bytes
+        // since the open: then nothing of another process follows or precedes it there.
+        struct stat after {};
+        if (n > 0 && calls_.Fstat(fd, &after) == 0 && after.st_size == st.st_size + n) {
+            calls_.Ftruncate(fd, st.st_size);
         }
     }
     if (calls_.Close(fd) != 0) {
         ok = false;
     }
     return ok;
+}
+
+std::unique_ptr<IFileLock> PosixFileSystem::LockFile(const std::string& path) {
+    struct stat st {};
+    const int fd = OpenRegular(path, st);
+    if (fd < 0) {
+        return nullptr;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + lockWait_;
+    for (;;) {
+        if (calls_.Flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            return std::make_unique<PosixFileLock>(calls_, fd);
+        }
+        if ((errno != EWOULDBLOCK && errno != EINTR) ||
+            std::chrono::steady_clock::now() >= deadline) {
+            calls_.Close(fd);
+            return nullptr;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
 }
 
 }  // namespace qrx

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <chrono>
+#include <optional>
 #include <string>
 
 #include "platform/System.h"
@@ -50,23 +52,48 @@ class PosixCalls {
     virtual int Ftruncate(int fd, off_t length);
     virtual int Close(int fd);
     virtual int Mkdir(const char* path, mode_t mode);
+    virtual int Flock(int fd, int operation);
+    virtual int Fchown(int fd, uid_t uid, gid_t gid);
 
     static PosixCalls& Real();
 };
 
+// The user who ran the program through sudo, to whom its files are given: SUDO_UID and
+// SUDO_GID when the program runs as root and they name another user; none otherwise.
+struct FileOwner {
+    uid_t uid;
+    gid_t gid;
+    static std::optional<FileOwner> InvokingUser();
+};
+
 // Files are written as they come: the narrow code page here is UTF-8. Only regular files are
 // appended to: a symbolic link at the final name, a FIFO or a device counts as a failed write,
-// and nothing ever waits on the open. Files are created for their owner only (0600).
+// and nothing ever waits on the open. Files are created for their owner only (0600); under
+// sudo the files and folders the program makes, and the root-owned files it writes, are given
+// to `owner`, the invoking user.
 class PosixFileSystem : public IFileSystem {
   public:
-    explicit PosixFileSystem(PosixCalls& calls = PosixCalls::Real()) : calls_(calls) {}
+    explicit PosixFileSystem(PosixCalls& calls = PosixCalls::Real(),
+                             std::optional<FileOwner> owner = FileOwner::InvokingUser(),
+                             std::chrono::milliseconds lockWait = std::chrono::seconds(30))
+        : calls_(calls), owner_(owner), lockWait_(lockWait) {}
     bool CreateFolder(const std::string& path) override;
-    // The line and its CR LF go out in one write; a write that fails or is short is taken back
-    // by cutting the file to its length before it, so the file only ever holds whole lines.
+    // The line and its CR LF go out in one write. A write that fails or is short is taken back
+    // by cutting the file to its length before it, but only while the file holds nothing after
+    // our part line: a line another process appended meanwhile is never cut off.
     bool AppendLine(const std::string& path, const std::string& line) override;
+    // flock(2), which belongs to the open file, not to the process: the program's own opens
+    // and closes for each line leave it in place. Waits up to `lockWait` for another instance,
+    // then goes on without the lock.
+    std::unique_ptr<IFileLock> LockFile(const std::string& path) override;
 
   private:
+    // Opens `path` for appending as AppendLine does; -1 unless it is a regular file. `st` is
+    // its state after the open.
+    int OpenRegular(const std::string& path, struct stat& st);
     PosixCalls& calls_;
+    std::optional<FileOwner> owner_;
+    std::chrono::milliseconds lockWait_;
 };
 
 }  // namespace qrx

@@ -67,7 +67,7 @@ class QtFrontEnd : public IQtFrontEnd {
     QtFrontEnd(int& argc, char** argv) : app_(argc, argv) { UseEmbeddedFontWhereNeeded(); }
 
     IWindowing& Window() override { return window_; }
-    int Run() override { return QApplication::exec(); }
+    int Run() override { return window_.ExitStatus(QApplication::exec()); }
 
   private:
     QApplication app_;

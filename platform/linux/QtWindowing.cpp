@@ -136,6 +136,9 @@ void QtWindowing::ProcessPendingEvents() {
 
 int QtWindowing::ShowMessage(const std::string& text, int style) {
     const bool okCancel = (style & 0x0F) == mb::OKCancel;
+    if (const int kind = style & 0xF0; kind != mb::IconQuestion && kind != mb::IconInformation) {
+        errorShown_ = true;
+    }
     if (closingBySignal_) {
         return okCancel ? kIdCancel : kIdOk;  // the window is on its way out
     }

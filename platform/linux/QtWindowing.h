@@ -32,6 +32,12 @@ class QtWindowing : public IWindowing {
     void SetBusy(bool busy) override;
     void EndProgram() override;
 
+    // The program's exit status once the event loop has returned `loopStatus`: as on the
+    // terminal, 1 when an error box was shown.
+    int ExitStatus(int loopStatus) const {
+        return loopStatus != 0 ? loopStatus : errorShown_ ? 1 : 0;
+    }
+
     QWidget* Window() const;
     QPushButton* Button(ButtonId id) const;
 
@@ -45,6 +51,7 @@ class QtWindowing : public IWindowing {
     QWidget* focusBeforeDisabled_ = nullptr;
     QSocketNotifier* closeSignals_ = nullptr;  // owned by the window
     bool closingBySignal_ = false;
+    bool errorShown_ = false;
 };
 
 // Twips to device-independent pixels at 96 DPI; Qt scales further for higher densities.

@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
+#include "platform/RecordLimits.h"
 #include "platform/linux/facts/Dmi.h"
+#include "platform/linux/facts/Files.h"
 
 namespace qrx {
 
@@ -22,6 +24,16 @@ SysfsWmi::Instance Texts(
     return instance;
 }
 
+// Every text, also inside arrays, cut to the longest value the decoder is sure to accept.
+void CutTexts(Variant& value) {
+    if (value.type == vt::BSTR) {
+        value.text = CutUtf8(std::move(value.text), kMaxStandInValueBytes);
+    }
+    for (auto& element : value.elements) {
+        CutTexts(element);
+    }
+}
+
 }  // namespace
 
 std::optional<std::vector<SysfsWmi::Instance>> SysfsWmi::Fetch(const std::string& className) {
@@ -38,7 +50,13 @@ std::optional<std::vector<SysfsWmi::Instance>> SysfsWmi::Fetch(const std::string
     if (it == builders.end()) {
         return std::nullopt;
     }
-    return (this->*(it->second))();
+    auto instances = (this->*(it->second))();
+    for (auto& instance : instances) {
+        for (auto& [name, value] : instance) {
+            CutTexts(value);
+        }
+    }
+    return instances;
 }
 
 std::vector<SysfsWmi::Instance> SysfsWmi::NetworkAdapterConfigurations() {

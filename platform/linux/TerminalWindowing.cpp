@@ -96,6 +96,9 @@ void TerminalWindowing::PrintMenu() {
 
 bool TerminalWindowing::ReadLine(std::string& line) {
     line.clear();
+    if (out_.bad()) {
+        inputEnded_ = true;  // nobody can see the question any more
+    }
     if (inputEnded_) {
         return false;
     }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <functional>
-#include <iosfwd>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -29,9 +29,10 @@ class TerminalWindowing : public IWindowing {
     void SetBusy(bool busy) override;
     void EndProgram() override { ended_ = true; }
 
-    // Reads choices until the window is closed or the program ends. End of input and a close
-    // request end it; a close that arrives during a command is carried out once the command
-    // has returned. The result is the exit status: 1 when an error was shown, else 0.
+    // Reads choices until the window is closed or the program ends. End of input, a close
+    // request and a failed write to the output (the terminal went away) end it; a close that
+    // arrives during a command is carried out once the command has returned. The result is the exit
+    // status: 1 when an error was shown, else 0.
     int Run();
 
   private:
@@ -45,7 +46,8 @@ class TerminalWindowing : public IWindowing {
     bool ReadLine(std::string& line);
     // Passes a close request on to the window's logic once; true when the window may close.
     bool RequestClose();
-    bool CloseRequested() const { return closeRequested_ && closeRequested_(); }
+    // A signal asked for the close, or the terminal went away: a write to it failed.
+    bool CloseRequested() const { return out_.bad() || (closeRequested_ && closeRequested_()); }
 
     std::istream& in_;
     std::ostream& out_;

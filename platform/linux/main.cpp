@@ -1,7 +1,10 @@
 // The Linux entry point: a Qt window when a display can be reached, the terminal otherwise. Qt
 // is reached only through the front end's module, so the terminal path never loads it.
+#include <fcntl.h>
 #include <langinfo.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <clocale>
 #include <csignal>
@@ -20,6 +23,22 @@
 #include "platform/linux/TerminalWindowing.h"
 
 namespace {
+
+// A descriptor 0, 1 or 2 that is closed at start (`<&-`, a cron job, some launchers) is opened on
+// /dev/null first, so that no pipe or file the program opens later takes its place: a closed
+// input is then the end of input, and a closed output swallows what is written to it.
+void OpenClosedStandardDescriptors() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) >= 0 || errno != EBADF) {
+            continue;
+        }
+        const int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (opened >= 0 && opened != fd) {
+            dup2(opened, fd);
+            close(opened);
+        }
+    }
+}
 
 bool HasDisplay() {
     const char* x = std::getenv("DISPLAY");
@@ -50,9 +69,13 @@ int RunInTerminal(qrx::LinuxServices& services, const std::string& commandLine) 
 }  // namespace
 
 int main(int argc, char** argv) {
+    OpenClosedStandardDescriptors();
     std::setlocale(LC_CTYPE, "");
     // A file-size limit makes a write fail instead of ending the program.
     std::signal(SIGXFSZ, SIG_IGN);
+    // A terminal that goes away (a closed pipe) makes a write fail instead of ending the
+    // program: the front end takes the failed write as a close request.
+    std::signal(SIGPIPE, SIG_IGN);
 
     // The argument text after the program's path, as one line.
     std::string commandLine;
@@ -70,8 +93,8 @@ int main(int argc, char** argv) {
     }
 
     const bool displaySet = HasDisplay();
-    if (qrx::KeepReachableDisplays()) {
-        std::string reason;
+    std::string reason;
+    if (qrx::KeepReachableDisplays(reason)) {
         if (auto qt = qrx::LoadQtFrontEnd(services->app.ExeFolder() + "/" + qrx::kQtModuleName,
                                           argc, argv, reason)) {
             qrx::Program program(services->With(qt->Window()));
@@ -80,7 +103,7 @@ int main(int argc, char** argv) {
         }
         std::cerr << "QRX_PC_INFO: no window (" << reason << "); using the terminal\n";
     } else if (displaySet) {
-        std::cerr << "QRX_PC_INFO: no window (the display does not answer); using the terminal\n";
+        std::cerr << "QRX_PC_INFO: no window (" << reason << "); using the terminal\n";
     }
     return RunInTerminal(*services, commandLine);
 }

@@ -46,6 +46,18 @@ TEST_F(Collection, RunWritesThePlanInOrderAndNamesTheFile) {
     EXPECT_EQ(h.program->state.RunStartTime, h.clock.now);
 }
 
+// Another instance waits for the lock: the run holds it while it writes, never while a box waits
+// for the user.
+TEST_F(Collection, TheDataFileIsLockedWhileTheRunWritesAndFreeAtEveryMessage) {
+    std::vector<std::string> lockedAtMessage;
+    h.window.onMessage = [&] { lockedAtMessage.push_back(h.files.locked); };
+    Click(ButtonId::cmdRun);
+    Click(ButtonId::cmdOS);
+    EXPECT_EQ(h.files.appendsToLocked, static_cast<int>(h.files.Lines(runFile).size()));
+    EXPECT_EQ(lockedAtMessage, (std::vector<std::string>{"", ""}));
+    EXPECT_TRUE(h.files.locked.empty());
+}
+
 TEST_F(Collection, CancelLeavesEverythingAsItWas) {
     h.window.answers.push_back(kIdCancel);
     h.window.calls.clear();

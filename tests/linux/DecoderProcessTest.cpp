@@ -11,6 +11,7 @@
 
 #include "cipher/clsCipher.h"
 #include "platform/Base64.h"
+#include "platform/RecordLimits.h"
 #include "platform/linux/IconvCodec.h"
 #include "platform/linux/OpenSslCrypto.h"
 #include "tests/support/Fakes.h"
@@ -180,6 +181,11 @@ TEST_F(DecoderProcess, WhatIsNotARecordIsNeverShownAsOne) {
         base64 += Base64Encode(block) + "\r\n";
     }
     const std::string oneLine = base64.substr(0, base64.find('\n') + 1);
+    // The commonest damage: one Base64 character changed in the middle of a good record. It
+    // garbles a whole block, here into bytes that are no code page 932 text.
+    std::string changed = Cipher(kRecords[1]);
+    char& middle = changed[changed.size() / 2];
+    middle = middle == 'A' ? 'B' : 'A';
     const struct {
         const char* what;
         std::string file;
@@ -190,6 +196,10 @@ TEST_F(DecoderProcess, WhatIsNotARecordIsNeverShownAsOne) {
         {"binary with a TAB", "Caption\t\x01\x02\xff\xfe\r\n"},
         {"a plain line of an unknown name", "Owner\tsomeone\r\n"},
         {"a plain record with an escape", "Caption\tq\x1b[31mred\r\n"},
+        {"a plain record with a C1 control",
+         "Caption\tq\xc2\x9b"
+         "31mred\r\n"},
+        {"a record with one character changed", changed + "\r\n"},
         {"a record of an unknown class", Cipher("----------Win32_Share----------") + "\r\n"},
     };
     for (const auto& c : cases) {
@@ -214,6 +224,18 @@ TEST_F(DecoderProcess, UnencryptedJapaneseRecordsInUtf8AndCodePage932) {
                                      std::string(cp932.begin(), cp932.end()) + "\r\n"));
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "(未暗号化) Caption\tテスト ～ ① 日本語\n(未暗号化) Name\t髙テスト ～ ①\\\n");
+}
+
+// The longest record the Linux program writes, encrypted or stored as plain text, is a line the
+// decoder takes.
+TEST_F(DecoderProcess, TheLongestRecordsOfTheLinuxProgramDecode) {
+    const std::string record = "Description\t" + std::string(kMaxStandInValueBytes, 'x');
+    const std::string line = Cipher(record);
+    ASSERT_NE(line, record);
+    EXPECT_LE(line.size(), MaxDataLineBytes(kMaxStandInRecordBytes));
+    const Result r = Decode(File("long.dat", line + "\r\n" + record + "\r\n"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, record + "\n(未暗号化) " + record + "\n");
 }
 
 TEST_F(DecoderProcess, TooLongAndAmbiguousLinesAreReportedAndTheRestDecodes) {

@@ -1,14 +1,20 @@
 // The built program at the edges of its environment, as a process in a folder of its own.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -81,6 +87,48 @@ struct Edge : ::testing::Test {
         text << in.rdbuf();
         return text.str();
     }
+
+    // Starts the program in debug mode with `in` as its input and `out` as its output and
+    // error, on the display `display` ("" for none).
+    pid_t Spawn(int in, int out, const std::string& display) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, in, 0);
+        posix_spawn_file_actions_adddup2(&actions, out, 1);
+        posix_spawn_file_actions_adddup2(&actions, out, 2);
+        std::string program = (dir / "QRX_PC_INFO").string();
+        char* argv[] = {program.data(), const_cast<char*>("DEBUG"), nullptr};
+        std::string displayVariable = "DISPLAY=" + display;
+        char* env[] = {displayVariable.data(), const_cast<char*>("PATH=/usr/bin:/bin"), nullptr};
+        pid_t pid = -1;
+        EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv, env), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        return pid;
+    }
+
+    // Waits up to five seconds for `pid` to end; kills it when it does not.
+    static bool Ended(pid_t pid, int& status) {
+        for (int i = 0; i < 200 && waitpid(pid, &status, WNOHANG) == 0; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        }
+        if (waitpid(pid, &status, WNOHANG) == 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            return false;
+        }
+        return true;
+    }
+
+    // The day's trace log once the window has written its two opening lines.
+    std::vector<fs::path> LogOnceLoaded() const {
+        std::vector<fs::path> logs;
+        for (int i = 0;
+             i < 400 && (logs.empty() || Read(logs[0]).find("Start") == std::string::npos); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+            logs = Find(".LOG");
+        }
+        return logs;
+    }
 };
 
 constexpr const char* kCompleted = "処理を終了しました。";
@@ -146,6 +194,44 @@ TEST_F(Edge, AnUnreachableDisplayFallsBackToTheTerminal) {
     EXPECT_EQ(Find(".dat").size(), 1u);
 }
 
+// A display that accepts the connection and never answers: a Wayland socket that listens and
+// never speaks, an X server (a TCP port) that does the same. The start goes on in the terminal.
+TEST_F(Edge, ADisplayThatNeverAnswersFallsBackToTheTerminal) {
+    fs::copy_file(QRX_QT_MODULE, dir / "QRX_PC_INFO_qt.so");
+    const int wayland = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un unixAddress{};
+    unixAddress.sun_family = AF_UNIX;
+    const std::string socketPath = (dir / "wayland-0").string();
+    ASSERT_LT(socketPath.size(), sizeof unixAddress.sun_path);
+    std::strcpy(unixAddress.sun_path, socketPath.c_str());
+    ASSERT_EQ(bind(wayland, reinterpret_cast<sockaddr*>(&unixAddress), sizeof unixAddress), 0);
+    ASSERT_EQ(listen(wayland, 8), 0);
+    const int x11 = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int display = 50;
+    for (; display < 200; ++display) {
+        sockaddr_in tcp{};
+        tcp.sin_family = AF_INET;
+        tcp.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        tcp.sin_port = htons(static_cast<std::uint16_t>(6000 + display));
+        if (bind(x11, reinterpret_cast<sockaddr*>(&tcp), sizeof tcp) == 0) {
+            break;
+        }
+    }
+    ASSERT_EQ(listen(x11, 8), 0);
+    for (const std::string& variable :
+         {"WAYLAND_DISPLAY=" + socketPath, "DISPLAY=127.0.0.1:" + std::to_string(display)}) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(Run("sh -c \"printf '1\\n\\n\\n' | " + variable + " ./QRX_PC_INFO\""), 0)
+            << variable << "\n"
+            << output;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << variable;
+        EXPECT_NE(output.find("does not answer within"), std::string::npos) << output;
+        EXPECT_NE(output.find(kCompleted), std::string::npos) << output;
+    }
+    close(wayland);
+    close(x11);
+}
+
 TEST_F(Edge, StartedThroughTheDynamicLoaderTheFilesStayBesideTheProgram) {
     const fs::path loader = "/lib64/ld-linux-x86-64.so.2";
     if (!fs::exists(loader)) {
@@ -175,6 +261,31 @@ TEST_F(Edge, WithoutAnOpenSslProviderTheProgramStillWritesAndTheDecoderStopsAtOn
     EXPECT_EQ(Run(std::string(QRX_DECODER) + " " + files[0].string() + " >/dev/null"), 0) << output;
 }
 
+// Standard descriptors closed at start: a closed input is the end of input (the window closes
+// with its trace line), a closed output swallows the text and the run still writes its file.
+TEST_F(Edge, ClosedStandardDescriptorsAreTheEndOfInputOrASilentOutput) {
+    const struct {
+        const char* command;
+        bool dataFile;
+    } cases[] = {
+        {"./QRX_PC_INFO DEBUG <&-", false},
+        {"sh -c \"printf '1\\n\\n\\n' | ./QRX_PC_INFO DEBUG >&-\"", true},
+        {"sh -c \"printf '1\\n\\n\\n' | ./QRX_PC_INFO DEBUG 2>&-\"", true},
+        {"sh -c \"./QRX_PC_INFO DEBUG <&- >&- 2>&-\"", false},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(dir / "INFO_LOG");
+        for (const auto& f : Find(".dat")) {
+            fs::remove(f);
+        }
+        EXPECT_EQ(Run(c.command), 0) << c.command << "\n" << output;
+        const auto logs = Find(".LOG");
+        ASSERT_EQ(logs.size(), 1u) << c.command;
+        EXPECT_TRUE(Read(logs[0]).ends_with("Program E n d----------\r\n")) << c.command;
+        EXPECT_EQ(Find(".dat").size(), c.dataFile ? 1u : 0u) << c.command;
+    }
+}
+
 TEST_F(Edge, EndlessInputWithoutALineEndKeepsMemorySmall) {
     EXPECT_EQ(Run("sh -c 'head -c 100000000 /dev/zero | ./QRX_PC_INFO >/dev/null'"), 0);
     rusage usage{};
@@ -182,56 +293,112 @@ TEST_F(Edge, EndlessInputWithoutALineEndKeepsMemorySmall) {
     EXPECT_LT(usage.ru_maxrss, 80 * 1024) << "KiB";  // the input alone is 95 MiB
 }
 
-// SIGTERM while the program waits for the user, on the terminal and (with a display) in the
-// window: the closing trace line is written and the program ends.
-TEST_F(Edge, SigtermClosesTheWindowWithItsTraceLine) {
+// SIGTERM, SIGHUP and SIGINT while the program waits for the user, on the terminal and (with a
+// display) in the window: the closing trace line is written and the program ends.
+TEST_F(Edge, CloseSignalsCloseTheWindowWithItsTraceLine) {
     fs::copy_file(QRX_QT_MODULE, dir / "QRX_PC_INFO_qt.so");
     const char* display = std::getenv("DISPLAY");
     std::vector<std::string> displays = {""};
     if (display != nullptr && *display != '\0') {
         displays.push_back(display);
     }
-    for (const auto& d : displays) {
-        fs::remove_all(dir / "INFO_LOG");
-        int input[2];
-        ASSERT_EQ(pipe(input), 0);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, input[0], 0);
-        posix_spawn_file_actions_addclose(&actions, input[1]);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        std::string program = (dir / "QRX_PC_INFO").string();
-        char* argv[] = {program.data(), const_cast<char*>("DEBUG"), nullptr};
-        std::string displayVariable = "DISPLAY=" + d;
-        char* env[] = {displayVariable.data(), const_cast<char*>("PATH=/usr/bin:/bin"), nullptr};
-        pid_t pid = 0;
-        ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv, env), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        close(input[0]);
-        // The window has loaded once its two opening lines are in the log.
-        std::vector<fs::path> logs;
-        for (int i = 0;
-             i < 400 && (logs.empty() || Read(logs[0]).find("Start") == std::string::npos); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(25));
-            logs = Find(".LOG");
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        for (const auto& d : displays) {
+            const std::string what = std::string(strsignal(signal)) + " display=" + d;
+            fs::remove_all(dir / "INFO_LOG");
+            int input[2];
+            ASSERT_EQ(pipe2(input, O_CLOEXEC), 0);
+            const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+            const pid_t pid = Spawn(input[0], null, d);
+            close(input[0]);
+            close(null);
+            const auto logs = LogOnceLoaded();
+            ASSERT_EQ(logs.size(), 1u) << what;
+            kill(pid, signal);
+            int status = 0;
+            const bool ended = Ended(pid, status);
+            close(input[1]);
+            ASSERT_TRUE(ended) << "still running after " << what;
+            EXPECT_TRUE(WIFEXITED(status)) << what;
+            EXPECT_TRUE(Read(logs[0]).ends_with("Program E n d----------\r\n")) << what;
         }
-        ASSERT_EQ(logs.size(), 1u) << d;
-        kill(pid, SIGTERM);
-        int status = 0;
-        for (int i = 0; i < 200 && waitpid(pid, &status, WNOHANG) == 0; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(25));
-        }
-        close(input[1]);
-        if (waitpid(pid, &status, WNOHANG) == 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            ADD_FAILURE() << "still running after SIGTERM " << d;
-            continue;
-        }
-        EXPECT_TRUE(WIFEXITED(status)) << d;
-        EXPECT_TRUE(Read(logs[0]).ends_with("Program E n d----------\r\n")) << d;
     }
+}
+
+// Run as root through sudo: everything the run made belongs to the user who ran sudo.
+TEST_F(Edge, UnderSudoTheFilesBelongToTheInvokingUser) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root";
+    }
+    EXPECT_EQ(Run("sh -c \"printf '1\\n\\n\\n' | SUDO_UID=12345 SUDO_GID=23456 ./QRX_PC_INFO "
+                  "DEBUG\""),
+              0)
+        << output;
+    const auto data = Find(".dat");
+    const auto logs = Find(".LOG");
+    ASSERT_EQ(data.size(), 1u);
+    ASSERT_EQ(logs.size(), 1u);
+    for (const auto& path : {data[0], logs[0], logs[0].parent_path(), dir / "INFO_LOG"}) {
+        struct stat st {};
+        ASSERT_EQ(lstat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 12345u) << path;
+        EXPECT_EQ(st.st_gid, 23456u) << path;
+    }
+}
+
+// Another instance that started in the same second holds the data file: the run waits for it
+// instead of interleaving its lines with the other's, then writes all of its own.
+TEST_F(Edge, ARunWaitsForTheInstanceThatHoldsItsDataFile) {
+    std::vector<int> held;
+    for (const auto& name : NextDataFiles()) {
+        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        ASSERT_EQ(flock(fd, LOCK_EX), 0);
+        held.push_back(fd);
+    }
+    int input[2];
+    ASSERT_EQ(pipe2(input, O_CLOEXEC), 0);
+    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const pid_t pid = Spawn(input[0], null, "");
+    close(input[0]);
+    close(null);
+    ASSERT_EQ(write(input[1], "1\n\n\n", 4), 4);
+    close(input[1]);
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    for (const auto& name : NextDataFiles()) {
+        EXPECT_FALSE(fs::exists(name) && fs::file_size(name) > 0) << name << " written meanwhile";
+    }
+    for (const int fd : held) {
+        close(fd);
+    }
+    int status = 0;
+    ASSERT_TRUE(Ended(pid, status));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    std::size_t written = 0;
+    for (const auto& file : Find(".dat")) {
+        written += fs::file_size(file) > 0 ? 1 : 0;
+    }
+    EXPECT_EQ(written, 1u);
+}
+
+// The terminal goes away (its pipe has no reader) while the input stays open: the failed write
+// is a close request, not the end of the process by SIGPIPE nor a wait for input.
+TEST_F(Edge, AnOutputWithoutAReaderClosesTheWindow) {
+    int input[2], output[2];
+    ASSERT_EQ(pipe2(input, O_CLOEXEC), 0);
+    ASSERT_EQ(pipe2(output, O_CLOEXEC), 0);
+    close(output[0]);
+    const pid_t pid = Spawn(input[0], output[1], "");
+    close(input[0]);
+    close(output[1]);
+    int status = 0;
+    const bool ended = Ended(pid, status);
+    close(input[1]);
+    ASSERT_TRUE(ended) << "still waiting for input";
+    ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const auto logs = Find(".LOG");
+    ASSERT_EQ(logs.size(), 1u);
+    EXPECT_TRUE(Read(logs[0]).ends_with("Program E n d----------\r\n"));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "platform/linux/LinuxSystem.h"
 #include "tests/support/TempFolder.h"
@@ -21,7 +23,17 @@ using Folder = TempFolder;
 
 // The real system calls, with one of them made to fail the way the kernel lets it fail.
 struct FaultyCalls : PosixCalls {
-    enum class Fault { None, Interrupt, Short, NoSpace, TooBig, StatFails, CloseFails };
+    enum class Fault {
+        None,
+        Interrupt,
+        Short,
+        ShortThenAnotherLine,
+        AnotherLineThenShort,
+        NoSpace,
+        TooBig,
+        StatFails,
+        CloseFails
+    };
     Fault fault = Fault::None;
     int interrupted = 0;
 
@@ -42,6 +54,14 @@ struct FaultyCalls : PosixCalls {
                 break;
             case Fault::Short:  // disk full in the middle of the line
                 return PosixCalls::Write(fd, data, size / 2);
+            case Fault::ShortThenAnotherLine: {  // another instance appends right after
+                const ssize_t n = PosixCalls::Write(fd, data, size / 2);
+                AnotherProcessAppends(fd);
+                return n;
+            }
+            case Fault::AnotherLineThenShort:  // ... or right before
+                AnotherProcessAppends(fd);
+                return PosixCalls::Write(fd, data, size / 2);
             case Fault::NoSpace:
                 errno = ENOSPC;
                 return -1;
@@ -59,6 +79,12 @@ struct FaultyCalls : PosixCalls {
             return -1;
         }
         return PosixCalls::Fstat(fd, st);
+    }
+    static void AnotherProcessAppends(int fd) {
+        const int other =
+            open(("/proc/self/fd/" + std::to_string(fd)).c_str(), O_WRONLY | O_APPEND);
+        ASSERT_EQ(write(other, "other\r\n", 7), 7);
+        close(other);
     }
     int Close(int fd) override {
         const int result = PosixCalls::Close(fd);
@@ -80,6 +106,10 @@ TEST(FileWriter, AFailedOrShortWriteLeavesOnlyWholeLines) {
         {Fault::None, true, "first\r\nsecond\r\n"},
         {Fault::Interrupt, true, "first\r\nsecond\r\n"},
         {Fault::Short, false, "first\r\n"},
+        {Fault::ShortThenAnotherLine, false,
+         "first\r\nseco"
+         "other\r\n"},
+        {Fault::AnotherLineThenShort, false, "first\r\nother\r\nseco"},
         {Fault::NoSpace, false, "first\r\n"},
         {Fault::TooBig, false, "first\r\n"},
         {Fault::StatFails, false, "first\r\n"},
@@ -145,6 +175,98 @@ TEST(FileWriter, FilesAreTheOwnersOnlyAndNoDescriptorOutlivesALine) {
     ASSERT_EQ(stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0600u);
     EXPECT_EQ(st.st_size, 1000 * 6);
+}
+
+// Under sudo the user must be able to send what the program wrote: its files and folders go to
+// SUDO_UID/SUDO_GID, the files still 0600. A file someone else owns keeps its owner.
+TEST(FileWriter, UnderSudoFilesAndFoldersAreGivenToTheInvokingUser) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root";
+    }
+    Folder folder;
+    PosixFileSystem files(PosixCalls::Real(), FileOwner{12345, 23456});
+    const fs::path logs = folder.dir / "INFO_LOG";
+    const fs::path data = folder.dir / "PC_INFO_261206090507.dat";
+    const fs::path others = folder.dir / "PC_INFO_261206090508.dat";
+    { std::ofstream(others) << ""; }
+    ASSERT_EQ(chown(others.c_str(), 777, 777), 0);
+    ASSERT_TRUE(files.CreateFolder(logs.string()));
+    ASSERT_TRUE(files.AppendLine((logs / "PC_INFO_261206.LOG").string(), "line"));
+    ASSERT_TRUE(files.AppendLine(data.string(), "line"));
+    ASSERT_TRUE(files.AppendLine(others.string(), "line"));
+    const struct {
+        fs::path path;
+        uid_t uid;
+        gid_t gid;
+        mode_t mode;  // 0: not checked
+    } cases[] = {{logs, 12345, 23456, 0},
+                 {logs / "PC_INFO_261206.LOG", 12345, 23456, 0600},
+                 {data, 12345, 23456, 0600},
+                 {others, 777, 777, 0}};
+    for (const auto& c : cases) {
+        struct stat st {};
+        ASSERT_EQ(lstat(c.path.c_str(), &st), 0) << c.path;
+        EXPECT_EQ(st.st_uid, c.uid) << c.path;
+        EXPECT_EQ(st.st_gid, c.gid) << c.path;
+        if (c.mode != 0) {
+            EXPECT_EQ(st.st_mode & 07777, c.mode) << c.path;
+        }
+    }
+}
+
+TEST(FileWriter, TheInvokingUserIsTakenOnlyFromWholeNonRootIds) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root";
+    }
+    const struct {
+        const char* uid;
+        const char* gid;
+        bool valid;
+    } cases[] = {{"1000", "1001", true},     {"0", "0", false},      {"1000", nullptr, false},
+                 {"", "1000", false},        {"10x", "1000", false}, {"-1", "1000", false},
+                 {"99999999999", "1", false}};
+    for (const auto& c : cases) {
+        setenv("SUDO_UID", c.uid, 1);
+        if (c.gid != nullptr) {
+            setenv("SUDO_GID", c.gid, 1);
+        } else {
+            unsetenv("SUDO_GID");
+        }
+        const auto owner = FileOwner::InvokingUser();
+        EXPECT_EQ(owner.has_value(), c.valid) << c.uid;
+        if (owner) {
+            EXPECT_EQ(owner->uid, 1000u);
+            EXPECT_EQ(owner->gid, 1001u);
+        }
+    }
+    unsetenv("SUDO_UID");
+    unsetenv("SUDO_GID");
+    EXPECT_FALSE(FileOwner::InvokingUser().has_value());
+}
+
+// The lock of a run: another holder is waited for, up to the limit; the program's own lines
+// still go out while it holds the lock itself.
+TEST(FileWriter, ALockIsWaitedForAndDoesNotStopTheHoldersOwnLines) {
+    Folder folder;
+    const std::string file = (folder.dir / "PC_INFO_261206090507.dat").string();
+    PosixFileSystem files(PosixCalls::Real(), std::nullopt, std::chrono::milliseconds(300));
+    {
+        const auto lock = files.LockFile(file);
+        ASSERT_NE(lock, nullptr);
+        EXPECT_TRUE(files.AppendLine(file, "mine"));
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(files.LockFile(file), nullptr);  // held: waited for, then given up
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+    }
+    const int other = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(flock(other, LOCK_EX), 0);
+    std::thread release([other] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        close(other);
+    });
+    EXPECT_NE(files.LockFile(file), nullptr);  // free again within the wait
+    release.join();
+    EXPECT_EQ(folder.Read(file), "mine\r\n");
 }
 
 TEST(AppInfo, TheProgramsPathNamesItsFolderAndNameOnceAndForAll) {

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "platform/AppError.h"
+#include "platform/RecordLimits.h"
 #include "platform/linux/SysfsWmi.h"
 #include "platform/linux/facts/Files.h"
 #include "platform/linux/facts/IdDatabases.h"
@@ -265,6 +266,38 @@ TEST(SysfsWmi, ContainerWithoutDmiAndWithAVethInterface) {
     EXPECT_TRUE(IsNull(os, "TotalVisibleMemorySize"));
 }
 
+// A file bind-mounted over a DMI value, an endless name in pci.ids: what is read stops at a
+// bound, and no value is longer than the decoder is sure to accept, cut at a character's start.
+TEST(SysfsWmi, LongSystemFilesGiveValuesCutAtTheBound) {
+    Tree t;
+    t.CommonSystem();
+    const std::string pci = "sys/devices/pci0000:00/0000:03:00.0";
+    t.Pci(pci, "0x8086 0x15b8 0x1043 0x8672 0x10", "e1000e");
+    t.Interface("enp3s0", pci, "04:d4:c4:aa:bb:cc");
+    t.File("usr/share/misc/pci.ids", "8086  Intel\n\t15b8  " + std::string(200000, 'n') + "\n");
+    std::string huge = "A";
+    while (huge.size() < (1u << 20)) {
+        huge += "日本";  // three bytes each: the bound falls inside a character
+    }
+    t.File("sys/class/dmi/id/board_name", huge + "\n");
+    SysfsWmi wmi = Over(t, {{"enp3s0", 2, false, {}}});
+    const struct {
+        std::string value;
+        std::string prefix;
+    } cases[] = {
+        {Text(wmi.Instances("Win32_BaseBoard").at(0), "Product"), "A日本"},
+        {Text(wmi.Instances("Win32_NetworkAdapter").at(0), "Description"), "nnn"},
+        {Text(wmi.Instances("Win32_NetworkAdapterConfiguration").at(0), "Caption"),
+         "[00000002] nnn"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_LE(c.value.size(), kMaxStandInValueBytes);
+        EXPECT_GT(c.value.size(), kMaxStandInValueBytes - 3);
+        EXPECT_TRUE(c.value.starts_with(c.prefix)) << c.prefix;
+        EXPECT_EQ(SanitizeUtf8(c.value), c.value) << c.prefix;  // no character cut in two
+    }
+}
+
 TEST(SysfsWmi, UnknownClassFailsWhenEnumerationBeginsAndUnknownPropertyAtLookup) {
     Tree t;
     SysfsWmi wmi = Over(t, {});
@@ -361,7 +394,8 @@ TEST(IdDatabases, EveryVendorIsFoundInTheSystemFilesAndInAFileOutOfOrder) {
     Tree t;
     t.File("ids",
            "# out of order\n0002  Second\n\t0001  Second's one\n0001  First\n"
-           "\t0002  First's two\n\t# a comment\n\t0003  First's three\nC 00  A class\n"
+           "\t0002  First's two\n\t# a comment\n# a comment at the line's start\n"
+           "\t0003  First's three\nC 00  A class\n"
            "\t0001  Not a vendor\n");
     const std::string ids = (t.root / "ids").string();
     struct Case {

@@ -258,6 +258,16 @@ TEST_F(QtWindow, MessageBoxesCarryTheProgramNameIconAndResult) {
     EXPECT_EQ(icon, QMessageBox::NoIcon);
 }
 
+// As on the terminal: after an error box the program ends with status 1.
+TEST_F(QtWindow, AfterAnErrorBoxTheProgramEndsWithStatusOne) {
+    QString title;
+    QMessageBox::Icon icon{};
+    AnswerWith(Qt::Key_Return, &title, &icon);
+    window.ShowMessage("収集した情報をファイルに書き込めませんでした。", mb::IconError);
+    QTimer::singleShot(0, [this] { window.EndProgram(); });
+    EXPECT_EQ(frontEnd->Run(), 1);
+}
+
 TEST_F(QtWindow, BusyShowsTheWaitCursorUntilRestored) {
     window.SetBusy(true);
     ASSERT_NE(QApplication::overrideCursor(), nullptr);

@@ -38,6 +38,9 @@ void FakeWindow::ProcessPendingEvents() {
 
 int FakeWindow::ShowMessage(const std::string& text, int style) {
     messages.push_back({text, style, busy});
+    if (onMessage) {
+        onMessage();
+    }
     calls.push_back("message " + std::to_string(style));
     if (answers.empty()) {
         return kIdOk;
@@ -56,10 +59,22 @@ bool MemoryFileSystem::CreateFolder(const std::string& path) {
     return true;
 }
 
+std::unique_ptr<IFileLock> MemoryFileSystem::LockFile(const std::string& path) {
+    struct Lock : IFileLock {
+        std::string& held;
+        Lock(std::string& h, const std::string& path) : held(h) { held = path; }
+        ~Lock() override { held.clear(); }
+    };
+    return std::make_unique<Lock>(locked, path);
+}
+
 bool MemoryFileSystem::AppendLine(const std::string& path, const std::string& line) {
     const std::string parent = path.substr(0, path.rfind(separator));
     if (!folders.contains(parent) || readOnly.contains(parent) || ++appends == failAppend) {
         return false;
+    }
+    if (path == locked) {
+        ++appendsToLocked;
     }
     files[path] += line + "\r\n";
     return true;

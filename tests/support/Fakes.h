@@ -3,6 +3,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -31,6 +32,7 @@ struct FakeWindow : IWindowing {
     bool busy = false;
     bool ended = false;
     std::function<void()> onProcessEvents;
+    std::function<void()> onMessage;  // called as each box is shown
 
     void ShowMainWindow(const WindowLayout& s, IWindowEvents& e) override;
     void SetButtonEnabled(ButtonId id, bool on) override;
@@ -86,6 +88,10 @@ struct MemoryFileSystem : IFileSystem {
     char separator = '/';
     int appends = 0;     // appends into writable folders so far
     int failAppend = 0;  // this append (counting from 1) fails
+    std::string locked;  // the file whose lock is held now
+    int appendsToLocked = 0;
+
+    std::unique_ptr<IFileLock> LockFile(const std::string& path) override;
 
     void AddFolder(const std::string& path) { folders.insert(path); }
     bool CreateFolder(const std::string& path) override;

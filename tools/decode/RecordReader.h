@@ -1,10 +1,12 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
 
+#include "platform/RecordLimits.h"
 #include "tools/decode/LineDecoder.h"
 
 namespace qrx {
@@ -26,7 +28,9 @@ namespace qrx {
 // being kept. Memory is bounded by a few times kMaxLine.
 class RecordReader {
   public:
-    static constexpr std::size_t kMaxLine = 64 * 1024;
+    // 64 KiB, and never less than the longest line the Linux program can write.
+    static constexpr std::size_t kMaxLine =
+        std::max<std::size_t>(64 * 1024, MaxDataLineBytes(kMaxStandInRecordBytes));
     // Joined pieces longer than this are not tried as a record on their own at a block
     // boundary without padding; this bounds the work on input that never decodes.
     static constexpr std::size_t kMaxTrial = 4 * 1024;

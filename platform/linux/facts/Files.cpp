@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -18,7 +19,7 @@ std::string Basename(const std::string& path) {
 
 }  // namespace
 
-std::optional<std::string> ReadFile(const std::string& path) {
+std::optional<std::string> ReadFile(const std::string& path, std::size_t limit) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return std::nullopt;
@@ -27,11 +28,11 @@ std::optional<std::string> ReadFile(const std::string& path) {
     std::string text;
     bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     // sysfs and procfs tell no true size: read until the end whatever the size says.
-    text.resize(ok ? static_cast<std::size_t>(st.st_size) + 4096 : 0);
+    text.resize(ok ? std::min(static_cast<std::size_t>(st.st_size) + 4096, limit) : 0);
     std::size_t used = 0;
-    while (ok) {
+    while (ok && used < limit) {
         if (used == text.size()) {
-            text.resize(text.size() * 2);
+            text.resize(std::min(text.size() * 2, limit));
         }
         const ssize_t n = read(fd, text.data() + used, text.size() - used);
         ok = n >= 0;
@@ -49,7 +50,7 @@ std::optional<std::string> ReadFile(const std::string& path) {
 }
 
 std::optional<std::string> ReadValue(const std::string& path) {
-    auto text = ReadFile(path);
+    auto text = ReadFile(path, kMaxValueFileBytes);
     if (!text) {
         return std::nullopt;
     }
@@ -57,6 +58,17 @@ std::optional<std::string> ReadValue(const std::string& path) {
         text->pop_back();
     }
     return SanitizeUtf8(*text);
+}
+
+std::string CutUtf8(std::string text, std::size_t limit) {
+    if (text.size() > limit) {
+        std::size_t end = limit;
+        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+            --end;  // a continuation byte: the character began before
+        }
+        text.resize(end);
+    }
+    return text;
 }
 
 std::optional<std::string> LinkName(const std::string& path) {
