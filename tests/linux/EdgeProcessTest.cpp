@@ -383,13 +383,13 @@ TEST_F(Edge, ARunWaitsForTheInstanceThatHoldsItsDataFile) {
 // The terminal goes away (its pipe has no reader) while the input stays open: the failed write
 // is a close request, not the end of the process by SIGPIPE nor a wait for input.
 TEST_F(Edge, AnOutputWithoutAReaderClosesTheWindow) {
-    int input[2], output[2];
+    int input[2], sink[2];
     ASSERT_EQ(pipe2(input, O_CLOEXEC), 0);
-    ASSERT_EQ(pipe2(output, O_CLOEXEC), 0);
-    close(output[0]);
-    const pid_t pid = Spawn(input[0], output[1], "");
+    ASSERT_EQ(pipe2(sink, O_CLOEXEC), 0);
+    close(sink[0]);
+    const pid_t pid = Spawn(input[0], sink[1], "");
     close(input[0]);
-    close(output[1]);
+    close(sink[1]);
     int status = 0;
     const bool ended = Ended(pid, status);
     close(input[1]);
