@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/Crypto.h"
+#include "platform/KeyedHash.h"
 #include "platform/TextCodec.h"
 
 namespace qrx {
@@ -39,12 +40,9 @@ inline constexpr int kExitDecoded = 0;  // every line decoded and all output wri
 inline constexpr int kExitBadLine = 1;  // some line could not be decoded
 inline constexpr int kExitNotDone = 2;  // usage, input or output errors
 
-// The support desk's decoder: `[--json] [FILE ...]`, standard input for none or "-".
+// The support desk's decoder: `[--json | --diff [--json] | --html] [--mask | --mask-key KEY]
+// [FILE ...]`, standard input for none or "-". `hash` makes the pseudonyms of --mask.
 int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, ITextCodec& codec,
-               const InputOpener& open, IByteOutput& out, std::ostream& err);
-
-// Text as it may go to a terminal: control characters other than TAB (C0, DEL and C1) are
-// written as "\x1b" (C1 as "\u009b"); everything else passes unchanged.
-void AppendEscaped(std::string& out, std::string_view text);
+               IKeyedHash& hash, const InputOpener& open, IByteOutput& out, std::ostream& err);
 
 }  // namespace qrx
