@@ -15,7 +15,7 @@ namespace {
 
 class JsonFormat : public IFormat {
   public:
-    static constexpr std::size_t kPartBytes = 4 * 1024 * 1024;
+    static constexpr std::size_t kPartBytes = 2 * 1024 * 1024;
     static constexpr std::size_t kMaxErrors = 1000;
 
     explicit JsonFormat(Output& out) : out_(out) {}
