@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "tools/decode/Decoder.h"
+#include "tools/decode/ByteStreams.h"
 #include "tools/decode/Options.h"
 #include "tools/decode/RecordModel.h"
 
