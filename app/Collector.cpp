@@ -5,41 +5,26 @@
 
 namespace qrx {
 
-const std::vector<CollectionStep>& Collector::RunPlan() {
-    static const std::vector<CollectionStep> plan = {
-        {"Win32_NetworkAdapterConfiguration", {"Caption", "IPAddress", "MACAddress"}},
-        {"Win32_NetworkAdapter",
-         {"Description", "AdapterType", "Manufacturer", "Name", "PhysicalAdapter", "PNPDeviceID"}},
-        {"Win32_Processor", {"Name", "Description", "ProcessorId"}},
-        {"Win32_OperatingSystem",
-         {"Caption", "OSArchitecture", "Version", "BuildNumber", "OSLanguage", "CountryCode",
-          "Locale", "CSName", "SerialNumber", "TotalVisibleMemorySize"}},
-        {"Win32_BaseBoard", {"Manufacturer", "Product", "Version"}},
-        {"Win32_ComputerSystemProduct", {"Vendor", "Name", "UUID"}},
-    };
-    return plan;
-}
-
 const CollectionStep& Collector::CategoryStep(ButtonId id) {
-    // NIC, CPU and UUID collect exactly what the run collects for their class; OS leaves out
-    // "BuildNumber" and M/B adds "SerialNumber".
-    static const CollectionStep os{
-        "Win32_OperatingSystem",
-        {"Caption", "OSArchitecture", "Version", "OSLanguage", "CountryCode", "Locale", "CSName",
-         "SerialNumber", "TotalVisibleMemorySize"}};
-    static const CollectionStep mb{"Win32_BaseBoard",
-                                   {"Manufacturer", "Product", "Version", "SerialNumber"}};
+    // The plan says which properties a category command queries: NIC, CPU and UUID collect
+    // what the run collects for their class, OS leaves out "BuildNumber", M/B adds
+    // "SerialNumber".
+    static const CollectionStep nic = CategoryStepOf("Win32_NetworkAdapterConfiguration");
+    static const CollectionStep cpu = CategoryStepOf("Win32_Processor");
+    static const CollectionStep os = CategoryStepOf("Win32_OperatingSystem");
+    static const CollectionStep mb = CategoryStepOf("Win32_BaseBoard");
+    static const CollectionStep uuid = CategoryStepOf("Win32_ComputerSystemProduct");
     switch (id) {
         case ButtonId::cmdNIC:
-            return RunPlan()[0];
+            return nic;
         case ButtonId::cmdCPU:
-            return RunPlan()[2];
+            return cpu;
         case ButtonId::cmdOS:
             return os;
         case ButtonId::cmdMB:
             return mb;
         case ButtonId::cmdUUID:
-            return RunPlan()[5];
+            return uuid;
         default:
             throw std::invalid_argument("not a category button");
     }

@@ -4,17 +4,12 @@
 #include <vector>
 
 #include "app/frmMain.h"
+#include "collect/CollectionPlan.h"
 #include "collect/basPCInfo.h"
 #include "output/DataFile.h"
 #include "output/ProgramState.h"
 
 namespace qrx {
-
-// One WMI class and the properties reported for it.
-struct CollectionStep {
-    std::string className;
-    std::vector<std::string> properties;
-};
 
 // The collection run behind "処理開始" and the five single-category commands.
 class Collector : public IFormCommands {
@@ -25,8 +20,8 @@ class Collector : public IFormCommands {
               basPCInfo& info)
         : state_(state), window_(window), clock_(clock), data_(data), info_(info) {}
 
-    // The six classes of a run, in order.
-    static const std::vector<CollectionStep>& RunPlan();
+    // The six classes of a run, in order, from the collection plan.
+    static const std::vector<CollectionStep>& RunPlan() { return RunSteps(); }
     // The class and list of a category button.
     static const CollectionStep& CategoryStep(ButtonId id);
 

@@ -8,6 +8,7 @@
 
 #include "app/Program.h"
 #include "platform/linux/LinuxServices.h"
+#include "platform/linux/OpenSslKeyedHash.h"
 #include "tools/decode/Decoder.h"
 
 namespace {
@@ -141,8 +142,9 @@ void BM_DecodeLines(benchmark::State& state) {
     for (auto _ : state) {
         Output out;
         std::ostringstream err;
+        qrx::OpenSslKeyedHash hash;
         qrx::RunDecoder(
-            {}, crypto, codec,
+            {}, crypto, codec, hash,
             [&](const std::string&, std::string&) { return std::make_unique<Input>(file); }, out,
             err);
         benchmark::DoNotOptimize(out.written);

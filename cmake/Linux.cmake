@@ -7,6 +7,7 @@ qrx_layer(qrx_linux FOLDERS platform/linux DEPENDS qrx_platform SOURCES
   platform/linux/IconvCodec.cpp
   platform/linux/OpenSslCrypto.cpp
   platform/linux/OpenSslDecryption.cpp
+  platform/linux/OpenSslKeyedHash.cpp
   platform/linux/SysfsWmi.cpp
   platform/linux/facts/Dmi.cpp
   platform/linux/facts/Files.cpp

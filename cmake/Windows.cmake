@@ -5,10 +5,11 @@ qrx_layer(qrx_windows FOLDERS platform/windows DEPENDS qrx_platform SOURCES
   platform/windows/WinText.cpp
   platform/windows/WinSystem.cpp
   platform/windows/WinCrypto.cpp
+  platform/windows/WinKeyedHash.cpp
   platform/windows/WinCodec.cpp
   platform/windows/WinWmi.cpp
   platform/windows/Win32Window.cpp)
-target_link_libraries(qrx_windows PUBLIC advapi32 ole32 oleaut32 wbemuuid uuid user32
+target_link_libraries(qrx_windows PUBLIC advapi32 bcrypt ole32 oleaut32 wbemuuid uuid user32
   gdi32)
 
 enable_language(RC)

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <set>
 
-#include "app/Collector.h"
-#include "tools/decode/Decoder.h"
+#include "collect/CollectionPlan.h"
+#include "tools/decode/Escape.h"
 #include "tools/decode/LineDecoder.h"
 
 namespace qrx::test {
@@ -53,17 +53,16 @@ TEST(Escaping, EveryByteAtEveryPlaceOfAWordIsJudgedAsByteByByte) {
 TEST(RecordShape, ExactlyTheNamesTheProgramRecords) {
     std::set<std::string> classes;
     std::set<std::string> properties;
-    auto add = [&](const CollectionStep& step) {
-        classes.insert(step.className);
-        properties.insert(step.properties.begin(), step.properties.end());
-    };
-    for (const auto& step : Collector::RunPlan()) {
-        add(step);
+    std::set<std::string> queried;
+    for (const auto& c : CollectionPlan()) {
+        classes.emplace(c.name);
+        for (const auto& p : c.properties) {
+            (p.recorded ? properties : queried).emplace(p.name);
+        }
     }
-    for (ButtonId id : {ButtonId::cmdNIC, ButtonId::cmdCPU, ButtonId::cmdOS, ButtonId::cmdMB,
-                        ButtonId::cmdUUID}) {
-        add(Collector::CategoryStep(id));
-    }
+    // A boolean is only traced, never recorded.
+    EXPECT_EQ(queried, std::set<std::string>{"PhysicalAdapter"});
+    EXPECT_FALSE(IsRecordText("PhysicalAdapter\tTrue"));
     const std::string dashes(10, '-');
     const auto check = [&](const std::set<std::string>& names, auto record) {
         for (const auto& name : names) {

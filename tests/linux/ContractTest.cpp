@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/linux/LinuxServices.h"
+#include "platform/linux/OpenSslKeyedHash.h"
 #include "tests/shared/CipherContracts.h"
 #include "tests/shared/DecoderContract.h"
 #include "tests/shared/SystemContracts.h"
@@ -15,6 +16,7 @@ struct DecryptingOpenSsl : OpenSslCrypto {
 };
 struct DecryptingServices : LinuxServices {
     DecryptingServices() { crypto.DecryptWith(EvpDecryption()); }
+    OpenSslKeyedHash hash;
 };
 
 INSTANTIATE_TYPED_TEST_SUITE_P(Linux, CryptoContract, DecryptingOpenSsl);

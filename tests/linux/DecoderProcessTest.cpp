@@ -26,10 +26,13 @@ namespace fs = std::filesystem;
 const std::vector<std::string> kRecords = {
     "----------Win32_OperatingSystem----------",
     "Caption\tMicrosoft Windows 10 Pro テスト ～ ①髙",
-    "Name\tIntel(R) Core(TM) i7-7700 CPU @ 3.60GHz",
     "Version\t" + std::string(88, 'v'),
-    "IPAddress\tfe80::1",
+    "----------Win32_Processor----------",
+    "Name\tIntel(R) Core(TM) i7-7700 CPU @ 3.60GHz",
     "Description\t" + std::string(300, 'd'),
+    "----------Win32_NetworkAdapterConfiguration----------",
+    "IPAddress\tfe80::1",
+    "----------Win32_ComputerSystemProduct----------",
     "UUID\t4C4C4544-0042-3510-8052-B4C04F4E5A31",
 };
 
@@ -72,10 +75,13 @@ struct DecoderProcess : ::testing::Test {
         return (dir / name).string();
     }
     // Runs the decoder with shell-quoted arguments; `to` replaces the output file.
-    Result Decode(const std::string& args, const std::string& to = "") {
+    // Runs the decoder with shell-quoted arguments; `to` replaces the output file, `before`
+    // is a shell command run first (a limit).
+    Result Decode(const std::string& args, const std::string& to = "",
+                  const std::string& before = "") {
         const std::string out = to.empty() ? (dir / "out").string() : to;
-        const std::string cmd =
-            std::string(QRX_DECODER) + " " + args + " >" + out + " 2>" + (dir / "err").string();
+        const std::string cmd = before + std::string(QRX_DECODER) + " " + args + " >" + out +
+                                " 2>" + (dir / "err").string();
         const int raw = std::system(cmd.c_str());
         Result r;
         r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -240,14 +246,52 @@ TEST_F(DecoderProcess, TheLongestRecordsOfTheLinuxProgramDecode) {
 
 TEST_F(DecoderProcess, TooLongAndAmbiguousLinesAreReportedAndTheRestDecodes) {
     const std::string longLine(100000, 'A');
-    const std::string header = Cipher(kRecords[0]);  // 64 characters, no padding
+    const std::string header = Cipher(kRecords[3]);  // 64 characters, no padding
     const std::string next = Cipher(kRecords[4]);
     const Result r = Decode(
         File("odd.dat", header + "\r\n" + longLine + "\r\n" + header + "\r\n\t" + next + "\r\n"));
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, kRecords[0] + "\n" + kRecords[0] + "\n" + kRecords[4] + "\n");
+    EXPECT_EQ(r.out, kRecords[3] + "\n" + kRecords[3] + "\n" + kRecords[4] + "\n");
     EXPECT_NE(r.err.find("odd.dat:2: 行が長すぎます"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("odd.dat:4: 行の区切りがあいまいです"), std::string::npos) << r.err;
+}
+
+// A file of 100 MB of records, where a real one has a few KB: the text and JSON outputs go
+// through it in little memory; --html and --diff, which hold the records, stop at their limit
+// with one message, within 256 MiB of address space.
+TEST_F(DecoderProcess, LargeFilesStayWithinBoundedMemory) {
+    const std::string header = Cipher(kRecords[3]) + "\r\n";
+    const std::string record = Cipher(kRecords[4]) + "\r\n";
+    {
+        std::ofstream f(dir / "large.dat", std::ios::binary);
+        f << header;
+        const std::string block = [&] {
+            std::string b;
+            for (int i = 0; i < 1000; ++i) {
+                b += record;
+            }
+            return b;
+        }();
+        for (int i = 0; i < 1500; ++i) {
+            f << block;
+        }
+    }
+    const std::string large = (dir / "large.dat").string();
+    const std::string limit = "ulimit -v 262144 && ";
+    for (const std::string& args : {"--html " + large, "--diff " + large + " " + large}) {
+        const Result r = Decode(args, "", limit);
+        EXPECT_EQ(r.status, 2) << args << "\n" << r.err;
+        EXPECT_EQ(r.out, "") << args;
+        EXPECT_EQ(
+            r.err,
+            "QRX_PC_INFO_DECODE: 記録が多すぎます: --diff と --html で扱えるのは全ファイルで "
+            "64 MiB までです (1 回の収集は数 KB です)。ファイルごとに --json をお使いください\n")
+            << args;
+    }
+    for (const std::string& args : {"--json " + large, large}) {
+        const Result r = Decode(args, "/dev/null", limit);
+        EXPECT_EQ(r.status, 0) << args << "\n" << r.err;
+    }
 }
 
 }  // namespace

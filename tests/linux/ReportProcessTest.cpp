@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "cipher/clsCipher.h"
 #include "platform/linux/IconvCodec.h"
@@ -18,43 +19,102 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A collection as a Japanese Windows 11 PC writes it: adapters without any address (the kernel
+// debug adapter, WAN miniports), WAN miniports with only a MAC, two adapters of one model
+// without a MAC, a Bluetooth adapter, and the integer properties (OSLanguage) left out.
 const std::vector<std::string> kOld = {
     "----------Win32_NetworkAdapterConfiguration----------",
-    "Caption\t[00000001] Intel(R) Ethernet I219-LM",
-    "IPAddress\t192.168.1.10",
+    "Caption\t[00000000] Microsoft Kernel Debug Network Adapter",
+    "Caption\t[00000001] Intel(R) Ethernet Connection (7) I219-LM",
+    "IPAddress\t192.168.10.23",
     "IPAddress\tfe80::1c2d:3e4f:5a6b:7c8d",
     "MACAddress\t00:1A:2B:3C:4D:5E",
-    "Caption\t[00000002] VPN Adapter",
-    "IPAddress\t10.8.0.2",
-    "MACAddress\t00:FF:11:22:33:44",
+    "Caption\t[00000002] WAN Miniport (SSTP)",
+    "Caption\t[00000003] WAN Miniport (IKEv2)",
+    "Caption\t[00000004] WAN Miniport (L2TP)",
+    "Caption\t[00000005] WAN Miniport (PPTP)",
+    "Caption\t[00000006] WAN Miniport (PPPOE)",
+    "Caption\t[00000007] WAN Miniport (IP)",
+    "MACAddress\t50:50:54:50:30:30",
+    "Caption\t[00000008] WAN Miniport (IPv6)",
+    "MACAddress\t33:50:6F:45:30:30",
+    "Caption\t[00000009] WAN Miniport (Network Monitor)",
+    "MACAddress\t52:54:55:4E:00:00",
+    "Caption\t[00000010] Intel(R) I350 Gigabit Network Connection",
+    "Caption\t[00000011] Intel(R) I350 Gigabit Network Connection",
+    "Caption\t[00000012] Bluetooth Device (Personal Area Network)",
+    "MACAddress\t9C:B6:D0:11:22:33",
+    "----------Win32_NetworkAdapter----------",
+    "Description\tMicrosoft Kernel Debug Network Adapter",
+    "Manufacturer\tMicrosoft",
+    "Name\tMicrosoft Kernel Debug Network Adapter",
+    "PNPDeviceID\tROOT\\KDNIC\\0000",
+    "Description\tIntel(R) Ethernet Connection (7) I219-LM",
+    "AdapterType\tイーサネット 802.3",
+    "Manufacturer\tIntel",
+    "Name\tIntel(R) Ethernet Connection (7) I219-LM",
+    "PNPDeviceID\tPCI\\VEN_8086&DEV_15BB&SUBSYS_86721043&REV_10\\3&11583659&0&FE",
+    "Description\tBluetooth Device (Personal Area Network)",
+    "AdapterType\tイーサネット 802.3",
+    "Manufacturer\tMicrosoft",
+    "Name\tBluetooth Device (Personal Area Network)",
+    "PNPDeviceID\tBTH\\MS_BTHPAN\\6&2A3B4C5D&0&2",
+    "----------Win32_Processor----------",
+    "Name\tIntel(R) Core(TM) i7-8700 CPU @ 3.20GHz",
+    "Description\tIntel64 Family 6 Model 158 Stepping 10",
+    "ProcessorId\tBFEBFBFF000906EA",
     "----------Win32_OperatingSystem----------",
-    "Caption\tMicrosoft Windows 10 Pro",
+    "Caption\tMicrosoft Windows 11 Pro",
+    "OSArchitecture\t64 ビット",
+    "Version\t10.0.22631",
+    "BuildNumber\t22631",
+    "CountryCode\t81",
+    "Locale\t0411",
     "CSName\tTANAKA-PC",
     "SerialNumber\t00330-80000-00000-AA123",
+    "TotalVisibleMemorySize\t16647364",
+    "----------Win32_BaseBoard----------",
+    "Manufacturer\tASUSTeK COMPUTER INC.",
+    "Product\tPRIME B360M-A",
+    "Version\tRev X.0x",
     "----------Win32_ComputerSystemProduct----------",
+    "Vendor\tASUS",
+    "Name\tSystem Product Name",
     "UUID\t4C4C4544-0051-3510-8052-B4C04F4B4E32",
 };
-// The Ethernet adapter was renumbered and got a new address, the VPN is gone, Wi-Fi is new.
-const std::vector<std::string> kNew = {
-    "----------Win32_NetworkAdapterConfiguration----------",
-    "Caption\t[00000003] Wi-Fi 6 AX201",
-    "MACAddress\tA0:B1:C2:D3:E4:F5",
-    "Caption\t[00000004] Intel(R) Ethernet I219-LM",
-    "IPAddress\tfe80::1c2d:3e4f:5a6b:7c8d",
-    "IPAddress\t192.168.1.11",
-    "MACAddress\t00:1A:2B:3C:4D:5E",
-    "----------Win32_OperatingSystem----------",
-    "Caption\tWindows <b>11</b> & more",
-    "CSName\tTANAKA-PC",
-    "SerialNumber\t00330-80000-00000-AA123",
-    "----------Win32_ComputerSystemProduct----------",
-    "UUID\t4C4C4544-0051-3510-8052-B4C04F4B4E32",
-};
-// Whole IPv4 addresses: a pseudonym stays in the address's range, so a piece such as "1.10"
-// turns up in one (192.168.71.104) by chance.
-const char* const kPersonal[] = {"TANAKA",   "00330-80000", "4C4C4544",     "1A:2B:3C",
-                                 "FF:11:22", "B1:C2:D3",    "192.168.1.10", "192.168.1.11",
-                                 "10.8.0.2", "1c2d:3e4f"};
+
+// A week later: the kernel debug adapter and one of the two I350 adapters are gone, every other
+// adapter renumbered, the Ethernet adapter has a new address and the system took an update.
+std::vector<std::string> WeekLater() {
+    std::vector<std::string> now;
+    for (std::size_t i = 0; i < kOld.size(); ++i) {
+        std::string r = kOld[i];
+        if (r.find("Kernel Debug") != std::string::npos ||
+            r == "Caption\t[00000011] Intel(R) I350 Gigabit Network Connection") {
+            i += r.starts_with("Description") ? 3 : 0;  // its four records in the adapters
+            continue;
+        }
+        if (r.starts_with("Caption\t[000000")) {
+            const int index = std::stoi(r.substr(9, 8)) + 20;
+            char renumbered[16];
+            std::snprintf(renumbered, sizeof renumbered, "[%08d]", index);
+            r.replace(8, 10, renumbered);
+        }
+        if (r == "IPAddress\t192.168.10.23") {
+            r = "IPAddress\t192.168.10.57";
+        }
+        if (r == "Version\t10.0.22631") {
+            r = "Version\t10.0.22631.4460";
+        }
+        now.push_back(r);
+    }
+    return now;
+}
+const std::vector<std::string> kNew = WeekLater();
+// Whole IPv4 addresses: a pseudonym stays in the address's range, so a piece such as "10.23"
+// turns up in one by chance.
+const char* const kPersonal[] = {"TANAKA",   "00330-80000",   "4C4C4544",      "1A:2B:3C",
+                                 "B6:D0:11", "192.168.10.23", "192.168.10.57", "1c2d:3e4f"};
 
 // Whether `text` holds `value` other than as the beginning of a longer number.
 bool Holds(const std::string& text, const std::string& value) {
@@ -126,21 +186,22 @@ TEST_F(Reports, DiffShowsWhatChangedAndExitsAsDiffDoes) {
         {"--diff " + old + " " + now, 1,
          "--- PC_INFO_261201090000.dat\n+++ PC_INFO_261207101530.dat\n"
          "@@ Win32_NetworkAdapterConfiguration\n"
-         "+ Wi-Fi 6 AX201\n"
-         "    + Caption: [00000003] Wi-Fi 6 AX201\n"
-         "    + MACAddress: A0:B1:C2:D3:E4:F5\n"
-         "~ Intel(R) Ethernet I219-LM\n"
-         "    ~ Caption: [00000001] Intel(R) Ethernet I219-LM → [00000004] Intel(R) Ethernet "
-         "I219-LM\n"
-         "    - IPAddress: 192.168.1.10\n"
-         "    + IPAddress: 192.168.1.11\n"
-         "- VPN Adapter\n"
-         "    - Caption: [00000002] VPN Adapter\n"
-         "    - IPAddress: 10.8.0.2\n"
-         "    - MACAddress: 00:FF:11:22:33:44\n"
+         "- Microsoft Kernel Debug Network Adapter\n"
+         "    - Caption: [00000000] Microsoft Kernel Debug Network Adapter\n"
+         "~ Intel(R) Ethernet Connection (7) I219-LM\n"
+         "    - IPAddress: 192.168.10.23\n"
+         "    + IPAddress: 192.168.10.57\n"
+         "- [00000011] Intel(R) I350 Gigabit Network Connection\n"
+         "    - Caption: [00000011] Intel(R) I350 Gigabit Network Connection\n"
+         "@@ Win32_NetworkAdapter\n"
+         "- Microsoft Kernel Debug Network Adapter\n"
+         "    - Description: Microsoft Kernel Debug Network Adapter\n"
+         "    - Manufacturer: Microsoft\n"
+         "    - Name: Microsoft Kernel Debug Network Adapter\n"
+         "    - PNPDeviceID: ROOT\\KDNIC\\0000\n"
          "@@ Win32_OperatingSystem\n"
          "~ #1\n"
-         "    ~ Caption: Microsoft Windows 10 Pro → Windows <b>11</b> & more\n"},
+         "    ~ Version: 10.0.22631 → 10.0.22631.4460\n"},
         {"--diff " + now + " " + bad, 2,
          "--- PC_INFO_261207101530.dat\n+++ PC_INFO_261207101531.dat\n"
          "!! PC_INFO_261207101531.dat: 復号できない行が 1 行あります。比較したのは復号できた記録"
@@ -158,7 +219,8 @@ TEST_F(Reports, DiffShowsWhatChangedAndExitsAsDiffDoes) {
     }
     int status = -1;
     Run("--diff " + now + " " + bad, &status);
-    EXPECT_EQ(err, "PC_INFO_261207101531.dat:14: 暗号化されておらず、レコードの形もしていません\n");
+    EXPECT_EQ(err, "PC_INFO_261207101531.dat:" + std::to_string(kNew.size() + 1) +
+                       ": 暗号化されておらず、レコードの形もしていません\n");
 }
 
 TEST_F(Reports, DiffAsOneJsonObject) {
@@ -167,16 +229,49 @@ TEST_F(Reports, DiffAsOneJsonObject) {
         Run("--diff --json " + std::string(kOldFile) + " " + kBadFile, &status));
     EXPECT_EQ(status, 2);
     EXPECT_EQ(j["same"], false);
-    EXPECT_EQ(j["undecodable"][0]["line"], 14);
+    EXPECT_EQ(j["undecodable"][0]["line"], kNew.size() + 1);
     const auto& nic = j["classes"][0];
     EXPECT_EQ(nic["class"], "Win32_NetworkAdapterConfiguration");
-    EXPECT_EQ(nic["instances"][0]["change"], "added");
-    EXPECT_EQ(nic["instances"][1]["properties"][1],
+    ASSERT_EQ(nic["instances"].size(), 3u);
+    EXPECT_EQ(nic["instances"][0]["instance"], "Microsoft Kernel Debug Network Adapter");
+    EXPECT_EQ(nic["instances"][0]["change"], "removed");
+    EXPECT_EQ(nic["instances"][1]["properties"][0],
               nlohmann::json::parse(R"({"property":"IPAddress","change":"changed",
-                                        "removed":["192.168.1.10"],"added":["192.168.1.11"]})"));
-    EXPECT_EQ(nic["instances"][2]["instance"], "VPN Adapter");
-    EXPECT_EQ(nic["instances"][2]["change"], "removed");
-    EXPECT_EQ(j["classes"].size(), 2u);
+                                        "removed":["192.168.10.23"],"added":["192.168.10.57"]})"));
+    EXPECT_EQ(j["classes"].size(), 3u);
+}
+
+// Every adapter is an instance of its own, however few properties it has; a multi-valued
+// property is an array even with one value; the file's errors are in its object.
+TEST_F(Reports, JsonHasEveryAdapterAndArraysStayArrays) {
+    Write("one-address.dat",
+          {kOld[0], "Caption\t[00000001] Intel(R) I219-LM", "IPAddress\t192.168.10.23",
+           "----------Win32_BIOS----------", "Name\tafter-bios"});
+    int status = -1;
+    std::istringstream lines(Run("--json " + std::string(kOldFile) + " one-address.dat", &status));
+    EXPECT_EQ(status, 1);
+    std::string line;
+    ASSERT_TRUE(std::getline(lines, line));
+    const auto j = nlohmann::json::parse(line);
+    EXPECT_EQ(j["errors"], nlohmann::json::array());
+    const auto& adapters = j["classes"][0]["instances"];
+    ASSERT_EQ(adapters.size(), 13u);
+    EXPECT_EQ(adapters[0],
+              nlohmann::json::parse(
+                  R"({"Caption":"[00000000] Microsoft Kernel Debug Network Adapter"})"));
+    EXPECT_EQ(adapters[1]["IPAddress"][1], "fe80::1c2d:3e4f:5a6b:7c8d");
+    EXPECT_EQ(adapters[7]["MACAddress"], "50:50:54:50:30:30");
+    EXPECT_EQ(j["classes"][1]["instances"][1]["AdapterType"], "イーサネット 802.3");
+    EXPECT_EQ(j["classes"][3]["instances"][0]["OSArchitecture"], "64 ビット");
+
+    ASSERT_TRUE(std::getline(lines, line));
+    const auto one = nlohmann::json::parse(line);
+    EXPECT_EQ(one["classes"][0]["instances"][0]["IPAddress"],
+              nlohmann::json::array({"192.168.10.23"}));
+    EXPECT_EQ(one["classes"].size(), 1u);  // nothing placed under the unknown class
+    EXPECT_EQ(one["errors"], nlohmann::json::parse(R"([
+        {"line":4,"reason":"プログラムが書かないクラスの見出しです: Win32_BIOS"},
+        {"line":5,"reason":"プログラムが書かないクラス Win32_BIOS の見出しの後の記録です"}])"));
 }
 
 TEST_F(Reports, MaskLeavesNothingPersonalInAnyOutputAndDiffsStillLineUp) {
@@ -190,7 +285,7 @@ TEST_F(Reports, MaskLeavesNothingPersonalInAnyOutputAndDiffsStillLineUp) {
         for (const char* p : kPersonal) {
             EXPECT_FALSE(Holds(out, p)) << args << ": " << p;
         }
-        EXPECT_NE(out.find("Intel(R) Ethernet I219-LM"), std::string::npos) << args;
+        EXPECT_NE(out.find("Intel(R) Ethernet Connection (7) I219-LM"), std::string::npos) << args;
     }
     // The masked diff has the same changes as the plain one: same lines, other addresses.
     int status = -1;
@@ -207,7 +302,10 @@ TEST_F(Reports, MaskLeavesNothingPersonalInAnyOutputAndDiffsStillLineUp) {
 
 TEST_F(Reports, HtmlPageIsSelfContainedEscapedAndRendersAsTables) {
     int status = -1;
-    const std::string page = Run("--html " + std::string(kOldFile) + " " + kBadFile, &status);
+    Write("crafted.dat",
+          {"----------Win32_BaseBoard----------", "Product\tWindows <b>11</b> & more"});
+    const std::string page =
+        Run("--html " + std::string(kOldFile) + " " + kBadFile + " crafted.dat", &status);
     EXPECT_EQ(status, 1);
     EXPECT_TRUE(
         page.starts_with("<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n"
@@ -216,7 +314,8 @@ TEST_F(Reports, HtmlPageIsSelfContainedEscapedAndRendersAsTables) {
         EXPECT_EQ(page.find(outside), std::string::npos) << outside;
     }
     EXPECT_NE(page.find("収集日時 2026-12-01 09:00:00"), std::string::npos);
-    EXPECT_NE(page.find("<li>14 行目: 暗号化されておらず、レコードの形もしていません"),
+    EXPECT_NE(page.find("<li>" + std::to_string(kNew.size() + 1) +
+                        " 行目: 暗号化されておらず、レコードの形もしていません"),
               std::string::npos);
     { std::ofstream(dir / "report.html") << page; }
 
@@ -237,12 +336,14 @@ TEST_F(Reports, HtmlPageIsSelfContainedEscapedAndRendersAsTables) {
     for (auto at = dom.find("<table>"); at != std::string::npos; at = dom.find("<table>", at + 1)) {
         ++tables;
     }
-    EXPECT_EQ(tables, 6u);
-    EXPECT_NE(dom.find("<td><ul class=\"values\"><li>192.168.1.10</li><li>fe80::1c2d:3e4f:5a6b:"
+    EXPECT_EQ(tables, 13u);
+    EXPECT_NE(dom.find("<td><ul class=\"values\"><li>192.168.10.23</li><li>fe80::1c2d:3e4f:5a6b:"
                        "7c8d</li></ul></td>"),
               std::string::npos)
         << dom;
     EXPECT_NE(dom.find("<td>Windows &lt;b&gt;11&lt;/b&gt; &amp; more</td>"), std::string::npos);
+    // Thirteen adapters, each a row.
+    EXPECT_NE(dom.find("<tr><td>13</td><td>[00000012] Bluetooth Device"), std::string::npos);
     EXPECT_EQ(dom.find("<b>"), std::string::npos);
 
     // A picture for people to look at.

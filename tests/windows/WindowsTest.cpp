@@ -10,6 +10,7 @@
 #include "platform/windows/Win32Window.h"
 #include "platform/windows/WinCodec.h"
 #include "platform/windows/WinCrypto.h"
+#include "platform/windows/WinKeyedHash.h"
 #include "platform/windows/WinSystem.h"
 #include "platform/windows/WinText.h"
 #include "platform/windows/WinWmi.h"
@@ -24,6 +25,7 @@ namespace {
 struct WinBackends {
     WinCrypto crypto;
     WinCodec codec;
+    WinKeyedHash hash;
 };
 INSTANTIATE_TYPED_TEST_SUITE_P(Windows, CryptoContract, WinCrypto);
 INSTANTIATE_TYPED_TEST_SUITE_P(Windows, CodecContract, WinCodec);

@@ -1,50 +1,19 @@
 #pragma once
 
-#include <cstddef>
-#include <functional>
 #include <iosfwd>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/Crypto.h"
+#include "platform/KeyedHash.h"
 #include "platform/TextCodec.h"
+#include "tools/decode/ByteStreams.h"
 
 namespace qrx {
 
-// A file or standard input, read as bytes.
-class IByteInput {
-  public:
-    virtual ~IByteInput() = default;
-    // Reads up to `capacity` bytes into `buffer`; `got` is 0 at the end. False on a read error,
-    // with the system's reason in `error`.
-    virtual bool Read(char* buffer, std::size_t capacity, std::size_t& got, std::string& error) = 0;
-};
-
-// Standard output, written as bytes.
-class IByteOutput {
-  public:
-    virtual ~IByteOutput() = default;
-    // Writes all of the bytes; false on a write error, with the system's reason in `error`.
-    virtual bool Write(const char* data, std::size_t size, std::string& error) = 0;
-};
-
-// Opens a file named on the command line ("-" for standard input); null with the system's
-// reason in `error` when it cannot be opened.
-using InputOpener =
-    std::function<std::unique_ptr<IByteInput>(const std::string& path, std::string& error)>;
-
-// Exit statuses of the decoder.
-inline constexpr int kExitDecoded = 0;  // every line decoded and all output written
-inline constexpr int kExitBadLine = 1;  // some line could not be decoded
-inline constexpr int kExitNotDone = 2;  // usage, input or output errors
-
-// The support desk's decoder: `[--json] [FILE ...]`, standard input for none or "-".
+// The support desk's decoder: `[--json | --diff [--json] | --html] [--mask | --mask-key KEY]
+// [FILE ...]`, standard input for none or "-". `hash` makes the pseudonyms of --mask.
 int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, ITextCodec& codec,
-               const InputOpener& open, IByteOutput& out, std::ostream& err);
-
-// Text as it may go to a terminal: control characters other than TAB (C0, DEL and C1) are
-// written as "\x1b" (C1 as "\u009b"); everything else passes unchanged.
-void AppendEscaped(std::string& out, std::string_view text);
+               IKeyedHash& hash, const InputOpener& open, IByteOutput& out, std::ostream& err);
 
 }  // namespace qrx

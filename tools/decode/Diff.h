@@ -1,12 +1,29 @@
 #pragma once
 
-#include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "tools/decode/Records.h"
+#include "tools/decode/RecordModel.h"
 
 namespace qrx {
+
+// Two instances taken to be the same thing in an older and a newer collection; one side is
+// null for an instance that is only in one of them. `label` names the instance for people and
+// tells it apart from the others of its class.
+struct InstancePair {
+    const Instance* old = nullptr;
+    const Instance* now = nullptr;
+    std::string label;
+};
+
+// Matches the instances of one class by the properties that the plan marks as identifying
+// (all of them together first, then each alone in the plan's order; an index that the system
+// renumbers does not count); instances without any, and classes without such properties, pair
+// up in file order.
+std::vector<InstancePair> MatchInstances(std::string_view className,
+                                         const std::vector<const Instance*>& old,
+                                         const std::vector<const Instance*>& now);
 
 // What changed between an older and a newer collection.
 struct PropertyChange {
@@ -33,14 +50,8 @@ struct ClassChange {
 };
 
 // Class by class, instance by instance (matched as MatchInstances says); only what differs.
+// Multi-valued properties compare as sets; a change of only the index of an indexed value is
+// no change.
 std::vector<ClassChange> Compare(const Collection& old, const Collection& now);
-
-void WriteDiffText(std::ostream& out, const Collection& old, const Collection& now,
-                   const std::vector<ClassChange>& changes);
-void WriteDiffJson(std::ostream& out, const Collection& old, const Collection& now,
-                   const std::vector<ClassChange>& changes);
-
-// A value for a terminal: control characters other than TAB shown as "\x1b".
-std::string Printable(const std::string& text);
 
 }  // namespace qrx

@@ -1,6 +1,10 @@
 #include "tools/decode/Html.h"
 
 #include <algorithm>
+#include <sstream>
+
+#include "tools/decode/Escape.h"
+#include "tools/decode/Format.h"
 
 namespace qrx {
 
@@ -36,7 +40,7 @@ void Values(std::ostream& out, const Property* p) {
     if (p == nullptr) {
         return;
     }
-    if (p->values.size() == 1) {
+    if (p->values.size() == 1 && !p->multiValued) {
         out << HtmlEscape(p->values.front());
         return;
     }
@@ -99,68 +103,6 @@ void ClassTable(std::ostream& out, const ClassRecords& cls) {
 
 }  // namespace
 
-std::string HtmlEscape(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    for (std::size_t i = 0, n = text.size(); i < n;) {
-        const unsigned char c = p[i];
-        if (c < 0x80) {
-            switch (c) {
-                case '&':
-                    out += "&amp;";
-                    break;
-                case '<':
-                    out += "&lt;";
-                    break;
-                case '>':
-                    out += "&gt;";
-                    break;
-                case '"':
-                    out += "&quot;";
-                    break;
-                case '\'':
-                    out += "&#39;";
-                    break;
-                default:
-                    if ((c < 0x20 && c != '\t') || c == 0x7F) {
-                        static const char* hex = "0123456789abcdef";
-                        out += "\\x";
-                        out += hex[c >> 4];
-                        out += hex[c & 15];
-                    } else {
-                        out += static_cast<char>(c);
-                    }
-            }
-            ++i;
-            continue;
-        }
-        const std::size_t len = (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-        bool ok = len != 0 && i + len <= n;
-        unsigned cp = ok ? c & (0x7F >> len) : 0;
-        for (std::size_t k = 1; ok && k < len; ++k) {
-            ok = (p[i + k] & 0xC0) == 0x80;
-            cp = cp << 6 | (p[i + k] & 0x3F);
-        }
-        // Overlong forms, surrogates, code points beyond Unicode and C1 controls.
-        ok = ok && !(len == 2 && cp < 0x80) && !(len == 3 && cp < 0x800) &&
-             !(len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) && !(cp >= 0xD800 && cp <= 0xDFFF);
-        if (!ok) {
-            out += "\xEF\xBF\xBD";
-            ++i;
-        } else if (cp >= 0x80 && cp <= 0x9F) {
-            out += "\\u00";
-            out += "0123456789abcdef"[cp >> 4];
-            out += "0123456789abcdef"[cp & 15];
-            i += len;
-        } else {
-            out.append(text.substr(i, len));
-            i += len;
-        }
-    }
-    return out;
-}
-
 std::string CollectionTime(std::string_view path) {
     const auto slash = path.find_last_of("/\\");
     const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
@@ -203,22 +145,50 @@ void WriteHtml(std::ostream& out, const std::vector<Collection>& collections, bo
             out << "<span class=\"time\">収集日時 " << HtmlEscape(time) << "</span>";
         }
         out << "</h2>\n";
-        if (!c.unreadable.empty()) {
-            out << "<p class=\"error\">" << HtmlEscape(c.unreadable) << "</p>\n";
+        for (const auto& f : c.failures) {
+            if (f.line == 0) {
+                out << "<p class=\"error\">" << HtmlEscape(f.reason) << "</p>\n";
+            }
         }
         for (const auto& cls : c.classes) {
             ClassTable(out, cls);
         }
-        if (!c.failures.empty()) {
+        if (std::any_of(c.failures.begin(), c.failures.end(),
+                        [](const LineFailure& f) { return f.line != 0; })) {
             out << "<h3>復号できなかった行</h3>\n<ul class=\"failures\">\n";
             for (const auto& f : c.failures) {
-                out << "<li>" << f.line << " 行目: " << HtmlEscape(f.reason) << "</li>\n";
+                if (f.line != 0) {
+                    out << "<li>" << f.line << " 行目: " << HtmlEscape(f.reason) << "</li>\n";
+                }
             }
             out << "</ul>\n";
         }
         out << "</section>\n";
     }
     out << "</body>\n</html>\n";
+}
+
+namespace {
+
+class HtmlFormat : public CollectingFormat {
+  public:
+    HtmlFormat(Output& out, bool masked) : out_(out), masked_(masked) {}
+    int Finish(int status) override {
+        std::ostringstream page;
+        WriteHtml(page, collections_, masked_);
+        out_.Text() += page.str();
+        return status;
+    }
+
+  private:
+    Output& out_;
+    bool masked_;
+};
+
+}  // namespace
+
+std::unique_ptr<IFormat> MakeHtmlFormat(Output& out, bool masked) {
+    return std::make_unique<HtmlFormat>(out, masked);
 }
 
 }  // namespace qrx

@@ -7,10 +7,11 @@
 #include <utility>
 #include <vector>
 
-#include "app/Collector.h"
 #include "cipher/clsCipher.h"
+#include "collect/CollectionPlan.h"
 #include "platform/Utf8.h"
 #include "tools/decode/ByteScan.h"
+#include "tools/decode/Escape.h"
 
 namespace qrx {
 
@@ -64,8 +65,7 @@ class NameTable {
     int bits_ = 4;
 };
 
-// The classes the program queries and the properties it records, from its run plan and its
-// category commands.
+// The classes the program queries and the properties it records, from the collection plan.
 struct KnownNames {
     NameTable classes;
     NameTable properties;
@@ -76,16 +76,13 @@ struct KnownNames {
     explicit KnownNames(const Sets& sets) : classes(sets.first), properties(sets.second) {}
     static Sets Collect() {
         Sets sets;
-        auto add = [&sets](const CollectionStep& step) {
-            sets.first.insert(step.className);
-            sets.second.insert(step.properties.begin(), step.properties.end());
-        };
-        for (const auto& step : Collector::RunPlan()) {
-            add(step);
-        }
-        for (ButtonId id : {ButtonId::cmdNIC, ButtonId::cmdCPU, ButtonId::cmdOS, ButtonId::cmdMB,
-                            ButtonId::cmdUUID}) {
-            add(Collector::CategoryStep(id));
+        for (const auto& c : CollectionPlan()) {
+            sets.first.emplace(c.name);
+            for (const auto& p : c.properties) {
+                if (p.recorded) {
+                    sets.second.emplace(p.name);
+                }
+            }
         }
         return sets;
     }
@@ -96,16 +93,13 @@ const KnownNames& Names() {
     return names;
 }
 
-// A control character other than TAB: C0, DEL or C1 (U+0080 to U+009F).
-bool HasControl(std::string_view text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if ((c < 0x20 && c != '\t') || c == 0x7F ||
-            (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0)) {
-            return true;
-        }
+// The name between the dashes of a text shaped as a class header, or empty.
+std::string_view HeaderName(std::string_view record) {
+    if (record.size() <= 2 * kDashes.size() || !record.starts_with(kDashes) ||
+        !record.ends_with(kDashes) || record.find('\t') != std::string_view::npos) {
+        return {};
     }
-    return false;
+    return record.substr(10, record.size() - 20);
 }
 
 std::string FailureText(const CipherFailure& f) {
@@ -121,17 +115,26 @@ void Fail(DecodedLine& out, std::string reason) {
     out.kind = DecodedLine::Kind::Failed;
     out.text.clear();
     out.reason = std::move(reason);
+    out.unknownClass.clear();
+}
+
+// A text that is no record; when it is the header of a class the program does not write, the
+// reason says so and the class is kept.
+void FailShape(DecodedLine& out, const char* reason) {
+    const std::string_view name = HeaderName(out.text);
+    if (name.empty()) {
+        return Fail(out, reason);
+    }
+    std::string unknown(name);
+    Fail(out, "プログラムが書かないクラスの見出しです: " + unknown);
+    out.unknownClass = std::move(unknown);
 }
 
 }  // namespace
 
 std::string_view ClassOfHeader(std::string_view record) {
-    if (record.size() <= 2 * kDashes.size() || !record.starts_with(kDashes) ||
-        !record.ends_with(kDashes)) {
-        return {};
-    }
-    const std::string_view name = record.substr(10, record.size() - 20);
-    return Names().classes.Contains(name) ? name : std::string_view();
+    const std::string_view name = HeaderName(record);
+    return !name.empty() && Names().classes.Contains(name) ? name : std::string_view();
 }
 
 bool IsRecordText(std::string_view text) {
@@ -185,10 +188,11 @@ void LineDecoder::DecodeCipher(std::string_view base64, DecodedLine& out) {
         out.text += converted_;
     }
     if (!IsRecordText(out.text)) {
-        return Fail(out, "復号結果がレコードの形をしていません");
+        return FailShape(out, "復号結果がレコードの形をしていません");
     }
     out.kind = DecodedLine::Kind::Record;
     out.reason.clear();
+    out.unknownClass.clear();
 }
 
 void LineDecoder::DecodePlain(std::string_view line, DecodedLine& out) {
@@ -203,11 +207,15 @@ void LineDecoder::DecodePlain(std::string_view line, DecodedLine& out) {
             return Fail(out, "暗号化されておらず、UTF-8 でもコードページ 932 でもありません");
         }
     }
-    if (HasControl(out.text) || !IsRecordText(out.text)) {
+    if (HasControl(out.text)) {
         return Fail(out, "暗号化されておらず、レコードの形もしていません");
+    }
+    if (!IsRecordText(out.text)) {
+        return FailShape(out, "暗号化されておらず、レコードの形もしていません");
     }
     out.kind = DecodedLine::Kind::Unencrypted;
     out.reason.clear();
+    out.unknownClass.clear();
 }
 
 DecodedLine LineDecoder::Decode(std::string_view line) {

@@ -17,6 +17,8 @@ struct DecodedLine {
     Kind kind = Kind::Failed;
     std::string text;    // the record text, UTF-8 (Record, Unencrypted)
     std::string reason;  // why the line could not be decoded (Failed)
+    // Failed: the line is the header of a class that the program does not write, this one.
+    std::string unknownClass;
 };
 
 // Whether a text has the shape of a record the program writes: a class header of a class it

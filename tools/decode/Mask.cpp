@@ -4,19 +4,19 @@
 #include <cstring>
 #include <random>
 
-#include "tools/decode/Sha256.h"
+#include "collect/CollectionPlan.h"
 
 namespace qrx {
 
 // The bytes of HMAC-SHA256(key, kind NUL value NUL counter), counter 0, 1, ... as needed.
 class Masker::Stream {
   public:
-    Stream(const std::string& key, std::string_view kind, std::string_view value)
-        : key_(key), message_(std::string(kind) + '\0' + std::string(value) + '\0') {}
+    Stream(const Masker& masker, std::string_view kind, std::string_view value)
+        : masker_(masker), message_(std::string(kind) + '\0' + std::string(value) + '\0') {}
 
     unsigned Byte() {
         if (pos_ == block_.size()) {
-            block_ = HmacSha256(key_, message_ + std::to_string(counter_++));
+            block_ = masker_.hash_.HmacSha256(masker_.key_, message_ + std::to_string(counter_++));
             pos_ = 0;
         }
         return block_[pos_++];
@@ -33,7 +33,7 @@ class Masker::Stream {
     }
 
   private:
-    const std::string& key_;
+    const Masker& masker_;
     std::string message_;
     Digest block_{};
     std::size_t pos_ = block_.size();
@@ -100,7 +100,7 @@ std::string Masker::Mac(std::string_view mac) const {
     if (zero || ones) {
         return std::string(mac);  // says nothing about anyone
     }
-    Stream s(key_, "mac", Raw(b, 6));
+    Stream s(*this, "mac", Raw(b, 6));
     for (auto& x : b) {
         x = static_cast<unsigned char>(s.Byte());
     }
@@ -126,7 +126,7 @@ std::string Masker::Ip(std::string_view ip) const {
         if (a == 0 || a == 0xFFFFFFFF) {
             return std::string(ip);
         }
-        Stream s(key_, "ipv4", Raw(b, 4));
+        Stream s(*this, "ipv4", Raw(b, 4));
         const auto random32 = [&s] {
             std::uint32_t r = 0;
             for (int i = 0; i < 4; ++i) {
@@ -182,7 +182,7 @@ std::string Masker::Ip(std::string_view ip) const {
     } else if (b[0] == 0xFF) {
         keepBytes = 2;
     }
-    Stream s(key_, "ipv6", Raw(b, 16));
+    Stream s(*this, "ipv6", Raw(b, 16));
     for (int i = keepBytes; i < 16; ++i) {
         const unsigned r = s.Byte();
         b[i] = static_cast<unsigned char>(i == 0 ? (b[0] & keepMask) | (r & ~keepMask & 0xFF) : r);
@@ -205,7 +205,7 @@ std::string Masker::Uuid(std::string_view uuid) const {
     if (!shaped) {
         return Text("text", uuid);
     }
-    Stream s(key_, "uuid", canonical);
+    Stream s(*this, "uuid", canonical);
     const char* digits = HasLowerHex(core) ? "0123456789abcdef" : "0123456789ABCDEF";
     std::string out(uuid);
     for (char& c : out) {
@@ -217,7 +217,7 @@ std::string Masker::Uuid(std::string_view uuid) const {
 }
 
 std::string Masker::Text(std::string_view kind, std::string_view text) const {
-    Stream s(key_, kind, text);
+    Stream s(*this, kind, text);
     std::string out;
     for (std::size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
@@ -250,20 +250,24 @@ std::string Masker::Value(std::string_view property, std::string_view value) con
     if (value.empty()) {
         return {};
     }
-    if (property == "MACAddress") {
-        return Mac(value);
-    }
-    if (property == "IPAddress") {
-        return Ip(value);
-    }
-    if (property == "UUID") {
-        return Uuid(value);
-    }
-    if (property == "CSName" || property == "SerialNumber") {
-        return Text("text", value);
+    const PlannedProperty* planned = FindRecordedProperty(property);
+    switch (planned ? planned->personal : Personal::None) {
+        case Personal::Mac:
+            return Mac(value);
+        case Personal::Ip:
+            return Ip(value);
+        case Personal::Uuid:
+            return Uuid(value);
+        case Personal::HostName:
+        case Personal::Serial:
+            return Text("text", value);
+        case Personal::DeviceId:
+        case Personal::None:
+            break;
     }
     std::string out(value);
-    if (property == "PNPDeviceID" && (value.starts_with("USB\\") || value.starts_with("usb\\"))) {
+    const bool deviceId = planned != nullptr && planned->personal == Personal::DeviceId;
+    if (deviceId && (value.starts_with("USB\\") || value.starts_with("usb\\"))) {
         // The last part of a USB device's id is its serial number, unless Windows made one up
         // from the port (then it holds "&").
         const auto slash = out.rfind('\\');

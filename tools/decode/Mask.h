@@ -3,17 +3,19 @@
 #include <string>
 #include <string_view>
 
+#include "platform/KeyedHash.h"
 #include "tools/decode/Addresses.h"  // also used to check what the pseudonyms look like
 
 namespace qrx {
 
-// Replaces personal values with pseudonyms of the same shape: MAC and IP addresses, the
-// computer's name, serial numbers and the product UUID. A pseudonym is the HMAC-SHA256 of the
+// Replaces personal values with pseudonyms of the same shape: the properties that the
+// collection plan marks as MAC and IP addresses, host names, serial numbers, UUIDs and device
+// ids. A pseudonym is the HMAC-SHA256 of the
 // value under the key, so the same value gives the same pseudonym for the same key and nothing
 // of the value can be read back from it. Hardware and software facts pass unchanged.
 class Masker {
   public:
-    explicit Masker(std::string key) : key_(std::move(key)) {}
+    Masker(std::string key, IKeyedHash& hash) : key_(std::move(key)), hash_(hash) {}
     // 32 bytes from the system's random source: pseudonyms that no one can recompute.
     static std::string RandomKey();
 
@@ -30,6 +32,7 @@ class Masker {
   private:
     class Stream;
     std::string key_;
+    IKeyedHash& hash_;
 };
 
 }  // namespace qrx

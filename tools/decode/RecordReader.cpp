@@ -240,6 +240,7 @@ void RecordReader::Report(std::size_t line, std::string reason) {
     decoded_.kind = DecodedLine::Kind::Failed;
     decoded_.text.clear();
     decoded_.reason = std::move(reason);
+    decoded_.unknownClass.clear();
     sink_(line, decoded_);
 }
 

@@ -9,6 +9,7 @@
 
 #include "platform/linux/IconvCodec.h"
 #include "platform/linux/OpenSslCrypto.h"
+#include "platform/linux/OpenSslKeyedHash.h"
 #include "tools/decode/Decoder.h"
 
 namespace {
@@ -77,9 +78,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     FdOutput out;
+    qrx::OpenSslKeyedHash hash;
     const std::vector<std::string> args(argv + 1, argv + argc);
     return qrx::RunDecoder(
-        args, *crypto, *codec,
+        args, *crypto, *codec, hash,
         [](const std::string& path, std::string& error) -> std::unique_ptr<qrx::IByteInput> {
             if (path == "-") {
                 return std::make_unique<FdInput>(STDIN_FILENO, false);

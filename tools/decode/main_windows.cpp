@@ -17,6 +17,7 @@
 #include "platform/Utf8.h"
 #include "platform/windows/WinCodec.h"
 #include "platform/windows/WinCrypto.h"
+#include "platform/windows/WinKeyedHash.h"
 #include "platform/windows/WinText.h"
 #include "tools/decode/Decoder.h"
 
@@ -170,12 +171,13 @@ int wmain(int argc, wchar_t** argv) {
     std::ostream err(consoleErr ? consoleErr.get() : std::cerr.rdbuf());
     qrx::WinCrypto crypto;
     qrx::WinCodec codec;
+    qrx::WinKeyedHash hash;
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
         args.push_back(qrx::Narrow(argv[i]));
     }
     const int result = qrx::RunDecoder(
-        args, crypto, codec,
+        args, crypto, codec, hash,
         [](const std::string& path, std::string& error) -> std::unique_ptr<qrx::IByteInput> {
             if (path == "-") {
                 return std::make_unique<FdInput>(_fileno(stdin), false);

@@ -14,12 +14,13 @@
 #include "platform/Base64.h"
 #include "platform/linux/IconvCodec.h"
 #include "platform/linux/OpenSslCrypto.h"
+#include "platform/linux/OpenSslKeyedHash.h"
 #include "tools/decode/Decoder.h"
 #include "tools/decode/Diff.h"
 #include "tools/decode/Html.h"
 #include "tools/decode/LineDecoder.h"
 #include "tools/decode/Mask.h"
-#include "tools/decode/Records.h"
+#include "tools/decode/RecordModel.h"
 
 namespace {
 
@@ -66,12 +67,29 @@ bool ValidHtmlText(const std::string& s) {
 // Every record masked keeps its name and the shape of its address; the records grouped compare
 // equal to themselves and to their own masked copy in structure; the page holds no markup of
 // the input.
+qrx::OpenSslKeyedHash hash;
+
+// The records of a text placed and built as the decoder does.
+struct Builder {
+    explicit Builder(qrx::Collection& collection) : c(collection) {}
+    qrx::Collection& c;
+    qrx::RecordPlacer placer;
+    qrx::PlacedRecord placed;
+    qrx::ClassBuilder builder{
+        [this](qrx::ClassRecords&& r, std::size_t) { c.classes.push_back(std::move(r)); }};
+    void Add(const std::string& record) {
+        if (qrx::IsRecordText(record) && placer.Place(record, false, 1, placed).empty()) {
+            builder.Add(placed);
+        }
+    }
+};
+
 void Reports(const std::string& text) {
-    static const qrx::Masker masker("fuzz");
+    static const qrx::Masker masker("fuzz", hash);
     qrx::Collection plain;
     qrx::Collection masked;
-    qrx::CollectionBuilder b(plain);
-    qrx::CollectionBuilder m(masked);
+    Builder b(plain);
+    Builder m(masked);
     std::istringstream lines(text);
     for (std::string r; std::getline(lines, r);) {
         const std::string x = masker.Record(r);
@@ -93,9 +111,11 @@ void Reports(const std::string& text) {
                 std::abort();
             }
         }
-        b.Add(r, false);
-        m.Add(x, true);
+        b.Add(r);
+        m.Add(x);
     }
+    b.builder.Finish();
+    m.builder.Finish();
     if (!qrx::Compare(plain, plain).empty()) {
         std::abort();
     }
@@ -128,7 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Output out;
     std::ostringstream err;
     const int status = qrx::RunDecoder(
-        {}, crypto, codec,
+        {}, crypto, codec, hash,
         [&](const std::string&, std::string&) { return std::make_unique<Input>(text); }, out, err);
     Check(status == 0 || status == 1);
     std::istringstream shown(out.text);

@@ -1,0 +1,79 @@
+// --diff: what changed between two collections, for people.
+#include "tools/decode/Diff.h"
+#include "tools/decode/Escape.h"
+#include "tools/decode/Format.h"
+
+namespace qrx {
+
+namespace {
+
+class DiffTextFormat : public CollectingFormat {
+  public:
+    explicit DiffTextFormat(Output& out) : out_(out) {}
+
+    int Finish(int status) override {
+        if (status == kExitNotDone || collections_.size() != 2) {
+            return kExitNotDone;  // a file that could not be read: nothing to compare
+        }
+        const Collection& old = collections_[0];
+        const Collection& now = collections_[1];
+        const auto changes = Compare(old, now);
+        Write(old, now, changes);
+        return status != kExitDecoded ? kExitNotDone : changes.empty() ? 0 : 1;
+    }
+
+  private:
+    void Write(const Collection& old, const Collection& now,
+               const std::vector<ClassChange>& changes) {
+        const bool incomplete = !old.failures.empty() || !now.failures.empty();
+        if (changes.empty() && !incomplete) {
+            return;
+        }
+        std::string& out = out_.Text();
+        out += "--- " + Escaped(old.file) + "\n+++ " + Escaped(now.file) + "\n";
+        for (const Collection* c : {&old, &now}) {
+            if (!c->failures.empty()) {
+                out += "!! " + Escaped(c->file) + ": 復号できない行が " +
+                       std::to_string(c->failures.size()) +
+                       " 行あります。比較したのは復号できた記録だけです\n";
+            }
+        }
+        static const char kMark[] = {'+', '-', '~'};
+        for (const auto& cls : changes) {
+            out += "@@ " + Escaped(cls.name) +
+                   (cls.kind == ClassChange::Kind::Added     ? " (追加)"
+                    : cls.kind == ClassChange::Kind::Removed ? " (削除)"
+                                                             : "") +
+                   "\n";
+            for (const auto& inst : cls.instances) {
+                out += kMark[static_cast<int>(inst.kind)];
+                out += " " + Escaped(inst.label) + "\n";
+                for (const auto& p : inst.properties) {
+                    const std::string name = Escaped(p.name);
+                    if (p.kind == PropertyChange::Kind::Changed && !p.set) {
+                        out += "    ~ " + name + ": " + Escaped(p.removed.front()) + " → " +
+                               Escaped(p.added.front()) + "\n";
+                        continue;
+                    }
+                    for (const auto& v : p.removed) {
+                        out += "    - " + name + ": " + Escaped(v) + "\n";
+                    }
+                    for (const auto& v : p.added) {
+                        out += "    + " + name + ": " + Escaped(v) + "\n";
+                    }
+                }
+                out_.Commit();
+            }
+        }
+    }
+
+    Output& out_;
+};
+
+}  // namespace
+
+std::unique_ptr<IFormat> MakeDiffTextFormat(Output& out) {
+    return std::make_unique<DiffTextFormat>(out);
+}
+
+}  // namespace qrx

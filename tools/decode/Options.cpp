@@ -1,0 +1,87 @@
+#include "tools/decode/Options.h"
+
+#include "tools/decode/Escape.h"
+
+namespace qrx {
+
+const char* const kDecoderUsage =
+    "使い方: QRX_PC_INFO_DECODE [--json] [--mask | --mask-key 鍵] [ファイル ...]\n"
+    "       QRX_PC_INFO_DECODE --diff [--json] [--mask | --mask-key 鍵] 旧ファイル 新ファイル\n"
+    "       QRX_PC_INFO_DECODE --html [--mask | --mask-key 鍵] ファイル ... > 報告.html\n"
+    "QRX_PC_INFO のデータファイル (PC_INFO_*.dat) を復号して UTF-8 で出力します。\n"
+    "ファイルを指定しないか \"-\" のときは標準入力を読みます。\n"
+    "改行が LF や CR に変わったファイル、途中で折り返されたファイル、BOM 付きや UTF-16 で\n"
+    "保存し直されたファイルも読めます。\n"
+    "1 行は 64 KiB までです (それより長い行は報告して読み飛ばします)。\n"
+    "  --json          クラスとインスタンスにまとめた JSON を 1 ファイル 1 行で出力します\n"
+    "  --diff          2 つのファイルをクラス・インスタンスごとに比べ、違いだけを出力します\n"
+    "                  (ネットワークアダプターは番号を除いた Caption と MACAddress で対応付け)\n"
+    "  --html          ファイルごとにクラスの表を並べた 1 つの HTML ページを出力します\n"
+    "                  (--diff と --html で扱える記録は全ファイルで 64 MiB までです)\n"
+    "  --mask          MAC・IP アドレス、CSName、SerialNumber、UUID を同じ形の仮の値に\n"
+    "                  置き換えます (鍵は実行ごとに乱数で、元の値には戻せません)\n"
+    "  --mask-key 鍵   --mask を、指定した鍵で行います (同じ鍵なら実行をまたいで同じ仮の値)\n"
+    "  --help          この説明を表示します\n"
+    "  --version       バージョンを表示します\n"
+    "終了コード: 0 すべての行を復号して出力した, 1 復号できない行があった,\n"
+    "            2 引数の誤り、読めないファイル、または出力できなかった\n"
+    "--diff の終了コード: 0 同じ, 1 違いあり, 2 読めないファイルか復号できない行あり\n";
+
+std::string ParseDecoderOptions(const std::vector<std::string>& args, DecoderOptions& o) {
+    o = DecoderOptions();
+    bool json = false, diff = false, html = false;
+    bool options = true;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (!options || a == "-" || !a.starts_with('-')) {
+            o.files.push_back(a);
+        } else if (a == "--") {
+            options = false;
+        } else if (a == "--json") {
+            json = true;
+        } else if (a == "--diff") {
+            diff = true;
+        } else if (a == "--html") {
+            html = true;
+        } else if (a == "--mask") {
+            o.mask = true;
+        } else if (a == "--mask-key") {
+            if (i + 1 >= args.size()) {
+                return Escaped(a) + " には値が必要です";
+            }
+            o.mask = true;
+            o.maskKey = args[++i];
+        } else if (a == "--help" || a == "-h") {
+            o.help = true;
+            return {};
+        } else if (a == "--version") {
+            o.version = true;
+            return {};
+        } else {
+            return "不明なオプションです: " + Escaped(a);
+        }
+    }
+    if (o.files.empty()) {
+        o.files.push_back("-");
+    }
+    if (diff && html) {
+        return "--diff と --html は同時に使えません";
+    }
+    if (html && json) {
+        return "--html と --json は同時に使えません";
+    }
+    if (diff && o.files.size() != 2) {
+        return "--diff には比較する 2 つのファイルを指定してください";
+    }
+    if (diff && o.files[0] == "-" && o.files[1] == "-") {
+        return "--diff で標準入力を読めるのは片方だけです";
+    }
+    using Output = DecoderOptions::Output;
+    o.output = diff   ? (json ? Output::DiffJson : Output::DiffText)
+               : html ? Output::Html
+               : json ? Output::Json
+                      : Output::Text;
+    return {};
+}
+
+}  // namespace qrx

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qrx {
+
+// The decoder's command line, parsed once.
+struct DecoderOptions {
+    enum class Output { Text, Json, DiffText, DiffJson, Html };
+    Output output = Output::Text;
+    bool mask = false;
+    std::optional<std::string> maskKey;  // --mask-key; without it --mask draws a random key
+    bool help = false;
+    bool version = false;
+    std::vector<std::string> files;  // at least one; "-" is standard input
+
+    bool Collects() const {
+        return output == Output::DiffText || output == Output::DiffJson || output == Output::Html;
+    }
+    bool Diff() const { return output == Output::DiffText || output == Output::DiffJson; }
+};
+
+// Parses the arguments and applies the rules for combining them. Returns a message for a usage
+// error (the arguments escaped for a terminal), else empty.
+std::string ParseDecoderOptions(const std::vector<std::string>& args, DecoderOptions& options);
+
+// The usage text of --help and of usage errors.
+extern const char* const kDecoderUsage;
+
+}  // namespace qrx
