@@ -155,7 +155,7 @@ TYPED_TEST_P(DecoderContract, FilesReencodedOnTheirWayDecodeAsTheOriginal) {
     }
     original += "ProcessorId\tテスト\r\n";  // a record stored without encryption
     const auto utf16 = [&](bool littleEndian) {
-        std::string out = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
+        std::string bytes = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
         for (std::size_t i = 0; i < original.size(); ++i) {
             const auto c = static_cast<unsigned char>(original[i]);
             char16_t u = c;
@@ -165,9 +165,9 @@ TYPED_TEST_P(DecoderContract, FilesReencodedOnTheirWayDecodeAsTheOriginal) {
                 i += 2;
             }
             const char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
-            out += littleEndian ? std::string{lo, hi} : std::string{hi, lo};
+            bytes += littleEndian ? std::string{lo, hi} : std::string{hi, lo};
         }
-        return out;
+        return bytes;
     };
     ASSERT_EQ(this->Run(original, {"--json"}), 0) << this->err;
     const std::string expected = this->out;
@@ -188,12 +188,12 @@ TYPED_TEST_P(DecoderContract, FilesReencodedOnTheirWayDecodeAsTheOriginal) {
 
 TYPED_TEST_P(DecoderContract, PseudonymsComeFromThePlatformsHmacSha256) {
     const auto hex = [](const Digest& d) {
-        std::string out;
+        std::string text;
         for (auto b : d) {
-            out += "0123456789abcdef"[b >> 4];
-            out += "0123456789abcdef"[b & 15];
+            text += "0123456789abcdef"[b >> 4];
+            text += "0123456789abcdef"[b & 15];
         }
-        return out;
+        return text;
     };
     // RFC 4231 cases 2 and 6 (a key longer than a block), and an empty key.
     EXPECT_EQ(hex(this->real.hash.HmacSha256("Jefe", "what do ya want for nothing?")),

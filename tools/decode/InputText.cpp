@@ -48,17 +48,17 @@ void InputText::Feed(const char* data, std::size_t size) {
         std::string head = std::move(head_);
         head_.clear();
         if (head.starts_with(kUtf8Bom)) {
-            kind_ = Kind::Bytes;
+            kind_ = Kind::Plain;
             head.erase(0, kUtf8Bom.size());
         } else if (head.starts_with(kUtf16Le) || head.starts_with(kUtf16Be)) {
             kind_ = head.starts_with(kUtf16Le) ? Kind::Utf16Le : Kind::Utf16Be;
             head.erase(0, 2);
         } else {
-            kind_ = Kind::Bytes;
+            kind_ = Kind::Plain;
         }
         Feed(head.data(), head.size());
     }
-    if (kind_ == Kind::Bytes) {
+    if (kind_ == Kind::Plain) {
         Emit(data, size);
     } else {
         Utf16(data, size);
@@ -123,7 +123,7 @@ void InputText::Emit(const char* data, std::size_t size) {
 
 void InputText::Finish() {
     if (kind_ == Kind::Unknown && !head_.empty()) {
-        kind_ = Kind::Bytes;
+        kind_ = Kind::Plain;
         std::string head = std::move(head_);
         head_.clear();
         Emit(head.data(), head.size());

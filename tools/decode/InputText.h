@@ -19,7 +19,7 @@ class InputText {
     void Finish();
 
   private:
-    enum class Kind { Unknown, Bytes, Utf16Le, Utf16Be };
+    enum class Kind { Unknown, Plain, Utf16Le, Utf16Be };
     void Emit(const char* data, std::size_t size);
     void Utf16(const char* data, std::size_t size);
 
