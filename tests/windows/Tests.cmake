@@ -15,3 +15,15 @@ qrx_add_test(program_tests windows/ProcessTest.cpp
   DESKTOP_CASES "Program.*")
 target_link_libraries(program_tests PRIVATE qrx_windows)
 add_dependencies(program_tests QRX_PC_INFO)
+# A stand-in for the WMI scripting interface ("winmgmts:"), for tests only: an in-process COM
+# server that serves a JSON fixture (scripts/wine-fake-wmi.sh registers it in a Wine prefix).
+# It is not installed, so it stays out of the zip.
+add_library(fake_wmi SHARED windows/fake_wmi/FakeWmi.cpp windows/fake_wmi/Fixture.cpp
+  windows/fake_wmi/fake_wmi.def)
+set_target_properties(fake_wmi PROPERTIES PREFIX "")
+target_include_directories(fake_wmi PRIVATE ${PROJECT_SOURCE_DIR})
+target_link_libraries(fake_wmi PRIVATE nlohmann_json::nlohmann_json ole32 oleaut32 uuid
+  wbemuuid advapi32)
+target_link_options(fake_wmi PRIVATE -static -static-libgcc -static-libstdc++)
+add_executable(fake_wmi_tests windows/FakeWmiTest.cpp)
+target_link_libraries(fake_wmi_tests PRIVATE qrx_test_support qrx_windows)
