@@ -1,41 +1,506 @@
+// The real QRX_PC_INFO.exe finishing whole collections under Wine, against fake_wmi.dll: a WMI
+// scripting interface that answers from the fixtures in wmi-fixtures/ as a real Windows PC
+// would. These tests run in a prefix of their own that scripts/wine-fake-wmi.sh prepared with
+// the laptop's fixture; a test that wants another fixture names it for the program's process
+// (QRX_FAKE_WMI_FIXTURE). The data files are decrypted here with CryptoAPI itself, and the
+// expected records and trace lines are made here from the fixtures.
 #include <gtest/gtest.h>
 #include <objbase.h>
+#include <wincrypt.h>
 #include <windows.h>
+
+#include <cstring>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
 
 #include "platform/AppError.h"
 #include "platform/windows/WinWmi.h"
+#include "tests/windows/ProgramHarness.h"
 
 namespace qrx::test {
 namespace {
 
-TEST(FakeWmi, Smoke) {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    WinWmi wmi;
-    auto services = wmi.Bind("winmgmts:");
-    auto set = services->ExecQuery("SELECT * FROM Win32_Processor");
-    auto object = set->Next();
-    ASSERT_NE(object, nullptr);
-    EXPECT_EQ(object->Property("Name").text, "CPU ビット");
-    EXPECT_EQ(object->Property("PhysicalAdapter").type, vt::BOOL);
-    EXPECT_EQ(object->Property("N").type, vt::I4);
-    EXPECT_EQ(object->Property("IP").type, vt::ARRAY_VARIANT);
-    EXPECT_EQ(object->Property("Z").type, vt::NULL_);
-    try {
-        object->Property("Caption");
-        ADD_FAILURE();
-    } catch (const AppError& e) {
-        EXPECT_EQ(e.Source, "SWbemPropertySet");
-        EXPECT_EQ(e.Description, "見つかりません。");
+using Json = nlohmann::json;
+
+fs::path FixtureFile(const std::string& name) {
+    return fs::path(QRX_WMI_FIXTURES) / name;
+}
+
+Json ReadFixture(const std::string& name) {
+    std::ifstream in(FixtureFile(name), std::ios::binary);
+    return Json::parse(in);
+}
+
+// Names the fixture that the fake serves to processes started while it lives; without one
+// the fake serves what the prefix was prepared with.
+class UseFixture {
+  public:
+    explicit UseFixture(const std::string& name) {
+        SetEnvironmentVariableW(L"QRX_FAKE_WMI_FIXTURE", FixtureFile(name).wstring().c_str());
     }
-    EXPECT_EQ(set->Next(), nullptr);
-    auto board = services->ExecQuery("SELECT * FROM Win32_BaseBoard");
-    try {
-        board->Next();
-        ADD_FAILURE();
-    } catch (const AppError& e) {
-        EXPECT_EQ(e.Source, "SWbemObjectSet");
-        EXPECT_EQ(e.Description, "アクセスが拒否されました。");
+    ~UseFixture() { SetEnvironmentVariableW(L"QRX_FAKE_WMI_FIXTURE", nullptr); }
+    UseFixture(const UseFixture&) = delete;
+    UseFixture& operator=(const UseFixture&) = delete;
+};
+
+// --- What the program must make of a fixture ----------------------------------------------
+
+struct Step {
+    std::string cls;
+    std::vector<std::string> properties;
+};
+
+const std::vector<Step> kRunPlan = {
+    {"Win32_NetworkAdapterConfiguration", {"Caption", "IPAddress", "MACAddress"}},
+    {"Win32_NetworkAdapter",
+     {"Description", "AdapterType", "Manufacturer", "Name", "PhysicalAdapter", "PNPDeviceID"}},
+    {"Win32_Processor", {"Name", "Description", "ProcessorId"}},
+    {"Win32_OperatingSystem",
+     {"Caption", "OSArchitecture", "Version", "BuildNumber", "OSLanguage", "CountryCode", "Locale",
+      "CSName", "SerialNumber", "TotalVisibleMemorySize"}},
+    {"Win32_BaseBoard", {"Manufacturer", "Product", "Version"}},
+    {"Win32_ComputerSystemProduct", {"Vendor", "Name", "UUID"}},
+};
+
+// A record as the data file holds it: each character that code page 932 lacks is one "?".
+std::string RecordThroughCp932(const std::string& utf8) {
+    const std::wstring wide = Widen(utf8);
+    std::string bytes;
+    for (std::size_t i = 0; i < wide.size();) {
+        const int n = IS_HIGH_SURROGATE(wide[i]) && i + 1 < wide.size() ? 2 : 1;
+        char buf[8];
+        BOOL lacking = FALSE;
+        const int m = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide.data() + i, n, buf,
+                                          sizeof buf, "?", &lacking);
+        bytes +=
+            (m <= 0 || lacking) ? std::string("?") : std::string(buf, static_cast<std::size_t>(m));
+        i += static_cast<std::size_t>(n);
     }
+    return FromAnsi(bytes);
+}
+
+// A trace line as the log holds it: the system's conversion to its code page.
+std::string TraceThroughCp932(const std::string& utf8) {
+    const std::wstring wide = Widen(utf8);
+    const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(), n,
+                        nullptr, nullptr);
+    return FromAnsi(bytes);
+}
+
+struct Output {
+    std::vector<std::string> records;
+    std::vector<std::string> trace;  // GetInfo's trace lines
+};
+
+// Records and trace lines of the steps: text values recorded and traced, booleans traced,
+// arrays one record per element (a null element as empty text), anything else nothing.
+Output Expected(const Json& fixture, const std::vector<Step>& steps) {
+    Output out;
+    for (const auto& step : steps) {
+        out.records.push_back(std::string(10, '-') + step.cls + std::string(10, '-'));
+        out.trace.push_back(StartLine(step.cls));
+        Json instances = fixture.value(step.cls, Json::array());
+        if (instances.is_object()) {
+            instances = instances.value("instances", Json::array());
+        }
+        for (const auto& instance : instances) {
+            for (const auto& name : step.properties) {
+                const Json& value = instance.at(name);
+                const auto add = [&](const std::string& text, bool record) {
+                    if (record) {
+                        out.records.push_back(RecordThroughCp932(name + "\t" + text));
+                    }
+                    out.trace.push_back(TraceThroughCp932("GetInfo() " + name + "\t" + text));
+                };
+                if (value.is_string()) {
+                    add(value.get<std::string>(), true);
+                } else if (value.is_boolean()) {
+                    add(value.get<bool>() ? "True" : "False", false);
+                } else if (value.is_array()) {
+                    for (const auto& element : value) {
+                        add(element.is_string() ? element.get<std::string>() : "", true);
+                    }
+                }
+            }
+        }
+        out.trace.push_back(EndLine(step.cls));
+    }
+    return out;
+}
+
+// --- The data file, read without the program's own code -----------------------------------
+
+// The key and the IV the data files are encrypted with (AES-128-CBC, PKCS#7 padding).
+constexpr char kKey[] = "Ot5!iNx#0kVa$7Jr";
+constexpr char kIv[] = "p2\"Fu6(Lc1)Rw4>@";
+
+std::string DecryptLine(const std::string& line) {
+    DWORD size = 0;
+    if (!CryptStringToBinaryA(line.c_str(), static_cast<DWORD>(line.size()), CRYPT_STRING_BASE64,
+                              nullptr, &size, nullptr, nullptr)) {
+        return "(not Base64: " + line + ")";
+    }
+    std::string data(size, '\0');
+    CryptStringToBinaryA(line.c_str(), static_cast<DWORD>(line.size()), CRYPT_STRING_BASE64,
+                         reinterpret_cast<BYTE*>(data.data()), &size, nullptr, nullptr);
+    struct {
+        BLOBHEADER header;
+        DWORD size;
+        BYTE key[16];
+    } blob{{PLAINTEXTKEYBLOB, CUR_BLOB_VERSION, 0, CALG_AES_128}, 16, {}};
+    std::memcpy(blob.key, kKey, 16);
+    HCRYPTPROV provider = 0;
+    HCRYPTKEY key = 0;
+    std::string result = "(does not decrypt: " + line + ")";
+    if (CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT)) {
+        if (CryptImportKey(provider, reinterpret_cast<const BYTE*>(&blob), sizeof blob, 0, 0,
+                           &key)) {
+            DWORD length = size;
+            if (CryptSetKeyParam(key, KP_IV, reinterpret_cast<const BYTE*>(kIv), 0) &&
+                CryptDecrypt(key, 0, TRUE, 0, reinterpret_cast<BYTE*>(data.data()), &length)) {
+                result = FromAnsi(data.substr(0, length));
+            }
+            CryptDestroyKey(key);
+        }
+        CryptReleaseContext(provider, 0);
+    }
+    return result;
+}
+
+std::vector<std::string> DecryptFile(const fs::path& file) {
+    std::vector<std::string> records;
+    for (const auto& line : LinesOf(file)) {
+        records.push_back(DecryptLine(line));
+    }
+    return records;
+}
+
+// The standard output of `program` run with `arguments` and `input` as its standard input.
+std::string CaptureFrom(const fs::path& program, const std::wstring& arguments,
+                        const fs::path& input) {
+    std::wstring commandLine = L"\"" + program.wstring() + L"\" " + arguments;
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    HANDLE in =
+        CreateFileW(input.c_str(), GENERIC_READ, FILE_SHARE_READ, &sa, OPEN_EXISTING, 0, nullptr);
+    HANDLE read = nullptr;
+    HANDLE write = nullptr;
+    CreatePipe(&read, &write, &sa, 0);
+    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = in;
+    si.hStdOutput = write;
+    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION pi{};
+    const bool started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                                        CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
+    CloseHandle(write);
+    CloseHandle(in);
+    std::string bytes;
+    if (started) {
+        char buf[4096];
+        DWORD n = 0;
+        while (ReadFile(read, buf, sizeof buf, &n, nullptr) && n > 0) {
+            bytes.append(buf, n);
+        }
+        WaitForSingleObject(pi.hProcess, 10000);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+    }
+    CloseHandle(read);
+    return bytes;
+}
+
+// --- Driving the program ------------------------------------------------------------------
+
+std::string Completion(const App& app, const fs::path& dataFile) {
+    return "処理を終了しました。\r\n作成された以下のファイルを弊社サポートまでお送りください。\r\n"
+           "[" +
+           Narrow((app.Folder() / dataFile.filename()).wstring()) + "]";
+}
+
+// Posts the click of cmdRun and confirms; the next message box, once its text is there.
+HWND RunAndWaitForTheNextBox(App& app, std::string* text) {
+    app.Post(ButtonId::cmdRun);
+    HWND box = app.WaitBox();
+    EXPECT_NE(box, nullptr) << "no confirmation";
+    if (box == nullptr) {
+        return nullptr;
+    }
+    App::Answer(box, IDOK);
+    const std::string confirmation = "処理を開始します。よろしいですか？";
+    HWND next = nullptr;
+    WaitFor(
+        [&] {
+            next = app.Box();
+            *text = next != nullptr ? App::BoxText(next) : "";
+            return next != box && !text->empty() && *text != confirmation;
+        },
+        60000);
+    return next;
+}
+
+const std::vector<std::string> kOpening = {
+    "", "Form_Load() ----------PC Infomation Get Program Start----------"};
+
+// The scripting interface as the program's own client sees the fake: values with their type
+// codes, a property the class lacks, a failing query, a class the fixture lacks.
+TEST(FakeWmi, AnswersAsTheScriptingInterface) {
+    UseFixture fixture("fault-query-fails.json");
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    {
+        WinWmi wmi;
+        auto services = wmi.Bind("winmgmts:");
+        auto adapters = services->ExecQuery("select * from win32_networkadapterconfiguration");
+        auto adapter = adapters->Next();
+        ASSERT_NE(adapter, nullptr);
+        const struct {
+            const char* property;
+            int type;
+        } values[] = {{"Caption", vt::BSTR},
+                      {"IPAddress", vt::NULL_},
+                      {"Index", vt::I4},
+                      {"IPEnabled", vt::BOOL},
+                      {"MACAddress", vt::NULL_}};
+        for (const auto& v : values) {
+            EXPECT_EQ(adapter->Property(v.property).type, v.type) << v.property;
+        }
+        adapter = adapters->Next();
+        ASSERT_NE(adapter, nullptr);
+        const Variant addresses = adapter->Property("ipaddress");
+        ASSERT_EQ(addresses.type, vt::ARRAY_VARIANT);
+        ASSERT_EQ(addresses.elements.size(), 3u);
+        EXPECT_EQ(addresses.elements[1].text, "fe80::8d4c:1b2a:93e1:7f20");
+        try {
+            adapter->Property("AdapterType");
+            ADD_FAILURE() << "a property the class lacks";
+        } catch (const AppError& e) {
+            EXPECT_EQ(static_cast<std::uint32_t>(e.Number), WBEM_E_NOT_FOUND);
+            EXPECT_EQ(e.Source, "SWbemPropertySet");
+            EXPECT_EQ(e.Description, "見つかりません。");
+        }
+        EXPECT_EQ(adapters->Next(), nullptr);
+        auto failing = services->ExecQuery("SELECT * FROM Win32_NetworkAdapter");
+        try {
+            failing->Next();
+            ADD_FAILURE() << "a failing query";
+        } catch (const AppError& e) {
+            EXPECT_EQ(static_cast<std::uint32_t>(e.Number), 0x80041003u);
+            EXPECT_EQ(e.Source, "SWbemObjectSet");
+            EXPECT_EQ(e.Description, "アクセスが拒否されました。");
+        }
+        EXPECT_EQ(services->ExecQuery("SELECT * FROM Win32_BaseBoard")->Next(), nullptr);
+    }
+    CoUninitialize();
+}
+
+// Whole runs: the data file holds exactly the records of the plan over the fixture, the trace
+// log the lines, the completion message names the file, and both decoders read the file alike.
+TEST(FakeWmiProgram, WholeRuns) {
+    const struct {
+        const char* fixture;  // nullptr: what the prefix was prepared with (the laptop)
+        const char* json;
+        bool debug;
+    } cases[] = {
+        {nullptr, "laptop-windows11-ja.json", true},
+        {"desktop-no-network.json", "desktop-no-network.json", false},
+        // Code page 932 has no emoji: the record holds what the conversion makes of it.
+        {"emoji-adapter-name.json", "emoji-adapter-name.json", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.json);
+        std::unique_ptr<UseFixture> use;
+        if (c.fixture != nullptr) {
+            use = std::make_unique<UseFixture>(c.fixture);
+        }
+        const std::string stem = fs::path(c.json).stem().string();
+        for (const char* extension : {".dat", ".json"}) {
+            fs::remove(BuildFolder() / ("fake-wmi-" + stem + extension));
+        }
+        const Output expected = Expected(ReadFixture(c.json), kRunPlan);
+        App app(L"qrx fake wmi run");
+        app.Start(c.debug ? L"DEBUG" : L"", true);
+        std::string text;
+        HWND box = RunAndWaitForTheNextBox(app, &text);
+        ASSERT_NE(box, nullptr);
+        const auto files = app.DataFiles();
+        ASSERT_EQ(files.size(), 1u);
+        EXPECT_EQ(text, Completion(app, files[0]));
+        App::Answer(box, IDOK);
+        ASSERT_TRUE(WaitFor([&] { return app.Box() == nullptr; }));
+        PostMessageW(app.Window(), WM_CLOSE, 0, 0);
+        EXPECT_EQ(app.WaitExit(), 0);
+
+        EXPECT_EQ(DecryptFile(files[0]), expected.records);
+        if (c.debug) {
+            std::vector<std::string> trace = kOpening;
+            trace.insert(trace.end(), expected.trace.begin(), expected.trace.end());
+            trace.push_back(kClosingLine);
+            EXPECT_EQ(app.LogMessages(), trace);
+        } else {
+            EXPECT_FALSE(app.HasLog());
+        }
+
+        const std::string windows =
+            CaptureFrom(BuildFolder() / L"QRX_PC_INFO_DECODE.exe", L"--json -", files[0]);
+        const Json decoded = Json::parse(windows, nullptr, false);
+        ASSERT_TRUE(decoded.is_object()) << windows;
+        EXPECT_EQ(decoded["classes"].size(), kRunPlan.size());
+        // The Linux decoder reads the same file outside Wine (fake_wmi_decoders_agree).
+        fs::copy_file(files[0], BuildFolder() / ("fake-wmi-" + stem + ".dat"),
+                      fs::copy_options::overwrite_existing);
+        std::ofstream(BuildFolder() / ("fake-wmi-" + stem + ".json"), std::ios::binary) << windows;
+    }
+}
+
+// Each category command on the laptop, before any run: its own class and list, into the file
+// of the zero date.
+TEST(FakeWmiProgram, CategoryCommands) {
+    const Json laptop = ReadFixture("laptop-windows11-ja.json");
+    const struct {
+        ButtonId button;
+        Step step;
+    } commands[] = {
+        {ButtonId::cmdNIC, kRunPlan[0]},
+        {ButtonId::cmdCPU, kRunPlan[2]},
+        {ButtonId::cmdOS,
+         {"Win32_OperatingSystem",
+          {"Caption", "OSArchitecture", "Version", "OSLanguage", "CountryCode", "Locale", "CSName",
+           "SerialNumber", "TotalVisibleMemorySize"}}},
+        {ButtonId::cmdMB,
+         {"Win32_BaseBoard", {"Manufacturer", "Product", "Version", "SerialNumber"}}},
+        {ButtonId::cmdUUID, kRunPlan[5]},
+    };
+    App app(L"qrx fake wmi commands");
+    app.Start(L"DEBUG", true);
+    Output expected;
+    for (const auto& c : commands) {
+        SCOPED_TRACE(c.step.cls);
+        app.Post(c.button);
+        ASSERT_TRUE(WaitFor([&] {
+            const auto log = app.LogMessages();
+            return !log.empty() && log.back() == EndLine(c.step.cls) &&
+                   IsWindowEnabled(app.Button(ButtonId::cmdRun));
+        }));
+        Sleep(300);
+        const Output one = Expected(laptop, {c.step});
+        expected.records.insert(expected.records.end(), one.records.begin(), one.records.end());
+        expected.trace.insert(expected.trace.end(), one.trace.begin(), one.trace.end());
+    }
+    EXPECT_EQ(app.Box(), nullptr);
+    PostMessageW(app.Window(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(app.WaitExit(), 0);
+    const auto files = app.DataFiles();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].filename(), "PC_INFO_991230000000.dat");
+    EXPECT_EQ(DecryptFile(files[0]), expected.records);
+    std::vector<std::string> trace = kOpening;
+    trace.insert(trace.end(), expected.trace.begin(), expected.trace.end());
+    trace.push_back(kClosingLine);
+    EXPECT_EQ(app.LogMessages(), trace);
+}
+
+// A class whose query fails and a property the class lacks: the error box names the number,
+// the source and the description; the run ends there, what came before stays in the file, and
+// the buttons are enabled again without a completion message.
+TEST(FakeWmiProgram, FailuresEndTheRunWithTheErrorBox) {
+    const struct {
+        const char* fixture;
+        std::size_t classesDone;  // classes of the plan finished before the failing one
+        std::vector<std::string> message;
+    } cases[] = {
+        {"fault-query-fails.json",
+         1,
+         {"エラー番号: -2147217405 (&H80041003)", "ソース: SWbemObjectSet",
+          "説明: アクセスが拒否されました。"}},
+        {"fault-missing-caption.json",
+         0,
+         {"エラー番号: -2147217406 (&H80041002)", "ソース: SWbemPropertySet",
+          "説明: 見つかりません。"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fixture);
+        UseFixture use(c.fixture);
+        App app(L"qrx fake wmi failure");
+        app.Start(L"DEBUG", true);
+        std::string text;
+        HWND box = RunAndWaitForTheNextBox(app, &text);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(text.rfind("情報の収集中にエラーが発生したため、処理を中断しました。", 0), 0u)
+            << text;
+        for (const auto& line : c.message) {
+            EXPECT_NE(text.find(line), std::string::npos) << line << " in " << text;
+        }
+        App::Answer(box, IDOK);
+        ASSERT_TRUE(WaitFor([&] { return app.Box() == nullptr; }));
+        for (const auto id : {ButtonId::cmdRun, ButtonId::cmdEnd, ButtonId::cmdNIC}) {
+            EXPECT_TRUE(IsWindowEnabled(app.Button(id)));
+        }
+        PostMessageW(app.Window(), WM_CLOSE, 0, 0);
+        EXPECT_EQ(app.WaitExit(), 0);
+
+        // The classes before the failing one whole, then the failing one's header and start.
+        const std::vector<Step> done(kRunPlan.begin(),
+                                     kRunPlan.begin() + static_cast<long>(c.classesDone));
+        Output expected = Expected(ReadFixture(c.fixture), done);
+        const std::string failing = kRunPlan[c.classesDone].cls;
+        expected.records.push_back(std::string(10, '-') + failing + std::string(10, '-'));
+        expected.trace.push_back(StartLine(failing));
+        const auto files = app.DataFiles();
+        ASSERT_EQ(files.size(), 1u);
+        EXPECT_EQ(DecryptFile(files[0]), expected.records);
+        std::vector<std::string> trace = kOpening;
+        trace.insert(trace.end(), expected.trace.begin(), expected.trace.end());
+        trace.push_back(kClosingLine);
+        EXPECT_EQ(app.LogMessages(), trace);
+    }
+}
+
+// A slow provider: while the processors are enumerated a click lands on the disabled run button
+// and a close is asked for. The run finishes every class and reports; then the close is
+// carried out with its closing line, and the click has started nothing.
+TEST(FakeWmiProgram, ClickAndCloseDuringASlowClassWaitForTheRun) {
+    UseFixture use("slow-processor.json");
+    const Output expected = Expected(ReadFixture("slow-processor.json"), kRunPlan);
+    App app(L"qrx fake wmi slow");
+    app.Start(L"DEBUG", true);
+    app.Post(ButtonId::cmdRun);
+    HWND box = app.WaitBox();
+    ASSERT_NE(box, nullptr);
+    App::Answer(box, IDOK);
+    ASSERT_TRUE(WaitFor([&] { return app.Logged(StartLine("Win32_Processor")); }, 30000, 5));
+    HWND run = app.Button(ButtonId::cmdRun);
+    EXPECT_FALSE(IsWindowEnabled(run));
+    ClickAt(run);
+    PostMessageW(app.Window(), WM_CLOSE, 0, 0);
+    // The processors take 1.5 s (three steps of 500 ms); nothing is over before them.
+    EXPECT_FALSE(app.Logged(EndLine("Win32_Processor")));
+    std::string text;
+    HWND completion = nullptr;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            completion = app.Box();
+            text = completion != nullptr ? App::BoxText(completion) : "";
+            return !text.empty();
+        },
+        30000));
+    const auto files = app.DataFiles();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(text, Completion(app, files[0]));
+    EXPECT_TRUE(app.Running());
+    App::Answer(completion, IDOK);
+    EXPECT_EQ(app.WaitExit(), 0);
+    EXPECT_EQ(DecryptFile(files[0]), expected.records);
+    std::vector<std::string> trace = kOpening;
+    trace.insert(trace.end(), expected.trace.begin(), expected.trace.end());
+    trace.push_back(kClosingLine);
+    EXPECT_EQ(app.LogMessages(), trace);
 }
 
 }  // namespace
