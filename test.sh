@@ -20,8 +20,10 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 XVFB_PID=
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
+  # The prefix of the tests against the WMI stand-in (tests/windows/Tests.cmake).
+  WINEPREFIX="$WINEPREFIX-fake-wmi" wineserver -k >/dev/null 2>&1 || true
   [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
-  rm -rf "$WINEPREFIX"
+  rm -rf "$WINEPREFIX" "$WINEPREFIX-fake-wmi"
 }
 trap cleanup EXIT
 if [ -z "${DISPLAY:-}" ]; then

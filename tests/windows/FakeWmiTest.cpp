@@ -324,7 +324,7 @@ TEST(FakeWmiProgram, WholeRuns) {
             fs::remove(BuildFolder() / ("fake-wmi-" + stem + extension));
         }
         const Output expected = Expected(ReadFixture(c.json), kRunPlan);
-        App app(L"qrx fake wmi run");
+        App app;
         app.Start(c.debug ? L"DEBUG" : L"", true);
         std::string text;
         HWND box = RunAndWaitForTheNextBox(app, &text);
@@ -377,18 +377,12 @@ TEST(FakeWmiProgram, CategoryCommands) {
          {"Win32_BaseBoard", {"Manufacturer", "Product", "Version", "SerialNumber"}}},
         {ButtonId::cmdUUID, kRunPlan[5]},
     };
-    App app(L"qrx fake wmi commands");
+    App app;
     app.Start(L"DEBUG", true);
     Output expected;
     for (const auto& c : commands) {
         SCOPED_TRACE(c.step.cls);
-        app.Post(c.button);
-        ASSERT_TRUE(WaitFor([&] {
-            const auto log = app.LogMessages();
-            return !log.empty() && log.back() == EndLine(c.step.cls) &&
-                   IsWindowEnabled(app.Button(ButtonId::cmdRun));
-        }));
-        Sleep(300);
+        ASSERT_TRUE(app.Command(c.button, c.step.cls));
         const Output one = Expected(laptop, {c.step});
         expected.records.insert(expected.records.end(), one.records.begin(), one.records.end());
         expected.trace.insert(expected.trace.end(), one.trace.begin(), one.trace.end());
@@ -427,7 +421,7 @@ TEST(FakeWmiProgram, FailuresEndTheRunWithTheErrorBox) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fixture);
         UseFixture use(c.fixture);
-        App app(L"qrx fake wmi failure");
+        App app;
         app.Start(L"DEBUG", true);
         std::string text;
         HWND box = RunAndWaitForTheNextBox(app, &text);
@@ -468,7 +462,7 @@ TEST(FakeWmiProgram, FailuresEndTheRunWithTheErrorBox) {
 TEST(FakeWmiProgram, ClickAndCloseDuringASlowClassWaitForTheRun) {
     UseFixture use("slow-processor.json");
     const Output expected = Expected(ReadFixture("slow-processor.json"), kRunPlan);
-    App app(L"qrx fake wmi slow");
+    App app;
     app.Start(L"DEBUG", true);
     app.Post(ButtonId::cmdRun);
     HWND box = app.WaitBox();

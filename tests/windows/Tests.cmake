@@ -17,39 +17,39 @@ target_link_libraries(program_tests PRIVATE qrx_windows)
 add_dependencies(program_tests QRX_PC_INFO)
 # A stand-in for the WMI scripting interface ("winmgmts:"), for tests only: an in-process COM
 # server that serves a JSON fixture (scripts/wine-fake-wmi.sh registers it in a Wine prefix).
-# It is not installed, so it stays out of the zip.
+# It is not installed, so it stays out of the zips.
 add_library(fake_wmi SHARED windows/fake_wmi/FakeWmi.cpp windows/fake_wmi/Fixture.cpp
   windows/fake_wmi/fake_wmi.def)
 set_target_properties(fake_wmi PROPERTIES PREFIX "")
 target_include_directories(fake_wmi PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_libraries(fake_wmi PRIVATE nlohmann_json::nlohmann_json ole32 oleaut32 uuid
-  wbemuuid advapi32)
+  wbemuuid advapi32 qrx_warnings)
 target_link_options(fake_wmi PRIVATE -static -static-libgcc -static-libstdc++)
 
-# The real program's whole runs against the fake, in a prefix of their own (the suite's prefix
-# with "-fake-wmi" appended): the other tests keep Wine's own WMI. The setup leaves that
-# prefix's server running with Wine's services started, as test.sh does for the suite's (away
-# from the test's output, which CTest would otherwise wait for).
+# The real program's whole runs against the fake, in a Wine session of their own: the suite's
+# prefix with "-fake-wmi" appended, prepared with the laptop's fixture. The other cases keep
+# Wine's own WMI. The cases open windows, so they hold the desktop lock.
 add_executable(fake_wmi_tests windows/FakeWmiTest.cpp)
 target_link_libraries(fake_wmi_tests PRIVATE qrx_test_support qrx_windows crypt32
-  nlohmann_json::nlohmann_json)
+  nlohmann_json::nlohmann_json qrx_warnings)
 target_compile_definitions(fake_wmi_tests PRIVATE
   QRX_WMI_FIXTURES="Z:${CMAKE_CURRENT_SOURCE_DIR}/windows/wmi-fixtures")
 add_dependencies(fake_wmi_tests fake_wmi QRX_PC_INFO QRX_PC_INFO_DECODE)
+set_target_properties(fake_wmi_tests PROPERTIES
+  CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_SOURCE_DIR}/windows/wine-run.sh)
 set(QRX_FAKE_WMI_PREFIX "WINEPREFIX=string_append:-fake-wmi")
-# (Each property holds one value: gtest_discover_tests splits a list into properties.)
 gtest_discover_tests(fake_wmi_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-  PROPERTIES ENVIRONMENT "LANG=ja_JP.UTF-8" ENVIRONMENT_MODIFICATION "${QRX_FAKE_WMI_PREFIX}"
-  FIXTURES_REQUIRED fake_wmi_prefix)
-add_test(NAME fake_wmi_prefix COMMAND sh -c
+  PROPERTIES ENVIRONMENT_MODIFICATION "${QRX_FAKE_WMI_PREFIX}"
+  FIXTURES_REQUIRED fake_wmi_session RESOURCE_LOCK desktop)
+add_test(NAME FakeWmiSession.Start COMMAND sh -c
   "case \"$WINEPREFIX\" in /*-fake-wmi) ;; *) echo 'WINEPREFIX must be an absolute path' >&2; exit 1;; esac
-   '${PROJECT_SOURCE_DIR}/scripts/wine-fake-wmi.sh' \"$WINEPREFIX\" '${CMAKE_CURRENT_SOURCE_DIR}/windows/wmi-fixtures/laptop-windows11-ja.json' &&
-   wineserver -w && { wineserver -p && wineboot; } >/dev/null 2>&1 </dev/null")
-add_test(NAME fake_wmi_prefix_stop COMMAND wineserver -k)
-set_tests_properties(fake_wmi_prefix PROPERTIES FIXTURES_SETUP fake_wmi_prefix
-  ENVIRONMENT "QRX_FAKE_WMI_DLL=$<TARGET_FILE:fake_wmi>;WINEDEBUG=-all"
+   '${CMAKE_CURRENT_SOURCE_DIR}/windows/wine-session.sh' start &&
+   '${PROJECT_SOURCE_DIR}/scripts/wine-fake-wmi.sh' \"$WINEPREFIX\" '${CMAKE_CURRENT_SOURCE_DIR}/windows/wmi-fixtures/laptop-windows11-ja.json' </dev/null >/dev/null 2>&1")
+add_test(NAME FakeWmiSession.Stop COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/windows/wine-session.sh stop)
+set_tests_properties(FakeWmiSession.Start PROPERTIES FIXTURES_SETUP fake_wmi_session
+  ENVIRONMENT "QRX_FAKE_WMI_DLL=$<TARGET_FILE:fake_wmi>"
   ENVIRONMENT_MODIFICATION "${QRX_FAKE_WMI_PREFIX}")
-set_tests_properties(fake_wmi_prefix_stop PROPERTIES FIXTURES_CLEANUP fake_wmi_prefix
+set_tests_properties(FakeWmiSession.Stop PROPERTIES FIXTURES_CLEANUP fake_wmi_session
   ENVIRONMENT_MODIFICATION "${QRX_FAKE_WMI_PREFIX}")
 # The data files of the whole runs, decoded by the Linux decoder (of the linux preset's build)
 # outside Wine, give the Windows decoder's JSON.
