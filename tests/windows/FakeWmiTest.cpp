@@ -6,6 +6,7 @@
 // expected records and trace lines are made here from the fixtures.
 #include <gtest/gtest.h>
 #include <objbase.h>
+#include <wbemdisp.h>
 #include <wincrypt.h>
 #include <windows.h>
 
@@ -296,6 +297,49 @@ TEST(FakeWmi, AnswersAsTheScriptingInterface) {
             EXPECT_EQ(e.Description, "アクセスが拒否されました。");
         }
         EXPECT_EQ(services->ExecQuery("SELECT * FROM Win32_BaseBoard")->Next(), nullptr);
+    }
+    {
+        // The program's client takes arrays of any element type; a script gets VARIANTs.
+        ISWbemServices* services = nullptr;
+        ASSERT_EQ(CoGetObject(L"winmgmts:", nullptr, IID_ISWbemServices,
+                              reinterpret_cast<void**>(&services)),
+                  S_OK);
+        BSTR query = SysAllocString(L"SELECT * FROM Win32_NetworkAdapterConfiguration");
+        ISWbemObjectSet* set = nullptr;
+        EXPECT_EQ(services->ExecQuery(query, nullptr, 0, nullptr, &set), S_OK);
+        LONG count = 0;
+        EXPECT_EQ(set->get_Count(&count), S_OK);
+        EXPECT_EQ(count, 2);
+        IUnknown* unknown = nullptr;
+        IEnumVARIANT* items = nullptr;
+        set->get__NewEnum(&unknown);
+        unknown->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(&items));
+        VARIANT item;
+        VariantInit(&item);
+        // The stand-in does only what the program calls.
+        EXPECT_EQ(items->Skip(1), E_NOTIMPL);
+        items->Next(1, &item, nullptr);
+        VariantClear(&item);
+        items->Next(1, &item, nullptr);
+        ISWbemObject* object = nullptr;
+        V_DISPATCH(&item)->QueryInterface(IID_ISWbemObject, reinterpret_cast<void**>(&object));
+        ISWbemPropertySet* properties = nullptr;
+        object->get_Properties_(&properties);
+        BSTR name = SysAllocString(L"IPAddress");
+        ISWbemProperty* property = nullptr;
+        properties->Item(name, 0, &property);
+        VARIANT value;
+        VariantInit(&value);
+        property->get_Value(&value);
+        EXPECT_EQ(V_VT(&value), VT_ARRAY | VT_VARIANT);
+        VariantClear(&value);
+        for (IUnknown* p : std::initializer_list<IUnknown*>{property, properties, object, items,
+                                                            unknown, set, services}) {
+            p->Release();
+        }
+        VariantClear(&item);
+        SysFreeString(name);
+        SysFreeString(query);
     }
     CoUninitialize();
 }
