@@ -75,9 +75,10 @@ TEST(RecordShape, ExactlyTheNamesTheProgramRecords) {
             (p.recorded ? properties : queried).emplace(p.name);
         }
     }
-    // A boolean is only traced, never recorded.
-    EXPECT_EQ(queried, std::set<std::string>{"PhysicalAdapter"});
+    // A boolean and an integer are only traced, never recorded.
+    EXPECT_EQ(queried, (std::set<std::string>{"OSLanguage", "PhysicalAdapter"}));
     EXPECT_FALSE(IsRecordText("PhysicalAdapter\tTrue"));
+    EXPECT_FALSE(IsRecordText("OSLanguage\t1041"));
     const std::string dashes(10, '-');
     const auto check = [&](const std::set<std::string>& names, auto record) {
         for (const auto& name : names) {
