@@ -9,7 +9,9 @@ namespace {
 constexpr Personal kNone = Personal::None;
 
 // clang-format off
-// name, run, category, recorded, multi-valued, personal, identity, indexed
+// name, run, category, recorded, multi-valued, personal, identity, indexed. Only text reaches
+// the data file: PhysicalAdapter (a boolean) and OSLanguage (an integer) are queried and traced,
+// never recorded.
 constexpr PlannedProperty kAdapterConfiguration[] = {
     {"Caption",                true,  true,  true,  false, kNone,              1, true},
     {"IPAddress",              true,  true,  true,  true,  Personal::Ip,       0, false},
@@ -33,7 +35,7 @@ constexpr PlannedProperty kOperatingSystem[] = {
     {"OSArchitecture",         true,  true,  true,  false, kNone,              0, false},
     {"Version",                true,  true,  true,  false, kNone,              0, false},
     {"BuildNumber",            true,  false, true,  false, kNone,              0, false},
-    {"OSLanguage",             true,  true,  true,  false, kNone,              0, false},
+    {"OSLanguage",             true,  true,  false, false, kNone,              0, false},
     {"CountryCode",            true,  true,  true,  false, kNone,              0, false},
     {"Locale",                 true,  true,  true,  false, kNone,              0, false},
     {"CSName",                 true,  true,  true,  false, Personal::HostName, 0, false},

@@ -14,6 +14,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/linux/Eintr.h"
+
 namespace qrx {
 
 namespace {
@@ -131,8 +133,7 @@ bool KeepReachableDisplays(std::string& reason, std::chrono::milliseconds timeou
     close(answers[0]);
     if (child > 0) {
         kill(child, SIGKILL);
-        while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
-        }
+        RetryOnEintr([child] { return waitpid(child, nullptr, 0); });
     }
     if (!waylandOk) {
         unsetenv("WAYLAND_DISPLAY");

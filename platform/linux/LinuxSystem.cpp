@@ -11,6 +11,8 @@
 #include <ctime>
 #include <thread>
 
+#include "platform/linux/Eintr.h"
+
 namespace qrx {
 
 namespace {
@@ -168,12 +170,11 @@ bool PosixFileSystem::CreateFolder(const std::string& path) {
 int PosixFileSystem::OpenRegular(const std::string& path, struct stat& st) {
     // O_NOFOLLOW: a link at the name is not followed. O_NONBLOCK: a FIFO without a reader
     // fails at once instead of waiting for one; on a regular file it changes nothing.
-    int fd = -1;
-    do {
-        fd = calls_.Open(
+    const int fd = RetryOnEintr([&] {
+        return calls_.Open(
             path.c_str(),
             O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0600);
-    } while (fd < 0 && errno == EINTR);
+    });
     if (fd < 0) {
         return -1;
     }
@@ -200,10 +201,7 @@ bool PosixFileSystem::AppendLine(const std::string& path, const std::string& lin
     // our lines never splits one.
     bool ok = true;
     const std::string text = line + "\r\n";
-    ssize_t n = -1;
-    do {
-        n = calls_.Write(fd, text.data(), text.size());
-    } while (n < 0 && errno == EINTR);
+    const ssize_t n = RetryOnEintr([&] { return calls_.Write(fd, text.data(), text.size()); });
     if (n != static_cast<ssize_t>(text.size())) {
         ok = false;
         // Our part line is the file's end only when the file has grown by exactly its bytes

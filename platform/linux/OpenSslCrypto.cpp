@@ -1,9 +1,8 @@
 #include "platform/linux/OpenSslCrypto.h"
 
-// AES_set_encrypt_key and AES_encrypt are deprecated in favour of EVP, but they need neither
-// the configuration nor a provider: see EncryptBlocks.
-#define OPENSSL_SUPPRESS_DEPRECATED
-#include <openssl/aes.h>
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+#include <openssl/provider.h>
 
 #include <algorithm>
 #include <cstring>
@@ -165,27 +164,58 @@ std::uint32_t OpenSslCrypto::Decrypt(Handle key, bool final, std::uint8_t* buffe
     return DecryptBlocks(key, it->second, buffer, length);
 }
 
+namespace {
+
+// AES-CBC and AES-ECB for each key length from OpenSSL's default provider, in a library context
+// of the program's own: the system's configuration is not read and no other provider is loaded.
+// Each cipher is fetched on first use: the first fetch builds the provider's table of ciphers,
+// the largest part of a run's cryptography (about 6 million instructions), and a fetch of every
+// cipher up front would add to it. The context lives until the process ends: freeing it at exit
+// would only cost time.
+const EVP_CIPHER* EvpCipher(std::size_t keyBytes, bool cbc) {
+    static OSSL_LIB_CTX* const context = [] {
+        OPENSSL_init_crypto(OPENSSL_INIT_NO_LOAD_CONFIG | OPENSSL_INIT_NO_ATEXIT, nullptr);
+        OSSL_LIB_CTX* c = OSSL_LIB_CTX_new();
+        return c != nullptr && OSSL_PROVIDER_load(c, "default") != nullptr ? c : nullptr;
+    }();
+    static EVP_CIPHER* ciphers[2][3] = {};
+    static const char* const names[2][3] = {{"AES-128-CBC", "AES-192-CBC", "AES-256-CBC"},
+                                            {"AES-128-ECB", "AES-192-ECB", "AES-256-ECB"}};
+    const std::size_t size = keyBytes == 16 ? 0 : keyBytes == 24 ? 1 : keyBytes == 32 ? 2 : 3;
+    if (context == nullptr || size == 3) {
+        return nullptr;
+    }
+    EVP_CIPHER*& cipher = ciphers[cbc ? 0 : 1][size];
+    if (cipher == nullptr) {
+        cipher = EVP_CIPHER_fetch(context, names[cbc ? 0 : 1][size], nullptr);
+    }
+    return cipher;
+}
+
+}  // namespace
+
 std::uint32_t OpenSslCrypto::EncryptBlocks(const Key& k, std::uint8_t* buffer,
                                            std::uint32_t& length) {
-    // The program encrypts a few hundred short records a run. The block function needs no set-up
-    // of OpenSSL, whose configuration and provider would take longer than the whole collection
-    // (a few milliseconds at every start); the PKCS#7 padding and the chaining are done here.
-    AES_KEY schedule;
-    if (AES_set_encrypt_key(k.secret.data(), static_cast<int>(k.secret.size() * 8), &schedule) !=
-        0) {
+    // The PKCS#7 padding is added here and the whole message encrypted in place in one call.
+    const EVP_CIPHER* cipher = EvpCipher(k.secret.size(), k.mode == kCryptModeCbc);
+    if (cipher == nullptr) {
         return kNteBadKey;
     }
     const std::uint32_t pad = 16 - length % 16;
     std::fill_n(buffer + length, pad, static_cast<std::uint8_t>(pad));
     length += pad;
-    const std::uint8_t* chain = k.iv.data();
-    for (std::uint32_t at = 0; at < length; at += 16) {
-        std::uint8_t* block = buffer + at;
-        if (k.mode == kCryptModeCbc) {
-            Xor(block, chain, 16);
-        }
-        AES_encrypt(block, block, &schedule);
-        chain = block;
+    struct Free {
+        void operator()(EVP_CIPHER_CTX* ctx) const { EVP_CIPHER_CTX_free(ctx); }
+    };
+    const std::unique_ptr<EVP_CIPHER_CTX, Free> ctx(EVP_CIPHER_CTX_new());
+    int done = 0;
+    if (!ctx ||
+        EVP_EncryptInit_ex2(ctx.get(), cipher, k.secret.data(),
+                            k.mode == kCryptModeCbc ? k.iv.data() : nullptr, nullptr) != 1 ||
+        EVP_CIPHER_CTX_set_padding(ctx.get(), 0) != 1 ||
+        EVP_EncryptUpdate(ctx.get(), buffer, &done, buffer, static_cast<int>(length)) != 1 ||
+        done != static_cast<int>(length)) {
+        return kNteBadData;
     }
     return 0;
 }

@@ -26,9 +26,9 @@ class OpenSslCrypto : public ICryptoProvider {
         virtual void Forget(Handle key) = 0;
     };
 
-    // Encrypts with OpenSSL's AES block function, which needs neither OpenSSL's configuration
-    // nor a provider, and links no more of OpenSSL than AES; Decrypt answers NTE_BAD_ALGID.
-    // That is all the program needs.
+    // Encrypts through EVP with the default provider in a library context of its own, without
+    // reading OpenSSL's configuration; Decrypt answers NTE_BAD_ALGID. That is all the program
+    // needs.
     OpenSslCrypto() = default;
     // Also decrypts, with `decryption` (see EvpDecryption).
     explicit OpenSslCrypto(std::unique_ptr<BlockDecryption> decryption) {

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <stdexcept>
 
+#include "platform/linux/Eintr.h"
+
 namespace qrx {
 
 FdInputBuffer::int_type FdInputBuffer::underflow() {
@@ -14,11 +16,8 @@ FdInputBuffer::int_type FdInputBuffer::underflow() {
     }
     while (!ended_) {
         pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-        const int ready = poll(fds, wakeFd_ >= 0 ? 2 : 1, -1);
+        const int ready = RetryOnEintr([&] { return poll(fds, wakeFd_ >= 0 ? 2 : 1, -1); });
         if (ready < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
             ended_ = true;
             break;
         }
@@ -29,8 +28,8 @@ FdInputBuffer::int_type FdInputBuffer::underflow() {
         if (fds[0].revents == 0) {
             continue;
         }
-        const ssize_t n = read(fd_, buffer_.data(), buffer_.size());
-        if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
+        const ssize_t n = RetryOnEintr([&] { return read(fd_, buffer_.data(), buffer_.size()); });
+        if (n < 0 && errno == EAGAIN) {
             continue;
         }
         if (n <= 0) {

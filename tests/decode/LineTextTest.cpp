@@ -50,6 +50,21 @@ TEST(Escaping, EveryByteAtEveryPlaceOfAWordIsJudgedAsByteByByte) {
     }
 }
 
+TEST(Escaping, JsonStringsHoldNoControlCharacterAndOnlyUtf8) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"a\"b\\c/", "\"a\\\"b\\\\c/\""},
+        {"\t\n\r\x1b\x7f", "\"\\t\\n\\r\\u001b\\u007f\""},
+        {"\xc2\x85\xc2\xa0", "\"\\u0085\xc2\xa0\""},
+        {"テスト ～ ①髙", "\"テスト ～ ①髙\""},
+        {"\xff(\xed\xa0\x80", "\"\xEF\xBF\xBD(\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},
+    };
+    for (const auto& [in, out] : cases) {
+        std::string json;
+        AppendJsonString(json, in);
+        EXPECT_EQ(json, out) << in;
+    }
+}
+
 TEST(RecordShape, ExactlyTheNamesTheProgramRecords) {
     std::set<std::string> classes;
     std::set<std::string> properties;
@@ -60,9 +75,10 @@ TEST(RecordShape, ExactlyTheNamesTheProgramRecords) {
             (p.recorded ? properties : queried).emplace(p.name);
         }
     }
-    // A boolean is only traced, never recorded.
-    EXPECT_EQ(queried, std::set<std::string>{"PhysicalAdapter"});
+    // A boolean and an integer are only traced, never recorded.
+    EXPECT_EQ(queried, (std::set<std::string>{"OSLanguage", "PhysicalAdapter"}));
     EXPECT_FALSE(IsRecordText("PhysicalAdapter\tTrue"));
+    EXPECT_FALSE(IsRecordText("OSLanguage\t1041"));
     const std::string dashes(10, '-');
     const auto check = [&](const std::set<std::string>& names, auto record) {
         for (const auto& name : names) {

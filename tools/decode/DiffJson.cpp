@@ -1,14 +1,15 @@
-// --diff --json: what changed between two collections, as one JSON object.
-#include <nlohmann/json.hpp>
-
+// --diff --json: what changed between two collections, as one JSON object on one line.
+//
+// {"old": FILE, "new": FILE, "same": BOOL, "undecodable": [{"file", "line", "reason"}],
+//  "classes": [{"class", "change", "instances": [{"instance", "change",
+//  "properties": [{"property", "change", "old", "new"} or {..., "removed": [], "added": []}]}]}]}
 #include "tools/decode/Diff.h"
+#include "tools/decode/Escape.h"
 #include "tools/decode/Format.h"
 
 namespace qrx {
 
 namespace {
-
-using Json = nlohmann::ordered_json;
 
 constexpr const char* kKindName[] = {"added", "removed", "changed"};
 
@@ -17,20 +18,55 @@ const char* NameOf(K kind) {
     return kKindName[static_cast<int>(kind)];
 }
 
-void WriteValue(Json& j, const char* key, const std::vector<std::string>& values, bool array) {
-    if (array) {
-        j[key] = values;
+// Appends `"key":` and the string.
+void Member(std::string& out, const char* key, std::string_view value) {
+    out += '"';
+    out += key;
+    out += "\":";
+    AppendJsonString(out, value);
+}
+
+void Array(std::string& out, const char* key, const std::vector<std::string>& values) {
+    out += '"';
+    out += key;
+    out += "\":[";
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        out += i == 0 ? "" : ",";
+        AppendJsonString(out, values[i]);
+    }
+    out += ']';
+}
+
+// "old" or "new": an array for a multi-valued property, else its one value.
+void Value(std::string& out, const char* key, const std::vector<std::string>& values, bool set) {
+    if (set) {
+        Array(out, key, values);
     } else {
-        j[key] = values.empty() ? std::string() : values.front();
+        Member(out, key, values.empty() ? std::string_view() : std::string_view(values.front()));
     }
 }
 
-void AddFailures(Json& out, const Collection& c) {
-    for (const auto& f : c.failures) {
-        out.push_back({{"file", c.file},
-                       {"line", f.line == 0 ? Json(nullptr) : Json(f.line)},
-                       {"reason", f.reason}});
+void Property(std::string& out, const PropertyChange& p) {
+    out += '{';
+    Member(out, "property", p.name);
+    out += ',';
+    Member(out, "change", NameOf(p.kind));
+    if (p.kind == PropertyChange::Kind::Changed && p.set) {
+        out += ',';
+        Array(out, "removed", p.removed);
+        out += ',';
+        Array(out, "added", p.added);
+    } else {
+        if (p.kind != PropertyChange::Kind::Added) {
+            out += ',';
+            Value(out, "old", p.removed, p.set);
+        }
+        if (p.kind != PropertyChange::Kind::Removed) {
+            out += ',';
+            Value(out, "new", p.added, p.set);
+        }
     }
+    out += '}';
 }
 
 class DiffJsonFormat : public CollectingFormat {
@@ -44,41 +80,50 @@ class DiffJsonFormat : public CollectingFormat {
         const Collection& old = collections_[0];
         const Collection& now = collections_[1];
         const auto changes = Compare(old, now);
-        Json j{{"old", old.file}, {"new", now.file}, {"same", changes.empty()}};
-        Json failures = Json::array();
-        AddFailures(failures, old);
-        AddFailures(failures, now);
-        j["undecodable"] = std::move(failures);
-        Json classes = Json::array();
-        for (const auto& cls : changes) {
-            Json instances = Json::array();
-            for (const auto& inst : cls.instances) {
-                Json properties = Json::array();
-                for (const auto& p : inst.properties) {
-                    Json jp{{"property", p.name}, {"change", NameOf(p.kind)}};
-                    if (p.kind == PropertyChange::Kind::Changed && p.set) {
-                        jp["removed"] = p.removed;
-                        jp["added"] = p.added;
-                    } else {
-                        if (p.kind != PropertyChange::Kind::Added) {
-                            WriteValue(jp, "old", p.removed, p.set);
-                        }
-                        if (p.kind != PropertyChange::Kind::Removed) {
-                            WriteValue(jp, "new", p.added, p.set);
-                        }
-                    }
-                    properties.push_back(std::move(jp));
-                }
-                instances.push_back({{"instance", inst.label},
-                                     {"change", NameOf(inst.kind)},
-                                     {"properties", std::move(properties)}});
+        std::string& out = out_.Text();
+        out += '{';
+        Member(out, "old", old.file);
+        out += ',';
+        Member(out, "new", now.file);
+        out += changes.empty() ? ",\"same\":true" : ",\"same\":false";
+        out += ",\"undecodable\":[";
+        bool first = true;
+        for (const Collection* c : {&old, &now}) {
+            for (const auto& f : c->failures) {
+                out += first ? "{" : ",{";
+                first = false;
+                Member(out, "file", c->file);
+                out += ",\"line\":" + (f.line == 0 ? std::string("null") : std::to_string(f.line));
+                out += ',';
+                Member(out, "reason", f.reason);
+                out += '}';
             }
-            classes.push_back({{"class", cls.name},
-                               {"change", NameOf(cls.kind)},
-                               {"instances", std::move(instances)}});
         }
-        j["classes"] = std::move(classes);
-        out_.Text() += j.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+        out += "],\"classes\":[";
+        for (std::size_t c = 0; c < changes.size(); ++c) {
+            const ClassChange& cls = changes[c];
+            out += c == 0 ? "{" : ",{";
+            Member(out, "class", cls.name);
+            out += ',';
+            Member(out, "change", NameOf(cls.kind));
+            out += ",\"instances\":[";
+            for (std::size_t i = 0; i < cls.instances.size(); ++i) {
+                const InstanceChange& inst = cls.instances[i];
+                out += i == 0 ? "{" : ",{";
+                Member(out, "instance", inst.label);
+                out += ',';
+                Member(out, "change", NameOf(inst.kind));
+                out += ",\"properties\":[";
+                for (std::size_t p = 0; p < inst.properties.size(); ++p) {
+                    out += p == 0 ? "" : ",";
+                    Property(out, inst.properties[p]);
+                }
+                out += "]}";
+                out_.Commit();
+            }
+            out += "]}";
+        }
+        out += "]}\n";
         return status != kExitDecoded ? kExitNotDone : changes.empty() ? 0 : 1;
     }
 

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <memory>
 
+#include "platform/linux/Eintr.h"
 #include "platform/linux/IconvCodec.h"
 #include "platform/linux/OpenSslCrypto.h"
 #include "platform/linux/OpenSslKeyedHash.h"
@@ -27,17 +28,13 @@ class FdInput : public qrx::IByteInput {
         }
     }
     bool Read(char* buffer, std::size_t capacity, std::size_t& got, std::string& error) override {
-        for (;;) {
-            const ssize_t n = read(fd_, buffer, capacity);
-            if (n >= 0) {
-                got = static_cast<std::size_t>(n);
-                return true;
-            }
-            if (errno != EINTR) {
-                error = Reason("読み込めません");
-                return false;
-            }
+        const ssize_t n = qrx::RetryOnEintr([&] { return read(fd_, buffer, capacity); });
+        if (n < 0) {
+            error = Reason("読み込めません");
+            return false;
         }
+        got = static_cast<std::size_t>(n);
+        return true;
     }
 
   private:
@@ -49,11 +46,8 @@ class FdOutput : public qrx::IByteOutput {
   public:
     bool Write(const char* data, std::size_t size, std::string& error) override {
         while (size > 0) {
-            const ssize_t n = write(STDOUT_FILENO, data, size);
+            const ssize_t n = qrx::RetryOnEintr([&] { return write(STDOUT_FILENO, data, size); });
             if (n < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
                 error = std::strerror(errno);
                 return false;
             }
