@@ -1,5 +1,8 @@
 // The shared contracts over the Linux backends, and what only the OpenSSL provider shows.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/linux/LinuxServices.h"
 #include "platform/linux/OpenSslKeyedHash.h"
@@ -23,6 +26,57 @@ INSTANTIATE_TYPED_TEST_SUITE_P(Linux, CryptoContract, DecryptingOpenSsl);
 INSTANTIATE_TYPED_TEST_SUITE_P(Linux, CodecContract, IconvCodec);
 INSTANTIATE_TYPED_TEST_SUITE_P(Linux, CipherLinesContract, DecryptingServices);
 INSTANTIATE_TYPED_TEST_SUITE_P(Linux, DecoderContract, DecryptingServices);
+// What may stand at a file's name on Linux besides a regular file.
+struct NamedOnly : NotAFile {
+    std::filesystem::path path;
+    explicit NamedOnly(std::filesystem::path p) : path(std::move(p)) {}
+    std::string Path() const override { return path.string(); }
+};
+struct FifoWithAReader : NamedOnly {
+    int reader = -1;
+    explicit FifoWithAReader(std::filesystem::path p) : NamedOnly(std::move(p)) {
+        if (mkfifo(path.c_str(), 0600) == 0) {
+            reader = open(path.c_str(), O_RDONLY | O_NONBLOCK);
+        }
+    }
+    ~FifoWithAReader() override { close(reader); }
+    bool Reached() const override {
+        char byte = 0;
+        return reader < 0 || read(reader, &byte, 1) > 0;
+    }
+};
+using Dir = const std::filesystem::path&;
+template <>
+std::vector<NotAFileKind> NotAFileKinds<PosixFileSystem>() {
+    return {
+        {"a link to a regular file",
+         [](Dir dir, Dir kept) -> std::unique_ptr<NotAFile> {
+             std::filesystem::create_symlink(kept, dir / "file-link.dat");
+             return std::make_unique<NamedOnly>(dir / "file-link.dat");
+         }},
+        {"a link to a device",
+         [](Dir dir, Dir) -> std::unique_ptr<NotAFile> {
+             std::filesystem::create_symlink("/dev/null", dir / "device-link.dat");
+             return std::make_unique<NamedOnly>(dir / "device-link.dat");
+         }},
+        {"a folder",
+         [](Dir dir, Dir) -> std::unique_ptr<NotAFile> {
+             std::filesystem::create_directory(dir / "folder.dat");
+             return std::make_unique<NamedOnly>(dir / "folder.dat");
+         }},
+        {"a fifo without a reader",
+         [](Dir dir, Dir) -> std::unique_ptr<NotAFile> {
+             if (mkfifo((dir / "fifo.dat").c_str(), 0600) != 0) {
+                 return nullptr;
+             }
+             return std::make_unique<NamedOnly>(dir / "fifo.dat");
+         }},
+        {"a fifo with a reader",
+         [](Dir dir, Dir) -> std::unique_ptr<NotAFile> {
+             return std::make_unique<FifoWithAReader>(dir / "read-fifo.dat");
+         }},
+    };
+}
 INSTANTIATE_TYPED_TEST_SUITE_P(Linux, FileSystemContract, PosixFileSystem);
 
 // The test program's own path, as the program's entry point would resolve it.

@@ -127,32 +127,6 @@ TEST(FileWriter, AFailedOrShortWriteLeavesOnlyWholeLines) {
     }
 }
 
-TEST(FileWriter, OnlyARegularFileAtTheNameIsWrittenAndNoneIsWaitedFor) {
-    Folder folder;
-    const fs::path target = folder.dir / "target";
-    { std::ofstream(target) << "keep"; }
-    const fs::path name = folder.dir / "PC_INFO.dat";
-    PosixFileSystem files;
-
-    fs::create_symlink(target, name);
-    EXPECT_FALSE(files.AppendLine(name.string(), "x"));
-    fs::remove(name);
-    fs::create_symlink("/dev/null", name);
-    EXPECT_FALSE(files.AppendLine(name.string(), "x"));
-    fs::remove(name);
-    fs::create_directory(name);
-    EXPECT_FALSE(files.AppendLine(name.string(), "x"));
-    fs::remove(name);
-    ASSERT_EQ(mkfifo(name.c_str(), 0600), 0);
-    EXPECT_FALSE(files.AppendLine(name.string(), "x"));  // no reader: does not wait for one
-    const int reader = open(name.c_str(), O_RDONLY | O_NONBLOCK);
-    EXPECT_FALSE(files.AppendLine(name.string(), "x"));  // a reader: still not a file
-    char byte = 0;
-    EXPECT_LE(read(reader, &byte, 1), 0);
-    close(reader);
-    EXPECT_EQ(folder.Read(target), "keep");
-}
-
 TEST(FileWriter, FilesAreTheOwnersOnlyAndNoDescriptorOutlivesALine) {
     Folder folder;
     const fs::path file = folder.dir / "PC_INFO_261206090507.dat";

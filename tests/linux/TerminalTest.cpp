@@ -12,7 +12,9 @@
 #include "platform/linux/OpenSslCrypto.h"
 #include "platform/linux/TerminalStreams.h"
 #include "platform/linux/TerminalWindowing.h"
+#include "tests/shared/FrontEndContracts.h"
 #include "tests/support/Fakes.h"
+#include "tests/support/Harness.h"
 #include "tests/support/TempFolder.h"
 
 namespace qrx::test {
@@ -115,7 +117,7 @@ TEST(Terminal, AnswerLinesAreBoundedAndTheirRestIsDiscarded) {
 
 // The whole program on the terminal, over fakes; the clock's reading, taken once a run has
 // started, can stand in for a signal that arrives while the run works.
-struct TerminalProgram : ::testing::Test {
+struct TerminalSession {
     struct SignalClock : FakeClock {
         bool signalOnRead = false;
         bool signalled = false;
@@ -133,7 +135,7 @@ struct TerminalProgram : ::testing::Test {
     std::string output;
     int status = -1;
 
-    void SetUp() override {
+    TerminalSession() {
         files.AddFolder(app.folder);
         for (const auto& step : Collector::RunPlan()) {
             FakeWmi::Instance instance;
@@ -160,22 +162,28 @@ struct TerminalProgram : ::testing::Test {
         }
         return n;
     }
-    std::vector<std::string> Log() const {
-        return files.Lines("/opt/qrx/INFO_LOG/202612/PC_INFO_261206.LOG");
-    }
+    std::vector<std::string> Log() const { return files.Lines(kFakeLogPath); }
+};
+struct TerminalProgram : ::testing::Test, TerminalSession {
+    using TerminalSession::Run;
 };
 
-TEST_F(TerminalProgram, ACloseDuringARunEndsTheProgramAfterTheRunWithItsClosingLine) {
-    clock.signalOnRead = true;
-    Run("1\n\n\n1\n");
-    const auto records = files.Lines("/opt/qrx/PC_INFO_261206090507.dat");
-    EXPECT_EQ(records.size(), 34u);  // every class of the plan, nothing cut off
-    EXPECT_NE(output.find("処理を終了しました。"), std::string::npos);
-    EXPECT_EQ(Menus(), 1u);
-    ASSERT_FALSE(Log().empty());
-    EXPECT_TRUE(Log().back().ends_with("Program E n d----------"));
-    EXPECT_EQ(status, 0);
-}
+// The terminal's driver of the shared close-during-a-command contract: a close signal comes
+// while the run works, and a second run is asked for after it.
+struct TerminalFrontEnd : TerminalSession {
+    ButtonId Command() const { return ButtonId::cmdRun; }
+    int CloseDuringACommand() {
+        clock.signalOnRead = true;
+        Run("1\n\n\n1\n");
+        EXPECT_EQ(files.Lines("/opt/qrx/PC_INFO_261206090507.dat").size(), 34u);  // every line
+        EXPECT_NE(output.find("処理を終了しました。"), std::string::npos);
+        EXPECT_EQ(Menus(), 1u);
+        return status;
+    }
+    std::vector<std::string> LogMessages() const { return FakeLogMessages(files); }
+    std::vector<std::string> Records() { return FakeRecords(files, crypto, codec); }
+};
+INSTANTIATE_TYPED_TEST_SUITE_P(Terminal, CloseDuringACommandContract, TerminalFrontEnd);
 
 TEST_F(TerminalProgram, InputEndingAtTheConfirmationCancelsAndClosesWithoutTheMenu) {
     Run("1\n");

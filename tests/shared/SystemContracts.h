@@ -5,15 +5,40 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/System.h"
 #include "tests/support/TempFolder.h"
 
 namespace qrx::test {
 namespace {
+
+// Something at a file's name that is not a regular disk file: a link, a device, a folder, a
+// pipe. Made by a platform's test, it goes again with this object.
+struct NotAFile {
+    virtual ~NotAFile() = default;
+    // The name a line is written to.
+    virtual std::string Path() const = 0;
+    // Whether anything written reached it (a pipe's reader, say).
+    virtual bool Reached() const { return false; }
+};
+struct NotAFileKind {
+    std::string what;
+    // Makes it in the folder `dir`, where the regular file `kept` must stay as it is.
+    std::function<std::unique_ptr<NotAFile>(const std::filesystem::path& dir,
+                                            const std::filesystem::path& kept)>
+        make;
+};
+// The kinds a platform's system has, for its file system `Files`: each platform's test program
+// defines it before it instantiates FileSystemContract.
+template <typename Files>
+std::vector<NotAFileKind> NotAFileKinds();
 
 // A folder of the test's own below the system's temporary folder, removed afterwards.
 template <typename Files>
@@ -50,9 +75,28 @@ TYPED_TEST_P(FileSystemContract, FoldersAreMadeOnceAndOnlyBelowAnExistingOne) {
     EXPECT_FALSE(std::filesystem::exists(this->dir / "missing"));
 }
 
+// A line goes only into a regular disk file: never through a link, into a device, a folder or a
+// pipe, and a pipe without a reader is not waited for.
+TYPED_TEST_P(FileSystemContract, OnlyRegularFilesAreWrittenAndNoneIsWaitedFor) {
+    IFileSystem& files = this->backend;
+    const std::filesystem::path kept = this->dir / "kept.dat";
+    { std::ofstream(kept, std::ios::binary) << "keep"; }
+    for (const auto& kind : NotAFileKinds<TypeParam>()) {
+        SCOPED_TRACE(kind.what);
+        const auto special = kind.make(this->dir, kept);
+        ASSERT_NE(special, nullptr);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(files.AppendLine(special->Path(), "lost"));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+        EXPECT_FALSE(special->Reached());
+    }
+    EXPECT_EQ(this->Read(kept.string()), "keep");
+}
+
 REGISTER_TYPED_TEST_SUITE_P(FileSystemContract,
                             AppendCreatesTheFileAndAddsCrLfLinesAfterWhatIsThere,
-                            FoldersAreMadeOnceAndOnlyBelowAnExistingOne);
+                            FoldersAreMadeOnceAndOnlyBelowAnExistingOne,
+                            OnlyRegularFilesAreWrittenAndNoneIsWaitedFor);
 
 template <typename App>
 struct AppInfoContract : ::testing::Test {

@@ -2,6 +2,8 @@
 // window's messages, real input and the session's end.
 #include "tests/windows/ProgramHarness.h"
 
+#include "tests/shared/FrontEndContracts.h"
+
 namespace qrx::test {
 namespace {
 
@@ -135,24 +137,27 @@ TEST(Program, EndOfSessionDuringACommandWritesTheClosingLineAtOnce) {
     EXPECT_LT(closing, end);
 }
 
-// Messages that wait while the program is held: a command, a second one and a close request.
-// The first command runs to its end, the second (its button disabled by then) is dropped, and
-// the close follows with its trace line.
-TEST(Program, CloseDuringACommandWaitsForIt) {
+// The Win32 window's driver of the shared close-during-a-command contract: the real program,
+// held while a command, a second one and a close request are posted to it. (A whole run stops
+// under Wine at a class its WMI lacks, so a category command stands in.)
+struct Win32FrontEnd {
     App app;
-    app.Start(L"DEBUG", true);
-    ASSERT_NE(SuspendThread(app.MainThread()), static_cast<DWORD>(-1));
-    app.Post(ButtonId::cmdCPU);
-    app.Post(ButtonId::cmdOS);
-    PostMessageW(app.Window(), WM_CLOSE, 0, 0);
-    ResumeThread(app.MainThread());
-    EXPECT_EQ(app.WaitExit(), 0);
-    const auto log = app.LogMessages();
-    ASSERT_GE(log.size(), 3u);
-    EXPECT_EQ(log.back(), kClosingLine);
-    EXPECT_EQ(log[log.size() - 2], EndLine("Win32_Processor"));
-    EXPECT_FALSE(app.Logged(StartLine("Win32_OperatingSystem")));
-}
+    ButtonId Command() const { return ButtonId::cmdCPU; }
+    int CloseDuringACommand() {
+        app.Start(L"DEBUG", true);
+        if (app.Window() == nullptr || SuspendThread(app.MainThread()) == static_cast<DWORD>(-1)) {
+            return -1;
+        }
+        app.Post(ButtonId::cmdCPU);
+        app.Post(ButtonId::cmdOS);
+        PostMessageW(app.Window(), WM_CLOSE, 0, 0);
+        ResumeThread(app.MainThread());
+        return app.WaitExit();
+    }
+    std::vector<std::string> LogMessages() const { return app.LogMessages(); }
+    std::vector<std::string> Records() const { return app.Records(); }
+};
+INSTANTIATE_TYPED_TEST_SUITE_P(Program, CloseDuringACommandContract, Win32FrontEnd);
 
 TEST(Program, CloseDuringTheConfirmationEndsWithoutARun) {
     App app;

@@ -92,7 +92,12 @@ inline std::string EndLine(const std::string& cls) {
 // Wine prefix keep to folders of their own.
 inline std::wstring CaseName() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    return info == nullptr ? L"" : Widen(std::string(info->test_suite_name()) + "." + info->name());
+    if (info == nullptr) {
+        return L"";
+    }
+    std::string name = std::string(info->test_suite_name()) + "." + info->name();
+    std::replace(name.begin(), name.end(), '/', '-');  // typed suites: "Program/Contract/0"
+    return Widen(name);
 }
 
 // One copy of the program in a folder of its own (named after the test case), started with a

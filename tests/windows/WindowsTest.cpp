@@ -31,6 +31,45 @@ INSTANTIATE_TYPED_TEST_SUITE_P(Windows, CryptoContract, WinCrypto);
 INSTANTIATE_TYPED_TEST_SUITE_P(Windows, CodecContract, WinCodec);
 INSTANTIATE_TYPED_TEST_SUITE_P(Windows, CipherLinesContract, WinBackends);
 INSTANTIATE_TYPED_TEST_SUITE_P(Windows, DecoderContract, WinBackends);
+// What may stand at a file's name on Windows besides a regular disk file.
+struct NamedOnly : NotAFile {
+    std::string path;
+    explicit NamedOnly(std::string p) : path(std::move(p)) {}
+    std::string Path() const override { return path; }
+};
+struct PipeWithAServer : NotAFile {
+    std::wstring name = L"\\\\.\\pipe\\qrx-not-a-file-" + std::to_wstring(GetCurrentProcessId());
+    HANDLE pipe =
+        CreateNamedPipeW(name.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE, 1, 0, 4096, 0, nullptr);
+    ~PipeWithAServer() override { CloseHandle(pipe); }
+    std::string Path() const override { return Narrow(name); }
+    bool Reached() const override {
+        DWORD waiting = 0;
+        PeekNamedPipe(pipe, nullptr, 0, nullptr, &waiting, nullptr);
+        return waiting != 0;
+    }
+};
+using Dir = const std::filesystem::path&;
+template <>
+std::vector<NotAFileKind> NotAFileKinds<WinFileSystem>() {
+    return {
+        {"the NUL device",
+         [](Dir, Dir) -> std::unique_ptr<NotAFile> { return std::make_unique<NamedOnly>("NUL"); }},
+        {"a named pipe",
+         [](Dir, Dir) -> std::unique_ptr<NotAFile> {
+             auto pipe = std::make_unique<PipeWithAServer>();
+             if (pipe->pipe == INVALID_HANDLE_VALUE) {
+                 return nullptr;
+             }
+             return pipe;
+         }},
+        {"a folder",
+         [](Dir dir, Dir) -> std::unique_ptr<NotAFile> {
+             std::filesystem::create_directory(dir / "folder.dat");
+             return std::make_unique<NamedOnly>((dir / "folder.dat").string());
+         }},
+    };
+}
 INSTANTIATE_TYPED_TEST_SUITE_P(Windows, FileSystemContract, WinFileSystem);
 INSTANTIATE_TYPED_TEST_SUITE_P(Windows, AppInfoContract, WinAppInfo);
 
@@ -75,20 +114,6 @@ TEST_F(Wmi, UnknownPropertyFailsWithItsCode) {
     } catch (const AppError& e) {
         EXPECT_EQ(static_cast<std::uint32_t>(e.Number), WBEM_E_NOT_FOUND);
     }
-}
-
-TEST(WinFiles, OnlyRegularDiskFilesAreWritten) {
-    WinFileSystem files;
-    EXPECT_FALSE(files.AppendLine("NUL", "lost"));
-    const std::wstring pipeName = L"\\\\.\\pipe\\qrx-not-a-file";
-    HANDLE pipe = CreateNamedPipeW(pipeName.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE, 1, 0,
-                                   4096, 0, nullptr);
-    ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
-    EXPECT_FALSE(files.AppendLine(Narrow(pipeName), "lost"));
-    DWORD waiting = 0;
-    PeekNamedPipe(pipe, nullptr, 0, nullptr, &waiting, nullptr);
-    EXPECT_EQ(waiting, 0u);
-    CloseHandle(pipe);
 }
 
 TEST(WinFiles, AFileHeldForAMomentIsTriedAgain) {
