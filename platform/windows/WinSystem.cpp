@@ -135,6 +135,11 @@ bool WinFileSystem::CreateFolder(const std::string& path) {
     return CreateDirectoryW(Widen(path).c_str(), nullptr) != 0;
 }
 
+bool WinFileSystem::IsOwnFolder(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 bool WinFileSystem::AppendLine(const std::string& path, const std::string& line) {
     const std::wstring wide = Widen(line + "\r\n");
     std::string narrow;

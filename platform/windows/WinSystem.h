@@ -39,6 +39,8 @@ class WinFileSystem : public IFileSystem {
     explicit WinFileSystem(unsigned retryDelayMs = 50) : retryDelayMs_(retryDelayMs) {}
     bool CreateFolder(const std::string& path) override;
     bool AppendLine(const std::string& path, const std::string& line) override;
+    // Any folder: who may write into it is the business of its access control list.
+    bool IsOwnFolder(const std::string& path) override;
 
   private:
     unsigned retryDelayMs_;
