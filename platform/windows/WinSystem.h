@@ -17,6 +17,16 @@ std::wstring ArgumentText(const std::wstring& commandLine,
 // The argument text of this process's command line (GetCommandLineW).
 std::string ProcessArgumentText();
 
+// How LoadDllsFromSystemOnly kept the program's folder out of the DLL search.
+enum class DllSearch { SystemOnly, NoCurrentFolder, Unchanged };
+
+// DLLs that the system loads for the program later (themes, CryptoAPI's provider, COM servers)
+// are looked for in the system folder only, never beside the program, where a web page may
+// have dropped one into Downloads: SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32), which
+// Windows 8 and later have (Windows 7 with its update). Without it, SetDllDirectoryW(L"")
+// takes at least the current folder out of the search.
+DllSearch LoadDllsFromSystemOnly();
+
 class WinAppInfo : public IAppInfo {
   public:
     std::string ExeFolder() override;

@@ -14,4 +14,14 @@ target_link_libraries(windows_tests PRIVATE qrx_windows qrx_decoder)
 qrx_add_test(program_tests windows/ProcessTest.cpp
   DESKTOP_CASES "Program.*")
 target_link_libraries(program_tests PRIVATE qrx_windows)
-add_dependencies(program_tests QRX_PC_INFO)
+add_dependencies(program_tests QRX_PC_INFO qrx_planted_dll)
+
+# A DLL that someone dropped beside the program, for the DLL-search test.
+add_library(qrx_planted_dll SHARED windows/PlantedDll.cpp)
+set_target_properties(qrx_planted_dll PROPERTIES PREFIX "")
+target_link_options(qrx_planted_dll PRIVATE -static -s)
+
+# The real program takes its own folder out of the DLL search first thing, as Wine's trace of
+# its calls shows.
+add_test(NAME Program.TakesItsFolderOutOfTheDllSearchFirst
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/windows/dll_search_test.sh $<TARGET_FILE:QRX_PC_INFO>)
