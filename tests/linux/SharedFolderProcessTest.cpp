@@ -53,8 +53,8 @@ struct SharedFolder : ::testing::Test {
         const std::string as =
             user == kRoot ? "" : "setpriv --reuid=" + id + " --regid=" + id + " --clear-groups ";
         const std::string line = "cd " + dir.string() +
-                                 " && env -u DISPLAY -u WAYLAND_DISPLAY -u SUDO_UID " + as +
-                                 "timeout 20 sh -c \"" + command + "\" 2>&1";
+                                 " && env -u DISPLAY -u WAYLAND_DISPLAY -u SUDO_UID -u SUDO_GID " +
+                                 as + "timeout 20 sh -c \"" + command + "\" 2>&1";
         output.clear();
         FILE* p = popen(line.c_str(), "r");
         char buf[4096];
@@ -210,7 +210,7 @@ TEST_F(SharedFolder, FilesPreparedByAnotherUserReceiveNothing) {
 TEST_F(SharedFolder, TheUsersOwnFilesAreAppendedToAndNewOnesArePrivate) {
     const struct {
         uid_t runner, owner;
-        const char* sudo;  // SUDO_UID of the run, or null
+        const char* sudo;  // SUDO_UID and SUDO_GID of the run, or null
         bool prepared;
     } cases[] = {
         {kNobody, kNobody, nullptr, true},
@@ -224,7 +224,9 @@ TEST_F(SharedFolder, TheUsersOwnFilesAreAppendedToAndNewOnesArePrivate) {
         if (c.prepared) {
             Prepare(c.owner, 0600, 0700);
         }
-        const std::string sudo = c.sudo != nullptr ? std::string("SUDO_UID=") + c.sudo + " " : "";
+        const std::string sudo =
+            c.sudo != nullptr ? std::string("SUDO_UID=") + c.sudo + " SUDO_GID=" + c.sudo + " "
+                              : "";
         EXPECT_EQ(RunAs(c.runner, "printf '1\\n\\n\\n' | " + sudo + "./QRX_PC_INFO DEBUG"), 0);
         EXPECT_NE(output.find(kCompleted), std::string::npos) << output;
         std::vector<fs::path> written;
