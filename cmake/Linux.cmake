@@ -2,8 +2,24 @@
 find_package(Qt6 REQUIRED COMPONENTS Widgets)
 find_package(OpenSSL REQUIRED)
 
+# The version of the interface between the program and the window's module: a digest of the
+# headers they share, so that a module of another build beside the program is refused rather
+# than called wrongly. It is taken again whenever one of them changes.
+set(QRX_QT_INTERFACE_HEADERS platform/Windowing.h platform/linux/QtFrontEnd.h)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${QRX_QT_INTERFACE_HEADERS})
+set(QRX_QT_INTERFACE_TEXT "")
+foreach(header ${QRX_QT_INTERFACE_HEADERS})
+  file(READ ${CMAKE_CURRENT_SOURCE_DIR}/${header} text)
+  string(APPEND QRX_QT_INTERFACE_TEXT "${text}")
+endforeach()
+string(SHA256 QRX_QT_INTERFACE "${QRX_QT_INTERFACE_TEXT}")
+string(SUBSTRING ${QRX_QT_INTERFACE} 0 8 QRX_QT_INTERFACE)
+set_source_files_properties(platform/linux/QtFrontEndLoader.cpp platform/linux/QtModule.cpp
+  PROPERTIES COMPILE_DEFINITIONS QRX_QT_INTERFACE=0x${QRX_QT_INTERFACE}u)
+
 qrx_layer(qrx_linux FOLDERS platform/linux DEPENDS qrx_platform SOURCES
   platform/linux/LinuxSystem.cpp
+  platform/linux/Ownership.cpp
   platform/linux/IconvCodec.cpp
   platform/linux/OpenSslCrypto.cpp
   platform/linux/OpenSslDecryption.cpp

@@ -56,8 +56,16 @@ void basCommon::WriteLog(const std::string& message) {
     const std::string logFolder = appPath + "INFO_LOG";
     const std::string monthFolder = logFolder + sep + FormatYYYYMM(now);
     // The folders are attempted on every call; that they exist already is the usual failure.
+    // A log folder that another user made (the program lies in a shared folder) gets no line:
+    // the log holds every value in plain text.
     files_.CreateFolder(logFolder);
+    if (!files_.IsOwnFolder(logFolder)) {
+        return;
+    }
     files_.CreateFolder(monthFolder);
+    if (!files_.IsOwnFolder(monthFolder)) {
+        return;
+    }
     AppendLine(monthFolder + sep + LogNameStem() + "_" + FormatYYMMDD(now) + ".LOG", line);
 }
 

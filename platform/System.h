@@ -56,6 +56,10 @@ class IFileSystem {
     // their lines. Null when the platform has no such lock or the file cannot be locked: the
     // caller goes on without it.
     virtual std::unique_ptr<IFileLock> LockFile(const std::string& /*path*/) { return nullptr; }
+    // True when `path` is a folder that belongs to the user running the program, so that what
+    // is put into it stays out of other users' hands. Where the platform has no owners to
+    // compare (or leaves them to the folder's permissions), any existing folder.
+    virtual bool IsOwnFolder(const std::string& path) = 0;
 };
 
 }  // namespace qrx

@@ -105,6 +105,14 @@ int PosixCalls::Fchown(int fd, uid_t uid, gid_t gid) {
     return fchown(fd, uid, gid);
 }
 
+int PosixCalls::Lstat(const char* path, struct stat* st) {
+    return lstat(path, st);
+}
+
+int PosixCalls::Stat(const char* path, struct stat* st) {
+    return stat(path, st);
+}
+
 PosixCalls& PosixCalls::Real() {
     static PosixCalls real;
     return real;
@@ -152,8 +160,16 @@ std::optional<FileOwner> FileOwner::InvokingUser() {
     return FileOwner{static_cast<uid_t>(*uid), static_cast<gid_t>(*gid)};
 }
 
+PosixFileSystem::PosixFileSystem(PosixCalls& calls, std::optional<FileOwner> owner,
+                                 std::chrono::milliseconds lockWait)
+    : calls_(calls),
+      owner_(owner),
+      lockWait_(lockWait),
+      owners_(geteuid(), owner ? std::optional<uid_t>(owner->uid) : std::nullopt) {}
+
 bool PosixFileSystem::CreateFolder(const std::string& path) {
-    if (calls_.Mkdir(path.c_str(), 0777) != 0) {
+    // The trace log's folders hold every value in plain text: the user's alone.
+    if (calls_.Mkdir(path.c_str(), 0700) != 0) {
         return false;
     }
     if (owner_) {
@@ -167,6 +183,18 @@ bool PosixFileSystem::CreateFolder(const std::string& path) {
     return true;
 }
 
+bool PosixFileSystem::IsOwnFolder(const std::string& path) {
+    struct stat st {};
+    if (calls_.Lstat(path.c_str(), &st) != 0 || !owners_.Trusts(st.st_uid)) {
+        return false;
+    }
+    if (S_ISLNK(st.st_mode) &&
+        (calls_.Stat(path.c_str(), &st) != 0 || !owners_.Trusts(st.st_uid))) {
+        return false;
+    }
+    return S_ISDIR(st.st_mode);
+}
+
 int PosixFileSystem::OpenRegular(const std::string& path, struct stat& st) {
     // O_NOFOLLOW: a link at the name is not followed. O_NONBLOCK: a FIFO without a reader
     // fails at once instead of waiting for one; on a regular file it changes nothing.
@@ -178,7 +206,8 @@ int PosixFileSystem::OpenRegular(const std::string& path, struct stat& st) {
     if (fd < 0) {
         return -1;
     }
-    if (calls_.Fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    // A file that was there already may be someone else's, prepared for the program to fill.
+    if (calls_.Fstat(fd, &st) != 0 || ForeignFileFault(st, owners_) != nullptr) {
         calls_.Close(fd);
         return -1;
     }

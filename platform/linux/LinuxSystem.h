@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/System.h"
+#include "platform/linux/Ownership.h"
 
 namespace qrx {
 
@@ -54,6 +55,8 @@ class PosixCalls {
     virtual int Mkdir(const char* path, mode_t mode);
     virtual int Flock(int fd, int operation);
     virtual int Fchown(int fd, uid_t uid, gid_t gid);
+    virtual int Lstat(const char* path, struct stat* st);
+    virtual int Stat(const char* path, struct stat* st);
 
     static PosixCalls& Real();
 };
@@ -68,15 +71,16 @@ struct FileOwner {
 
 // Files are written as they come: the narrow code page here is UTF-8. Only regular files are
 // appended to: a symbolic link at the final name, a FIFO or a device counts as a failed write,
-// and nothing ever waits on the open. Files are created for their owner only (0600); under
-// sudo the files and folders the program makes, and the root-owned files it writes, are given
-// to `owner`, the invoking user.
+// and nothing ever waits on the open. Files are created for their owner only (0600), folders
+// too (0700); under sudo the files and folders the program makes, and the root-owned files it
+// writes, are given to `owner`, the invoking user. A file that is already there is written
+// only when it is one of the program's own (see ForeignFileFault, with the running user, root
+// and `owner` trusted): another user who prepared the names in a shared folder gets nothing.
 class PosixFileSystem : public IFileSystem {
   public:
     explicit PosixFileSystem(PosixCalls& calls = PosixCalls::Real(),
                              std::optional<FileOwner> owner = FileOwner::InvokingUser(),
-                             std::chrono::milliseconds lockWait = std::chrono::seconds(30))
-        : calls_(calls), owner_(owner), lockWait_(lockWait) {}
+                             std::chrono::milliseconds lockWait = std::chrono::seconds(30));
     bool CreateFolder(const std::string& path) override;
     // The line and its CR LF go out in one write. A write that fails or is short is taken back
     // by cutting the file to its length before it, but only while the file holds nothing after
@@ -86,14 +90,17 @@ class PosixFileSystem : public IFileSystem {
     // and closes for each line leave it in place. Waits up to `lockWait` for another instance,
     // then goes on without the lock.
     std::unique_ptr<IFileLock> LockFile(const std::string& path) override;
+    // A folder of a trusted owner; a symbolic link to one counts when the link is theirs too.
+    bool IsOwnFolder(const std::string& path) override;
 
   private:
-    // Opens `path` for appending as AppendLine does; -1 unless it is a regular file. `st` is
-    // its state after the open.
+    // Opens `path` for appending as AppendLine does; -1 unless it is a regular file of the
+    // program's own (ForeignFileFault). `st` is its state after the open.
     int OpenRegular(const std::string& path, struct stat& st);
     PosixCalls& calls_;
     std::optional<FileOwner> owner_;
     std::chrono::milliseconds lockWait_;
+    TrustedOwners owners_;
 };
 
 }  // namespace qrx

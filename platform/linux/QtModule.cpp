@@ -78,10 +78,9 @@ class QtFrontEnd : public IQtFrontEnd {
 
 }  // namespace qrx
 
-extern "C" __attribute__((visibility("default")))
-qrx::CreateQtFrontEndFunction qrx_create_qt_front_end;
+namespace {
 
-qrx::IQtFrontEnd* qrx_create_qt_front_end(int* argc, char** argv, std::string* reason) {
+qrx::IQtFrontEnd* CreateQtFrontEnd(int* argc, char** argv, std::string* reason) {
     try {
         // Qt ends the process when no platform plugin can start, so the choice is made here,
         // where the program can still fall back to the terminal. A choice the user made stands.
@@ -100,3 +99,8 @@ qrx::IQtFrontEnd* qrx_create_qt_front_end(int* argc, char** argv, std::string* r
         return nullptr;
     }
 }
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default")))
+const qrx::QtFrontEndEntry qrx_qt_front_end = {QRX_QT_INTERFACE, &CreateQtFrontEnd};

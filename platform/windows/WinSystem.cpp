@@ -96,6 +96,19 @@ std::string ProcessArgumentText() {
     return Narrow(ArgumentText(line != nullptr ? line : L"", NamesThisProgram));
 }
 
+DllSearch LoadDllsFromSystemOnly() {
+    // Looked up: a Windows 7 without its update lacks the function, and a program that
+    // imported it would not start there.
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    if (setDefault != nullptr && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+        return DllSearch::SystemOnly;
+    }
+    return SetDllDirectoryW(L"") ? DllSearch::NoCurrentFolder : DllSearch::Unchanged;
+}
+
 std::string WinAppInfo::ExeFolder() {
     std::wstring path = ModulePath();
     // A long-path name of a network share addresses it as \\server\share.
@@ -133,6 +146,11 @@ LocalDateTime WinClock::Now() {
 
 bool WinFileSystem::CreateFolder(const std::string& path) {
     return CreateDirectoryW(Widen(path).c_str(), nullptr) != 0;
+}
+
+bool WinFileSystem::IsOwnFolder(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool WinFileSystem::AppendLine(const std::string& path, const std::string& line) {

@@ -17,6 +17,16 @@ std::wstring ArgumentText(const std::wstring& commandLine,
 // The argument text of this process's command line (GetCommandLineW).
 std::string ProcessArgumentText();
 
+// How LoadDllsFromSystemOnly kept the program's folder out of the DLL search.
+enum class DllSearch { SystemOnly, NoCurrentFolder, Unchanged };
+
+// DLLs that the system loads for the program later (themes, CryptoAPI's provider, COM servers)
+// are looked for in the system folder only, never beside the program, where a web page may
+// have dropped one into Downloads: SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32), which
+// Windows 8 and later have (Windows 7 with its update). Without it, SetDllDirectoryW(L"")
+// takes at least the current folder out of the search.
+DllSearch LoadDllsFromSystemOnly();
+
 class WinAppInfo : public IAppInfo {
   public:
     std::string ExeFolder() override;
@@ -39,6 +49,8 @@ class WinFileSystem : public IFileSystem {
     explicit WinFileSystem(unsigned retryDelayMs = 50) : retryDelayMs_(retryDelayMs) {}
     bool CreateFolder(const std::string& path) override;
     bool AppendLine(const std::string& path, const std::string& line) override;
+    // Any folder: who may write into it is the business of its access control list.
+    bool IsOwnFolder(const std::string& path) override;
 
   private:
     unsigned retryDelayMs_;

@@ -24,6 +24,8 @@ int StartFailed(const wchar_t* what, unsigned long code) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // Before anything can make the system load a DLL: none from the program's folder.
+    qrx::LoadDllsFromSystemOnly();
     // An apartment that this thread already has in the other model still serves the calls.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     if (FAILED(com) && com != RPC_E_CHANGED_MODE) {

@@ -39,6 +39,22 @@ TEST_F(TraceLog, UnwritableFolderLosesTheLineSilentlyAndTheNextCallTriesAgain) {
     EXPECT_EQ(h.LogMessages(), std::vector<std::string>{"kept"});
 }
 
+// A log folder that another user made gets no line and no folder of ours below it.
+TEST_F(TraceLog, AnotherUsersLogFolderIsNotWrittenInto) {
+    for (const std::string foreign : {"/opt/qrx/INFO_LOG", "/opt/qrx/INFO_LOG/202612"}) {
+        h.files.files.clear();
+        h.files.folders = {"/opt/qrx", "/opt/qrx/INFO_LOG", foreign};
+        h.files.foreign = {foreign};
+        const auto folders = h.files.folders;
+        common().WriteLog("lost");
+        EXPECT_TRUE(h.files.files.empty()) << foreign;
+        EXPECT_EQ(h.files.folders, folders) << foreign;
+    }
+    h.files.foreign.clear();
+    common().WriteLog("kept");
+    EXPECT_EQ(h.LogMessages(), std::vector<std::string>{"kept"});
+}
+
 TEST_F(TraceLog, AppPathEndsInOneSeparatorAndDropsTheLongPathPrefixOnWindows) {
     h.app.separator = '\\';
     h.app.folder = "C:\\Tools\\Info";

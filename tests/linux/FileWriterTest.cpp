@@ -167,7 +167,8 @@ TEST(FileWriter, UnderSudoFilesAndFoldersAreGivenToTheInvokingUser) {
     ASSERT_TRUE(files.CreateFolder(logs.string()));
     ASSERT_TRUE(files.AppendLine((logs / "PC_INFO_261206.LOG").string(), "line"));
     ASSERT_TRUE(files.AppendLine(data.string(), "line"));
-    ASSERT_TRUE(files.AppendLine(others.string(), "line"));
+    // Another user's file is not written into, not even under sudo.
+    EXPECT_FALSE(files.AppendLine(others.string(), "line"));
     const struct {
         fs::path path;
         uid_t uid;

@@ -9,6 +9,8 @@ qrx_add_test(linux_tests
   linux/EdgeProcessTest.cpp
   linux/ReportProcessTest.cpp
   linux/DecoderProcessTest.cpp
+  linux/SharedFolderProcessTest.cpp
+  linux/OwnershipTest.cpp
   decode/ReportTest.cpp
   decode/LineTextTest.cpp)
 target_link_libraries(linux_tests PRIVATE qrx_linux_openssl qrx_decoder)
@@ -16,8 +18,14 @@ target_compile_definitions(linux_tests PRIVATE
   QRX_PROGRAM="$<TARGET_FILE:QRX_PC_INFO>"
   QRX_QT_MODULE="$<TARGET_FILE:qrx_qt_module>"
   QRX_DECODER="$<TARGET_FILE:QRX_PC_INFO_DECODE>"
+  QRX_PLANTED_MODULE="$<TARGET_FILE:qrx_planted_module>"
   QRX_SCREENSHOT="${CMAKE_BINARY_DIR}/report-screenshot.png")
-add_dependencies(linux_tests QRX_PC_INFO QRX_PC_INFO_DECODE)
+add_dependencies(linux_tests QRX_PC_INFO QRX_PC_INFO_DECODE qrx_planted_module)
+
+# A module that someone else put beside the program, for the shared-folder tests.
+add_library(qrx_planted_module MODULE linux/PlantedModule.cpp)
+target_include_directories(qrx_planted_module PRIVATE ${PROJECT_SOURCE_DIR})
+set_target_properties(qrx_planted_module PROPERTIES PREFIX "")
 
 # The Qt window through its module, as the program loads it.
 qrx_add_test(qt_tests qt/QtWindowTest.cpp ${PROJECT_SOURCE_DIR}/platform/linux/QtPlatformChoice.cpp)

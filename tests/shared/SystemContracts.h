@@ -70,6 +70,8 @@ TYPED_TEST_P(FileSystemContract, FoldersAreMadeOnceAndOnlyBelowAnExistingOne) {
     EXPECT_TRUE(files.CreateFolder(this->In("INFO_LOG")));
     EXPECT_TRUE(std::filesystem::is_directory(this->dir / "INFO_LOG"));
     EXPECT_FALSE(files.CreateFolder(this->In("INFO_LOG")));
+    EXPECT_TRUE(files.IsOwnFolder(this->In("INFO_LOG")));
+    EXPECT_FALSE(files.IsOwnFolder(this->In("missing")));
     EXPECT_FALSE(files.CreateFolder((this->dir / "missing" / "202612").string()));
     EXPECT_FALSE(files.AppendLine((this->dir / "missing" / "b.LOG").string(), "lost"));
     EXPECT_FALSE(std::filesystem::exists(this->dir / "missing"));

@@ -81,9 +81,11 @@ struct FakeClock : IClock {
 
 // Folders and files in memory. The application folder must be made known with AddFolder;
 // a line can only be appended inside a known folder, and `readOnly` folders refuse both.
+// `foreign` folders belong to another user.
 struct MemoryFileSystem : IFileSystem {
     std::set<std::string> folders;
     std::set<std::string> readOnly;
+    std::set<std::string> foreign;
     std::map<std::string, std::string> files;
     char separator = '/';
     int appends = 0;     // appends into writable folders so far
@@ -96,6 +98,9 @@ struct MemoryFileSystem : IFileSystem {
     void AddFolder(const std::string& path) { folders.insert(path); }
     bool CreateFolder(const std::string& path) override;
     bool AppendLine(const std::string& path, const std::string& line) override;
+    bool IsOwnFolder(const std::string& path) override {
+        return folders.contains(path) && !foreign.contains(path);
+    }
     std::vector<std::string> Lines(const std::string& path) const;
 };
 

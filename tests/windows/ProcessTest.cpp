@@ -278,5 +278,44 @@ TEST(DecoderProcess, WritesUtf8ToAPipe) {
     EXPECT_EQ(out.substr(0, out.find_last_not_of("\r\n") + 1), record);
 }
 
+// DLLs that the system loads for the program (COM and the instrumentation's servers,
+// CryptoAPI's provider, the window's theme) come from the system folder: copies that a download
+// dropped beside the program under their names stay unloaded, through a whole command. Wine
+// prefers its own builtin DLLs for these names anyway; that the program itself takes its folder
+// out of the search is shown by Program.TakesItsFolderOutOfTheDllSearchFirst.
+TEST(Program, DllsDroppedBesideTheProgramAreNotLoaded) {
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const fs::path planted = fs::path(self).parent_path() / L"qrx_planted_dll.dll";
+    const wchar_t* names[] = {
+        L"dwmapi.dll",   L"uxtheme.dll",  L"version.dll",  L"cryptbase.dll", L"rsaenh.dll",
+        L"wbemprox.dll", L"fastprox.dll", L"wbemdisp.dll", L"actxprxy.dll",  L"propsys.dll",
+        L"iphlpapi.dll", L"dnsapi.dll",   L"msimg32.dll",  L"userenv.dll",   L"windowscodecs.dll"};
+    App app;
+    for (const wchar_t* name : names) {
+        fs::copy_file(planted, app.Folder() / name);
+    }
+    app.Start(L"DEBUG", true);
+    app.Post(ButtonId::cmdCPU);
+    ASSERT_TRUE(WaitFor([&] {
+        return app.Logged(EndLine("Win32_Processor")) &&
+               IsWindowEnabled(app.Button(ButtonId::cmdRun));
+    }));
+    Sleep(300);
+    PostMessageW(app.Window(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(app.WaitExit(), 0);
+    EXPECT_FALSE(app.Records().empty());
+    for (const auto& entry : fs::directory_iterator(app.Folder())) {
+        EXPECT_FALSE(entry.path().filename().wstring().starts_with(L"marker-"))
+            << entry.path().filename();
+    }
+    // Loaded, the planted DLL does leave its marker.
+    fs::copy_file(planted, app.Folder() / L"qrxcheck.dll");
+    const HMODULE check = LoadLibraryW((app.Folder() / L"qrxcheck.dll").c_str());
+    ASSERT_NE(check, nullptr);
+    FreeLibrary(check);
+    EXPECT_TRUE(fs::exists(app.Folder() / L"marker-qrxcheck.dll"));
+}
+
 }  // namespace
 }  // namespace qrx::test

@@ -14,7 +14,7 @@ target_link_libraries(windows_tests PRIVATE qrx_windows qrx_decoder)
 qrx_add_test(program_tests windows/ProcessTest.cpp
   DESKTOP_CASES "Program*")
 target_link_libraries(program_tests PRIVATE qrx_windows)
-add_dependencies(program_tests QRX_PC_INFO)
+add_dependencies(program_tests QRX_PC_INFO qrx_planted_dll)
 # A stand-in for the WMI scripting interface ("winmgmts:"), for tests only: an in-process COM
 # server that serves a JSON fixture (scripts/wine-fake-wmi.sh registers it in a Wine prefix).
 # It is not installed, so it stays out of the zips.
@@ -58,3 +58,13 @@ add_test(NAME fake_wmi_decoders_agree COMMAND
   ${PROJECT_SOURCE_DIR}/build/linux/QRX_PC_INFO_DECODE ${CMAKE_BINARY_DIR}
   laptop-windows11-ja desktop-no-network emoji-adapter-name)
 set_tests_properties(fake_wmi_decoders_agree PROPERTIES DEPENDS FakeWmiProgram.WholeRuns)
+
+# A DLL that someone dropped beside the program, for the DLL-search test.
+add_library(qrx_planted_dll SHARED windows/PlantedDll.cpp)
+set_target_properties(qrx_planted_dll PROPERTIES PREFIX "")
+target_link_options(qrx_planted_dll PRIVATE -static -s)
+
+# The real program takes its own folder out of the DLL search first thing, as Wine's trace of
+# its calls shows.
+add_test(NAME Program.TakesItsFolderOutOfTheDllSearchFirst
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/windows/dll_search_test.sh $<TARGET_FILE:QRX_PC_INFO>)

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <optional>
+
+namespace qrx {
+
+// The users whose files the program writes into and whose module it loads: the user it runs
+// as, root, and, when sudo started it as root, the user who called sudo (a run through sudo
+// leaves its files to that user). Anything else beside the program may have been put there by
+// another user of the machine.
+class TrustedOwners {
+  public:
+    TrustedOwners(uid_t user, std::optional<uid_t> invoker) : user_(user), invoker_(invoker) {}
+    // This process's: its effective user and, when that is root, the user who called sudo.
+    static TrustedOwners OfThisProcess();
+
+    bool Trusts(uid_t owner) const {
+        return owner == 0 || owner == user_ || (invoker_ && owner == *invoker_);
+    }
+
+  private:
+    uid_t user_;
+    std::optional<uid_t> invoker_;
+};
+
+// Why a file the program is about to write or load must not be used: null when it may. It must
+// be a regular file of a trusted owner that nobody else can write to and that has no other
+// name (a hard link can make someone else's file appear under the program's file names).
+const char* ForeignFileFault(const struct stat& st, const TrustedOwners& owners);
+
+}  // namespace qrx

@@ -1,0 +1,252 @@
+// The built program in a folder that every user can write to (mode 1777, like /tmp or a shared
+// folder), run as root and as `nobody`: what another user put there beforehand neither runs as
+// the program's user nor receives its data.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/TempFolder.h"
+
+namespace qrx::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Each user's primary group has the same number.
+constexpr uid_t kRoot = 0, kDaemon = 1, kNobody = 65534;
+constexpr const char* kPrompt = "(q: 閉じる)> ";
+constexpr const char* kCompleted = "処理を終了しました。";
+constexpr const char* kNotWritten = "収集した情報をファイルに書き込めませんでした。";
+
+struct SharedFolder : ::testing::Test {
+    TempFolder folder;
+    fs::path dir = folder.dir / "shared";
+    std::string output;
+
+    void SetUp() override {
+        if (geteuid() != 0) {
+            GTEST_SKIP() << "needs root, to act as two users";
+        }
+        fs::create_directory(dir);
+        fs::permissions(folder.dir, fs::perms(0755));
+        Own(dir, kRoot, 01777);
+        fs::copy_file(QRX_PROGRAM, dir / "QRX_PC_INFO");
+    }
+
+    static void Own(const fs::path& path, uid_t owner, mode_t mode) {
+        ASSERT_EQ(chown(path.c_str(), owner, owner), 0) << path;
+        ASSERT_EQ(chmod(path.c_str(), mode), 0) << path;
+    }
+
+    // Runs `command` with sh in the shared folder as `user`, without a display unless the
+    // command sets one, and returns its exit status; standard output and error land in `output`.
+    int RunAs(uid_t user, const std::string& command) {
+        const std::string id = std::to_string(user);
+        const std::string as =
+            user == kRoot ? "" : "setpriv --reuid=" + id + " --regid=" + id + " --clear-groups ";
+        const std::string line = "cd " + dir.string() +
+                                 " && env -u DISPLAY -u WAYLAND_DISPLAY -u SUDO_UID -u SUDO_GID " +
+                                 as + "timeout 20 sh -c \"" + command + "\" 2>&1";
+        output.clear();
+        FILE* p = popen(line.c_str(), "r");
+        char buf[4096];
+        std::size_t n = 0;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0) {
+            output.append(buf, n);
+        }
+        const int status = pclose(p);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+    static std::string Display() {
+        const char* display = std::getenv("DISPLAY");
+        return display != nullptr ? display : "";
+    }
+
+    // The names a run started now uses: the data files of the next few seconds, the log's
+    // month folder and the day's log.
+    std::vector<fs::path> NextDataFiles() const {
+        std::vector<fs::path> names;
+        for (int s = 0; s < 8; ++s) {
+            names.push_back(dir / Picture("PC_INFO_%y%m%d%H%M%S.dat", s));
+        }
+        return names;
+    }
+    fs::path MonthFolder() const { return dir / "INFO_LOG" / Picture("%Y%m", 0); }
+    fs::path DayLog() const { return MonthFolder() / Picture("PC_INFO_%y%m%d.LOG", 0); }
+
+    static std::string Picture(const char* format, int secondsAhead) {
+        const std::time_t t = std::time(nullptr) + secondsAhead;
+        std::tm tm{};
+        localtime_r(&t, &tm);
+        char text[64];
+        std::strftime(text, sizeof text, format, &tm);
+        return text;
+    }
+
+    // Folders and empty files of `owner` at every name a run will use.
+    void Prepare(uid_t owner, mode_t fileMode, mode_t folderMode) {
+        fs::create_directories(MonthFolder());
+        Own(dir / "INFO_LOG", owner, folderMode);
+        Own(MonthFolder(), owner, folderMode);
+        for (const auto& file : NextDataFiles()) {
+            folder.Write(file.lexically_relative(folder.dir).string(), "");
+        }
+        folder.Write(DayLog().lexically_relative(folder.dir).string(), "");
+        for (const auto& file : NextDataFiles()) {
+            Own(file, owner, fileMode);
+        }
+        Own(DayLog(), owner, fileMode);
+    }
+};
+
+// A module of another user, or one that others can replace, is refused with the reason and the
+// terminal is used; its code never runs (the marker it would leave stays absent). A user's own
+// module in the sticky folder is loaded, and refused only for its other build.
+TEST_F(SharedFolder, OnlyTheUsersOwnModuleIsLoaded) {
+    if (Display().empty()) {
+        GTEST_SKIP() << "needs a display (./test.sh starts one)";
+    }
+    const struct {
+        uid_t runner, owner;
+        mode_t mode, folderMode;
+        bool loaded;
+        const char* reason;
+    } cases[] = {
+        {kRoot, kNobody, 0755, 01777, false, "it belongs to another user"},
+        {kNobody, kDaemon, 0755, 01777, false, "it belongs to another user"},
+        {kNobody, kRoot, 0666, 01777, false, "other users can write to it"},
+        {kRoot, kRoot, 0755, 0777, false, "other users can write to its folder"},
+        {kNobody, kNobody, 0755, 01777, true, "a module of another build"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.runner) + " runs a module of " + std::to_string(c.owner));
+        const fs::path module = dir / "QRX_PC_INFO_qt.so";
+        fs::remove(module);
+        fs::remove(dir / "marker");
+        fs::copy_file(QRX_PLANTED_MODULE, module);
+        Own(module, c.owner, c.mode);
+        Own(dir, kRoot, c.folderMode);
+        EXPECT_EQ(RunAs(c.runner, "printf 'q\\n' | DISPLAY=" + Display() +
+                                      " QRX_TEST_MARKER=marker ./QRX_PC_INFO"),
+                  0);
+        EXPECT_EQ(fs::exists(dir / "marker"), c.loaded);
+        EXPECT_NE(output.find(std::string("QRX_PC_INFO_qt.so: not ") +
+                              (c.loaded ? "used, " : "loaded, ") + c.reason),
+                  std::string::npos)
+            << output;
+        EXPECT_NE(output.find(kPrompt), std::string::npos) << output;
+    }
+}
+
+// What cannot be a module at all is refused at once: nothing waits on a FIFO, and no page of a
+// file cut short is touched.
+TEST_F(SharedFolder, AFifoOrACutModuleFallsBackWithinASecond) {
+    if (Display().empty()) {
+        GTEST_SKIP() << "needs a display (./test.sh starts one)";
+    }
+    const auto size = static_cast<std::intmax_t>(fs::file_size(QRX_QT_MODULE));
+    const struct {
+        std::intmax_t keep;  // bytes of the real module; -1 for a FIFO
+        const char* reason;
+    } cases[] = {
+        {-1, "not a regular file"},
+        {40, "invalid ELF header"},
+        {size / 2, "cut short"},
+        {size - 1, "cut short"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.keep);
+        const fs::path module = dir / "QRX_PC_INFO_qt.so";
+        fs::remove(module);
+        if (c.keep < 0) {
+            ASSERT_EQ(mkfifo(module.c_str(), 0600), 0);
+        } else {
+            fs::copy_file(QRX_QT_MODULE, module);
+            fs::resize_file(module, static_cast<std::uintmax_t>(c.keep));
+        }
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(RunAs(kRoot, "printf 'q\\n' | DISPLAY=" + Display() + " ./QRX_PC_INFO"), 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+        EXPECT_NE(output.find(c.reason), std::string::npos) << output;
+        EXPECT_NE(output.find(kPrompt), std::string::npos) << output;
+    }
+}
+
+// Another user prepared the data files of the next seconds and the log's folders and file, open
+// to everyone: nothing reaches them, and the run ends with the error message.
+TEST_F(SharedFolder, FilesPreparedByAnotherUserReceiveNothing) {
+    for (const auto& [runner, planter] : {std::pair{kRoot, kNobody}, std::pair{kNobody, kDaemon}}) {
+        SCOPED_TRACE(std::to_string(runner) + " runs where " + std::to_string(planter) +
+                     " planted");
+        fs::remove_all(dir / "INFO_LOG");
+        Prepare(planter, 0666, 0777);
+        EXPECT_EQ(RunAs(runner, "printf '1\\n\\n\\n' | ./QRX_PC_INFO DEBUG"), 1);
+        EXPECT_NE(output.find(kNotWritten), std::string::npos) << output;
+        EXPECT_EQ(output.find(kCompleted), std::string::npos) << output;
+        for (const auto& file : NextDataFiles()) {
+            if (fs::exists(file)) {
+                EXPECT_EQ(fs::file_size(file), 0u) << file;
+            }
+        }
+        EXPECT_EQ(fs::file_size(DayLog()), 0u);
+        EXPECT_EQ(std::distance(fs::directory_iterator(MonthFolder()), {}), 1);
+        for (const auto& file : NextDataFiles()) {
+            fs::remove(file);
+        }
+    }
+}
+
+// The user's own files of an earlier run in the same second are still appended to, also those
+// of the user who called sudo; what the run creates is the user's alone.
+TEST_F(SharedFolder, TheUsersOwnFilesAreAppendedToAndNewOnesArePrivate) {
+    const struct {
+        uid_t runner, owner;
+        const char* sudo;  // SUDO_UID and SUDO_GID of the run, or null
+        bool prepared;
+    } cases[] = {
+        {kNobody, kNobody, nullptr, true},
+        {kRoot, kNobody, "65534", true},
+        {kRoot, kRoot, nullptr, true},
+        {kNobody, kNobody, nullptr, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.runner) + " with files of " + std::to_string(c.owner));
+        fs::remove_all(dir / "INFO_LOG");
+        if (c.prepared) {
+            Prepare(c.owner, 0600, 0700);
+        }
+        const std::string sudo =
+            c.sudo != nullptr ? std::string("SUDO_UID=") + c.sudo + " SUDO_GID=" + c.sudo + " "
+                              : "";
+        EXPECT_EQ(RunAs(c.runner, "printf '1\\n\\n\\n' | " + sudo + "./QRX_PC_INFO DEBUG"), 0);
+        EXPECT_NE(output.find(kCompleted), std::string::npos) << output;
+        std::vector<fs::path> written;
+        for (const auto& e : fs::directory_iterator(dir)) {
+            if (e.path().extension() == ".dat" && fs::file_size(e.path()) > 0) {
+                written.push_back(e.path());
+            }
+        }
+        ASSERT_EQ(written.size(), 1u);
+        EXPECT_GT(fs::file_size(DayLog()), 0u);
+        for (const auto& path : {written[0], DayLog(), MonthFolder(), dir / "INFO_LOG"}) {
+            const auto perms = fs::status(path).permissions();
+            EXPECT_EQ(perms & (fs::perms::group_all | fs::perms::others_all), fs::perms::none)
+                << path;
+        }
+        for (const auto& file : NextDataFiles()) {
+            fs::remove(file);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace qrx::test
