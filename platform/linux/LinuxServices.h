@@ -12,7 +12,13 @@ namespace qrx {
 // the benchmark.
 struct LinuxServices {
     // `argv0` is the program's own argv[0] (see LinuxAppInfo).
-    explicit LinuxServices(const char* argv0 = nullptr) : app(argv0) {}
+    // `codeset` is the locale's (see LinuxAppInfo).
+    explicit LinuxServices(const char* argv0 = nullptr, const std::string& codeset = "")
+        : app(argv0, codeset) {
+        files.NamePathsWith([this](const std::string& path) { return app.NativePath(path); });
+    }
+    LinuxServices(const LinuxServices&) = delete;
+    LinuxServices& operator=(const LinuxServices&) = delete;
 
     LinuxAppInfo app;
     LinuxClock clock;

@@ -1,9 +1,11 @@
 #include "platform/linux/LinuxSystem.h"
 
 #include <fcntl.h>
+#include <iconv.h>
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <climits>
@@ -28,6 +30,43 @@ std::string RealPath(const char* path) {
     return path != nullptr && realpath(path, buf) != nullptr ? std::string(buf) : std::string();
 }
 
+// `bytes` converted from one code set to another; null when some of it does not convert.
+std::optional<std::string> Convert(const std::string& bytes, const std::string& from,
+                                   const std::string& to) {
+    const iconv_t cd = iconv_open(to.c_str(), from.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        return std::nullopt;
+    }
+    std::string out(bytes.size() * 4 + 16, '\0');
+    char* in = const_cast<char*>(bytes.data());
+    std::size_t inLeft = bytes.size();
+    char* outPtr = out.data();
+    std::size_t outLeft = out.size();
+    const bool ok = iconv(cd, &in, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1) &&
+                    iconv(cd, nullptr, nullptr, &outPtr, &outLeft) != static_cast<std::size_t>(-1);
+    iconv_close(cd);
+    if (!ok) {
+        return std::nullopt;
+    }
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+// A name in the locale's code set as UTF-8 text: only when it is text of that code set and
+// converts back to the same bytes, so that the text names the same file. Else the bytes.
+std::string AsText(const std::string& bytes, const std::string& codeset) {
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii || codeset.empty() || codeset == "UTF-8" || codeset == "ANSI_X3.4-1968") {
+        return bytes;
+    }
+    const auto text = Convert(bytes, codeset, "UTF-8");
+    if (!text || Convert(*text, "UTF-8", codeset) != bytes) {
+        return bytes;
+    }
+    return *text;
+}
+
 }  // namespace
 
 bool IsDynamicLoader(const std::string& path) {
@@ -35,7 +74,7 @@ bool IsDynamicLoader(const std::string& path) {
     return name.starts_with("ld-") && name.find(".so") != std::string::npos;
 }
 
-LinuxAppInfo::LinuxAppInfo(const char* argv0) {
+LinuxAppInfo::LinuxAppInfo(const char* argv0, const std::string& codeset) {
     std::string path = ReadLink("/proc/self/exe");
     if (IsDynamicLoader(path)) {
         // "/lib64/ld-linux-x86-64.so.2 ./QRX_PC_INFO": the loader hands the program its own
@@ -44,22 +83,31 @@ LinuxAppInfo::LinuxAppInfo(const char* argv0) {
             path = own;
         }
     }
-    SetPath(path);
+    SetPath(path, codeset);
 }
 
-LinuxAppInfo LinuxAppInfo::FromPath(std::string path) {
+LinuxAppInfo LinuxAppInfo::FromPath(std::string path, const std::string& codeset) {
     LinuxAppInfo info;
-    info.SetPath(path);
+    info.SetPath(path, codeset);
     return info;
 }
 
-void LinuxAppInfo::SetPath(const std::string& path) {
+std::string LinuxAppInfo::NativePath(const std::string& path) const {
+    if (folderText_ != folder_ && path.starts_with(folderText_)) {
+        return folder_ + path.substr(folderText_.size());
+    }
+    return path;
+}
+
+void LinuxAppInfo::SetPath(const std::string& path, const std::string& codeset) {
     const auto slash = path.rfind('/');
     folder_ = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
     name_ = path.substr(slash == std::string::npos ? 0 : slash + 1);
     if (const auto dot = name_.rfind('.'); dot != std::string::npos && dot != 0) {
         name_.erase(dot);
     }
+    folderText_ = AsText(folder_, codeset);
+    nameText_ = AsText(name_, codeset);
 }
 
 std::uint32_t LinuxAppInfo::ProgramNumber() {
@@ -167,7 +215,8 @@ PosixFileSystem::PosixFileSystem(PosixCalls& calls, std::optional<FileOwner> own
       lockWait_(lockWait),
       owners_(geteuid(), owner ? std::optional<uid_t>(owner->uid) : std::nullopt) {}
 
-bool PosixFileSystem::CreateFolder(const std::string& path) {
+bool PosixFileSystem::CreateFolder(const std::string& text) {
+    const std::string path = Native(text);
     // The trace log's folders hold every value in plain text: the user's alone.
     if (calls_.Mkdir(path.c_str(), 0700) != 0) {
         return false;
@@ -183,7 +232,8 @@ bool PosixFileSystem::CreateFolder(const std::string& path) {
     return true;
 }
 
-bool PosixFileSystem::IsOwnFolder(const std::string& path) {
+bool PosixFileSystem::IsOwnFolder(const std::string& text) {
+    const std::string path = Native(text);
     struct stat st {};
     if (calls_.Lstat(path.c_str(), &st) != 0 || !owners_.Trusts(st.st_uid)) {
         return false;
@@ -195,7 +245,8 @@ bool PosixFileSystem::IsOwnFolder(const std::string& path) {
     return S_ISDIR(st.st_mode);
 }
 
-int PosixFileSystem::OpenRegular(const std::string& path, struct stat& st) {
+int PosixFileSystem::OpenRegular(const std::string& text, struct stat& st) {
+    const std::string path = Native(text);
     // O_NOFOLLOW: a link at the name is not followed. O_NONBLOCK: a FIFO without a reader
     // fails at once instead of waiting for one; on a regular file it changes nothing.
     const int fd = RetryOnEintr([&] {

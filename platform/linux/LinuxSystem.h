@@ -4,6 +4,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -18,20 +19,30 @@ class LinuxAppInfo : public IAppInfo {
   public:
     // `argv0` is the program's own argv[0]; it is used when the process was started through
     // the dynamic loader, where /proc/self/exe names the loader instead of the program.
-    explicit LinuxAppInfo(const char* argv0);
+    // `codeset` is the locale's (nl_langinfo(CODESET)): the program's text is UTF-8, and a
+    // folder named in another code set (EUC-JP, Shift_JIS) is converted from it.
+    explicit LinuxAppInfo(const char* argv0, const std::string& codeset = "");
     // From a resolved executable path.
-    static LinuxAppInfo FromPath(std::string path);
+    static LinuxAppInfo FromPath(std::string path, const std::string& codeset = "");
 
-    std::string ExeFolder() override { return folder_; }
-    std::string ExeName() override { return name_; }
+    // The folder and name as text: converted from the locale's code set when they are text of
+    // it and come back the same; the bytes as they are otherwise (and in UTF-8 and C locales).
+    std::string ExeFolder() override { return folderText_; }
+    std::string ExeName() override { return nameText_; }
+    // The folder's bytes, as the file system names it.
+    const std::string& NativeFolder() const { return folder_; }
+    // A path the program formed below ExeFolder(), as the file system names it.
+    std::string NativePath(const std::string& path) const;
     std::uint32_t ProgramNumber() override;
     char PathSeparator() override { return '/'; }
 
   private:
     LinuxAppInfo() = default;
-    void SetPath(const std::string& path);
+    void SetPath(const std::string& path, const std::string& codeset);
     std::string folder_;
     std::string name_;
+    std::string folderText_;
+    std::string nameText_;
 };
 
 // True when `path` names a dynamic loader (ld-linux-x86-64.so.2, ld-linux-aarch64.so.1,
@@ -81,6 +92,10 @@ class PosixFileSystem : public IFileSystem {
     explicit PosixFileSystem(PosixCalls& calls = PosixCalls::Real(),
                              std::optional<FileOwner> owner = FileOwner::InvokingUser(),
                              std::chrono::milliseconds lockWait = std::chrono::seconds(30));
+    // Paths the program forms are text (UTF-8); `native` names them as the file system does.
+    void NamePathsWith(std::function<std::string(const std::string&)> native) {
+        native_ = std::move(native);
+    }
     bool CreateFolder(const std::string& path) override;
     // The line and its CR LF go out in one write. A write that fails or is short is taken back
     // by cutting the file to its length before it, but only while the file holds nothing after
@@ -97,7 +112,9 @@ class PosixFileSystem : public IFileSystem {
     // Opens `path` for appending as AppendLine does; -1 unless it is a regular file of the
     // program's own (ForeignFileFault). `st` is its state after the open.
     int OpenRegular(const std::string& path, struct stat& st);
+    std::string Native(const std::string& path) const { return native_ ? native_(path) : path; }
     PosixCalls& calls_;
+    std::function<std::string(const std::string&)> native_;
     std::optional<FileOwner> owner_;
     std::chrono::milliseconds lockWait_;
     TrustedOwners owners_;

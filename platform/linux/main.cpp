@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
     // Every service but the window is built first; one that cannot be is reported once.
     std::unique_ptr<qrx::LinuxServices> services;
     try {
-        services = std::make_unique<qrx::LinuxServices>(argv[0]);
+        services = std::make_unique<qrx::LinuxServices>(argv[0], nl_langinfo(CODESET));
     } catch (const std::exception& e) {
         std::cerr << "QRX_PC_INFO: " << e.what() << std::endl;
         return 1;
@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
     const bool displaySet = HasDisplay();
     std::string reason;
     if (qrx::KeepReachableDisplays(reason)) {
-        if (auto qt = qrx::LoadQtFrontEnd(services->app.ExeFolder() + "/" + qrx::kQtModuleName,
+        if (auto qt = qrx::LoadQtFrontEnd(services->app.NativeFolder() + "/" + qrx::kQtModuleName,
                                           argc, argv, reason)) {
             qrx::Program program(services->With(qt->Window()));
             program.Start(commandLine);

@@ -1,6 +1,7 @@
 // The built program at the edges of its environment, as a process in a folder of its own.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <iconv.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
@@ -131,6 +132,28 @@ struct Edge : ::testing::Test {
     }
 };
 
+// EUC-JP output as UTF-8; what does not convert becomes "?".
+std::string FromEucJp(const std::string& bytes) {
+    const iconv_t cd = iconv_open("UTF-8", "EUC-JP");
+    std::string out;
+    char* in = const_cast<char*>(bytes.data());
+    std::size_t inLeft = bytes.size();
+    while (inLeft > 0) {
+        char buffer[4096];
+        char* outPtr = buffer;
+        std::size_t outLeft = sizeof buffer;
+        const bool failed = iconv(cd, &in, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1);
+        out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+        if (failed && errno != E2BIG) {
+            out += '?';
+            ++in;
+            --inLeft;
+        }
+    }
+    iconv_close(cd);
+    return out;
+}
+
 constexpr const char* kCompleted = "処理を終了しました。";
 constexpr const char* kNotWritten = "収集した情報をファイルに書き込めませんでした。";
 
@@ -230,6 +253,41 @@ TEST_F(Edge, ADisplayThatNeverAnswersFallsBackToTheTerminal) {
     }
     close(wayland);
     close(x11);
+}
+
+// A terminal in EUC-JP and the program in a folder named in that code set: the path in the
+// completion and in the lost-records message reaches the terminal as the user named it.
+TEST_F(Edge, AFolderNamedInTheLocalesCodeSetIsShownAsNamed) {
+    const fs::path locales = dir / "locales";
+    fs::create_directory(locales);
+    if (std::system(("localedef -i ja_JP -f EUC-JP " + (locales / "ja_JP.eucJP").string() +
+                     " >/dev/null 2>&1")
+                        .c_str()) != 0) {
+        GTEST_SKIP() << "localedef cannot make ja_JP.eucJP";
+    }
+    const std::string name = "\xC6\xFC\xCB\xDC";  // 日本 in EUC-JP
+    fs::create_directory(dir / name);
+    fs::copy_file(dir / "QRX_PC_INFO", dir / name / "QRX_PC_INFO");
+    const std::string run = "sh -c \"cd " + name +
+                            " && printf '1\\n\\n\\n' | LOCPATH=" + locales.string() +
+                            " LANG=ja_JP.eucJP ./QRX_PC_INFO\"";
+    const std::string shown = "[" + dir.string() + "/日本/PC_INFO_";
+    EXPECT_EQ(Run(run), 0) << output;
+    std::string text = FromEucJp(output);
+    EXPECT_NE(text.find(kCompleted), std::string::npos) << text;
+    EXPECT_NE(text.find(shown), std::string::npos) << text;
+    const auto data = Find(".dat");
+    ASSERT_EQ(data.size(), 1u);
+    EXPECT_EQ(data[0].parent_path(), dir / name);
+
+    fs::remove(data[0]);
+    for (const auto& file : NextDataFiles()) {
+        ASSERT_EQ(mkfifo((dir / name / file.filename()).c_str(), 0600), 0);
+    }
+    EXPECT_EQ(Run(run), 1) << output;
+    text = FromEucJp(output);
+    EXPECT_NE(text.find(kNotWritten), std::string::npos) << text;
+    EXPECT_NE(text.find(shown), std::string::npos) << text;
 }
 
 TEST_F(Edge, StartedThroughTheDynamicLoaderTheFilesStayBesideTheProgram) {

@@ -244,6 +244,30 @@ TEST(FileWriter, ALockIsWaitedForAndDoesNotStopTheHoldersOwnLines) {
     EXPECT_EQ(folder.Read(file), "mine\r\n");
 }
 
+// A folder named in the locale's code set is text for the program and bytes for the files; a
+// name that is no text of that code set stays as it is.
+TEST(AppInfo, AFolderInTheLocalesCodeSetIsTextAndItsFilesAreNamedInBytes) {
+    const struct {
+        const char* folder;
+        const char* codeset;
+        const char* text;
+    } cases[] = {
+        {"/opt/\xC6\xFC\xCB\xDC", "EUC-JP", "/opt/日本"},
+        {"/opt/\x93\xFA\x96\x7B", "SHIFT_JIS", "/opt/日本"},
+        {"/opt/\xC6\xFC\xCB\xDC", "UTF-8", "/opt/\xC6\xFC\xCB\xDC"},
+        {"/opt/\xC6\xFC\xCB\xDC", "ANSI_X3.4-1968", "/opt/\xC6\xFC\xCB\xDC"},
+        {"/opt/\xFF\xFE", "EUC-JP", "/opt/\xFF\xFE"},  // no EUC-JP text
+    };
+    for (const auto& c : cases) {
+        auto info = LinuxAppInfo::FromPath(std::string(c.folder) + "/QRX_PC_INFO", c.codeset);
+        EXPECT_EQ(info.ExeFolder(), c.text) << c.codeset;
+        EXPECT_EQ(info.NativeFolder(), c.folder) << c.codeset;
+        EXPECT_EQ(info.NativePath(std::string(c.text) + "/PC_INFO_261206090507.dat"),
+                  std::string(c.folder) + "/PC_INFO_261206090507.dat")
+            << c.codeset;
+    }
+}
+
 TEST(AppInfo, TheProgramsPathNamesItsFolderAndNameOnceAndForAll) {
     auto info = LinuxAppInfo::FromPath("/opt/tools/QRX_PC_INFO");
     EXPECT_EQ(info.ExeFolder(), "/opt/tools");
