@@ -132,6 +132,12 @@ MaybeFailure AesCbcEngine::Transform(CipherDirection direction, const Bytes& key
     // Running out of memory for the working buffer is reported like any other failure, after
     // the handles are given back.
     try {
+        // The working buffer cannot be given zero elements: empty data fails, left as it is. A
+        // record whose conversion failed (no bytes) is then stored as its text, not as an
+        // encrypted empty record.
+        if (data.empty()) {
+            return giveBack(CipherFailure{9, "decrypt()", "インデックスが有効範囲にありません。"});
+        }
         Bytes work(data);
         if (work.size() > std::numeric_limits<std::uint32_t>::max() - 32) {
             return giveBack(CipherFailure{
