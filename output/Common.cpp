@@ -66,7 +66,8 @@ void basCommon::WriteLog(const std::string& message) {
     if (!files_.IsOwnFolder(monthFolder)) {
         return;
     }
-    AppendLine(monthFolder + sep + LogNameStem() + "_" + FormatYYMMDD(now) + ".LOG", line);
+    files_.AppendLogLine(monthFolder + sep + LogNameStem() + "_" + FormatYYMMDD(now) + ".LOG",
+                         line);
 }
 
 std::string basCommon::GetAppPath() {

@@ -51,6 +51,11 @@ class IFileSystem {
     // Opens `path` for appending (creating it), writes `line` and CR LF in the system's narrow
     // code page, and closes it again. False when any step failed.
     virtual bool AppendLine(const std::string& path, const std::string& line) = 0;
+    // A trace line, which may be lost: a platform that waits for a file held by another
+    // process waits less for it than for a record.
+    virtual bool AppendLogLine(const std::string& path, const std::string& line) {
+        return AppendLine(path, line);
+    }
     // Takes an advisory lock on `path` (creating the file like AppendLine) that other
     // instances of the program wait for, so that two runs sharing a data file never interleave
     // their lines. Null when the platform has no such lock or the file cannot be locked: the

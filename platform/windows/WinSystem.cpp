@@ -153,7 +153,8 @@ bool WinFileSystem::IsOwnFolder(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool WinFileSystem::AppendLine(const std::string& path, const std::string& line) {
+bool WinFileSystem::Append(const std::string& path, const std::string& line,
+                           std::chrono::milliseconds budget) {
     const std::wstring wide = Widen(line + "\r\n");
     std::string narrow;
     if (!wide.empty()) {
@@ -164,9 +165,10 @@ bool WinFileSystem::AppendLine(const std::string& path, const std::string& line)
                             nullptr, nullptr);
     }
     const std::wstring name = Widen(path);
-    constexpr unsigned kRetries = 4;
     HANDLE file = INVALID_HANDLE_VALUE;
-    for (unsigned attempt = 0;; ++attempt) {
+    const ULONGLONG start = GetTickCount64();
+    const auto budgetMs = static_cast<ULONGLONG>(budget.count());
+    for (ULONGLONG delay = 10;; delay += 10) {
         file = CreateFileW(
             name.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
@@ -174,11 +176,12 @@ bool WinFileSystem::AppendLine(const std::string& path, const std::string& line)
             break;
         }
         const DWORD error = GetLastError();
+        const ULONGLONG spent = GetTickCount64() - start;
         if ((error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) ||
-            attempt == kRetries) {
+            spent + delay > budgetMs) {
             return false;
         }
-        Sleep(retryDelayMs_ * (attempt + 1));
+        Sleep(static_cast<DWORD>(delay));
     }
     if (!IsRegularDiskFile(file)) {
         CloseHandle(file);

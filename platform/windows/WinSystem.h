@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -43,17 +44,28 @@ class WinClock : public IClock {
 // Lines are written in the system's ANSI code page, one open, write and close per line. Only a
 // regular disk file is written: a reparse point at the name is not followed, and a device, pipe
 // or console counts as a failed write. A file that another process holds for a moment (virus
-// scanners, sync clients) is tried again a few times.
+// scanners, sync clients) is tried again after 10, 20, 30 ... ms, on the window's thread, within
+// a budget per line: about 100 ms for a record, 10 ms (one retry) for a trace line, which may
+// be lost.
 class WinFileSystem : public IFileSystem {
   public:
-    explicit WinFileSystem(unsigned retryDelayMs = 50) : retryDelayMs_(retryDelayMs) {}
+    explicit WinFileSystem(std::chrono::milliseconds recordBudget = std::chrono::milliseconds(100),
+                           std::chrono::milliseconds logBudget = std::chrono::milliseconds(10))
+        : recordBudget_(recordBudget), logBudget_(logBudget) {}
     bool CreateFolder(const std::string& path) override;
-    bool AppendLine(const std::string& path, const std::string& line) override;
+    bool AppendLine(const std::string& path, const std::string& line) override {
+        return Append(path, line, recordBudget_);
+    }
+    bool AppendLogLine(const std::string& path, const std::string& line) override {
+        return Append(path, line, logBudget_);
+    }
     // Any folder: who may write into it is the business of its access control list.
     bool IsOwnFolder(const std::string& path) override;
 
   private:
-    unsigned retryDelayMs_;
+    bool Append(const std::string& path, const std::string& line, std::chrono::milliseconds budget);
+    std::chrono::milliseconds recordBudget_;
+    std::chrono::milliseconds logBudget_;
 };
 
 }  // namespace qrx
