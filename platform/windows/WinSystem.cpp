@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "platform/windows/WinText.h"
 
@@ -142,6 +143,49 @@ LocalDateTime WinClock::Now() {
     SYSTEMTIME t{};
     GetLocalTime(&t);
     return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+}
+
+namespace {
+
+class WinFileLock : public IFileLock {
+  public:
+    explicit WinFileLock(HANDLE file) : file_(file) {}
+    ~WinFileLock() override { CloseHandle(file_); }  // closing gives the lock back
+    WinFileLock(const WinFileLock&) = delete;
+    WinFileLock& operator=(const WinFileLock&) = delete;
+
+  private:
+    HANDLE file_;
+};
+
+}  // namespace
+
+std::unique_ptr<IFileLock> WinFileSystem::LockFile(const std::string& path) {
+    HANDLE file = CreateFileW(
+        Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return nullptr;
+    }
+    if (!IsRegularDiskFile(file)) {
+        CloseHandle(file);
+        return nullptr;
+    }
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
+        OVERLAPPED at{};
+        at.Offset = 0xFFFFFFFE;
+        at.OffsetHigh = 0x7FFFFFFF;
+        if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+            return std::make_unique<WinFileLock>(file);
+        }
+        if (GetLastError() != ERROR_LOCK_VIOLATION ||
+            GetTickCount64() - start >= static_cast<ULONGLONG>(lockWait_.count())) {
+            CloseHandle(file);
+            return nullptr;
+        }
+        Sleep(10);
+    }
 }
 
 bool WinFileSystem::CreateFolder(const std::string& path) {

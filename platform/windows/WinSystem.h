@@ -50,8 +50,9 @@ class WinClock : public IClock {
 class WinFileSystem : public IFileSystem {
   public:
     explicit WinFileSystem(std::chrono::milliseconds recordBudget = std::chrono::milliseconds(100),
-                           std::chrono::milliseconds logBudget = std::chrono::milliseconds(10))
-        : recordBudget_(recordBudget), logBudget_(logBudget) {}
+                           std::chrono::milliseconds logBudget = std::chrono::milliseconds(10),
+                           std::chrono::milliseconds lockWait = std::chrono::seconds(30))
+        : recordBudget_(recordBudget), logBudget_(logBudget), lockWait_(lockWait) {}
     bool CreateFolder(const std::string& path) override;
     bool AppendLine(const std::string& path, const std::string& line) override {
         return Append(path, line, recordBudget_);
@@ -61,11 +62,16 @@ class WinFileSystem : public IFileSystem {
     }
     // Any folder: who may write into it is the business of its access control list.
     bool IsOwnFolder(const std::string& path) override;
+    // LockFileEx on one byte far beyond any data: Windows locks keep other handles from the
+    // bytes they cover, so the lock covers none that a line is written to. Waits up to
+    // `lockWait` for another instance, then goes on without the lock.
+    std::unique_ptr<IFileLock> LockFile(const std::string& path) override;
 
   private:
     bool Append(const std::string& path, const std::string& line, std::chrono::milliseconds budget);
     std::chrono::milliseconds recordBudget_;
     std::chrono::milliseconds logBudget_;
+    std::chrono::milliseconds lockWait_;
 };
 
 }  // namespace qrx

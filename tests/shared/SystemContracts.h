@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/System.h"
@@ -95,10 +96,32 @@ TYPED_TEST_P(FileSystemContract, OnlyRegularFilesAreWrittenAndNoneIsWaitedFor) {
     EXPECT_EQ(this->Read(kept.string()), "keep");
 }
 
+// The lock of a run: a second locker (another instance) waits until the first lets go; lines,
+// the holder's own among them, still go out while it is held.
+TYPED_TEST_P(FileSystemContract, ALockIsWaitedForAndLinesStillGoOut) {
+    using namespace std::chrono_literals;
+    IFileSystem& files = this->backend;
+    const std::string file = this->In("PC_INFO_261206090507.dat");
+    auto lock = files.LockFile(file);
+    ASSERT_NE(lock, nullptr);
+    EXPECT_TRUE(files.AppendLine(file, "mine"));
+    std::thread release([&lock] {
+        std::this_thread::sleep_for(300ms);
+        lock.reset();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    TypeParam other;
+    EXPECT_NE(static_cast<IFileSystem&>(other).LockFile(file), nullptr);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 200ms);
+    release.join();
+    EXPECT_EQ(this->Read(file), "mine\r\n");
+}
+
 REGISTER_TYPED_TEST_SUITE_P(FileSystemContract,
                             AppendCreatesTheFileAndAddsCrLfLinesAfterWhatIsThere,
                             FoldersAreMadeOnceAndOnlyBelowAnExistingOne,
-                            OnlyRegularFilesAreWrittenAndNoneIsWaitedFor);
+                            OnlyRegularFilesAreWrittenAndNoneIsWaitedFor,
+                            ALockIsWaitedForAndLinesStillGoOut);
 
 template <typename App>
 struct AppInfoContract : ::testing::Test {
