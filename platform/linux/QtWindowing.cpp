@@ -55,6 +55,7 @@ QtWindowing::~QtWindowing() = default;
 
 void QtWindowing::ShowMainWindow(const WindowLayout& layout, IWindowEvents& events) {
     window_ = std::make_unique<QtMainWidget>(events);
+    errorShown_ = false;  // the exit status belongs to this window's life
     window_->setObjectName(QStringLiteral("frmMain"));
     window_->setWindowTitle(ToQt(layout.caption));
     window_->setWindowIcon(QIcon(QStringLiteral(":/QRX_PC_INFO.ico")));
