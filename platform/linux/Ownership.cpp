@@ -2,13 +2,10 @@
 
 #include <unistd.h>
 
-#include "platform/linux/LinuxSystem.h"
-
 namespace qrx {
 
-TrustedOwners TrustedOwners::OfThisProcess() {
-    const auto invoker = FileOwner::InvokingUser();
-    return TrustedOwners(geteuid(), invoker ? std::optional<uid_t>(invoker->uid) : std::nullopt);
+TrustedOwners TrustedOwners::RunningUser() {
+    return TrustedOwners(geteuid(), std::nullopt);
 }
 
 const char* ForeignFileFault(const struct stat& st, const TrustedOwners& owners) {

@@ -8,14 +8,14 @@
 namespace qrx {
 
 // The users whose files the program writes into and whose module it loads: the user it runs
-// as, root, and, when sudo started it as root, the user who called sudo (a run through sudo
-// leaves its files to that user). Anything else beside the program may have been put there by
-// another user of the machine.
+// as, root and, for the files it writes when sudo started it as root, the user who called sudo
+// (a run through sudo leaves its files to that user). Anything else beside the program may have
+// been put there by another user of the machine.
 class TrustedOwners {
   public:
     TrustedOwners(uid_t user, std::optional<uid_t> invoker) : user_(user), invoker_(invoker) {}
-    // This process's: its effective user and, when that is root, the user who called sudo.
-    static TrustedOwners OfThisProcess();
+    // The user the process runs as (its effective user), and root.
+    static TrustedOwners RunningUser();
 
     bool Trusts(uid_t owner) const {
         return owner == 0 || owner == user_ || (invoker_ && owner == *invoker_);

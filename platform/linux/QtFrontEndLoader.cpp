@@ -103,7 +103,8 @@ const char* ElfModuleFault(int fd, off_t size) {
 int OpenQtModule(const std::string& path, const TrustedOwners& owners, std::string& reason) {
     const std::string folder = FolderOf(path);
     const std::string name = path.substr(path.rfind('/') + 1);
-    Descriptor dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    // O_PATH: a folder that the user may pass through but not list serves as well.
+    Descriptor dir(open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     struct stat dirStat {};
     if (dir.get() < 0 || fstat(dir.get(), &dirStat) != 0) {
         reason = folder + ": " + std::strerror(errno);
@@ -142,7 +143,8 @@ int OpenQtModule(const std::string& path, const TrustedOwners& owners, std::stri
 
 std::unique_ptr<IQtFrontEnd> LoadQtFrontEnd(const std::string& path, int& argc, char** argv,
                                             std::string& reason) {
-    const Descriptor module(OpenQtModule(path, TrustedOwners::OfThisProcess(), reason));
+    // Code that runs as the user comes from the user or root only, under sudo too.
+    const Descriptor module(OpenQtModule(path, TrustedOwners::RunningUser(), reason));
     if (module.get() < 0) {
         return nullptr;
     }

@@ -120,8 +120,12 @@ TEST_F(SharedFolder, OnlyTheUsersOwnModuleIsLoaded) {
         mode_t mode, folderMode;
         bool loaded;
         const char* reason;
+        const char* environment = "";
     } cases[] = {
         {kRoot, kNobody, 0755, 01777, false, "it belongs to another user"},
+        // Code that runs as root comes from root only, also when the owner called sudo.
+        {kRoot, kNobody, 0755, 01777, false, "it belongs to another user",
+         "SUDO_UID=65534 SUDO_GID=65534 "},
         {kNobody, kDaemon, 0755, 01777, false, "it belongs to another user"},
         {kNobody, kRoot, 0666, 01777, false, "other users can write to it"},
         {kRoot, kRoot, 0755, 0777, false, "other users can write to its folder"},
@@ -136,7 +140,7 @@ TEST_F(SharedFolder, OnlyTheUsersOwnModuleIsLoaded) {
         Own(module, c.owner, c.mode);
         Own(dir, kRoot, c.folderMode);
         EXPECT_EQ(RunAs(c.runner, "printf 'q\\n' | DISPLAY=" + Display() +
-                                      " QRX_TEST_MARKER=marker ./QRX_PC_INFO"),
+                                      " QRX_TEST_MARKER=marker " + c.environment + "./QRX_PC_INFO"),
                   0);
         EXPECT_EQ(fs::exists(dir / "marker"), c.loaded);
         EXPECT_NE(output.find(std::string("QRX_PC_INFO_qt.so: not ") +

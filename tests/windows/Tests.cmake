@@ -68,3 +68,5 @@ target_link_options(qrx_planted_dll PRIVATE -static -s)
 # its calls shows.
 add_test(NAME Program.TakesItsFolderOutOfTheDllSearchFirst
   COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/windows/dll_search_test.sh $<TARGET_FILE:QRX_PC_INFO>)
+set_tests_properties(Program.TakesItsFolderOutOfTheDllSearchFirst PROPERTIES
+  FIXTURES_REQUIRED wine_session RESOURCE_LOCK desktop)
