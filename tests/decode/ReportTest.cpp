@@ -208,6 +208,37 @@ TEST(Matching, ByIdentityNotByPosition) {
     }
 }
 
+TEST(Matching, LabelsTellInstancesOfOneModelApart) {
+    const auto make = [](std::vector<std::pair<std::string, std::string>> list) {
+        std::vector<Instance> out;
+        for (const auto& [caption, mac] : list) {
+            Instance& i = out.emplace_back();
+            i.properties.push_back({"Caption", {caption}});
+            if (!mac.empty()) {
+                i.properties.push_back({"MACAddress", {mac}});
+            }
+        }
+        return out;
+    };
+    const auto old = make({{"[00000001] X", "M1"},
+                           {"[00000002] X", "M2"},
+                           {"[00000003] Y", ""},
+                           {"[00000004] Z", ""},
+                           {"[00000005] Z", ""}});
+    const auto now = make({{"[00000009] X", "M1"}});
+    std::vector<const Instance*> po, pn;
+    for (const auto& i : old) {
+        po.push_back(&i);
+    }
+    pn.push_back(&now[0]);
+    std::vector<std::string> labels;
+    for (const auto& p : MatchInstances("Win32_NetworkAdapterConfiguration", po, pn)) {
+        labels.push_back(p.label);
+    }
+    EXPECT_EQ(labels,
+              (std::vector<std::string>{"X (M1)", "X (M2)", "Y", "[00000004] Z", "[00000005] Z"}));
+}
+
 TEST(Compare, ArraysAsSetsScalarsAsOldToNew) {
     const Collection old =
         Collect({"----------Win32_NetworkAdapterConfiguration----------", "Caption\t[1] eth0",
