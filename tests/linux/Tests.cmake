@@ -9,9 +9,10 @@ qrx_add_test(linux_tests
   linux/EdgeProcessTest.cpp
   linux/ReportProcessTest.cpp
   linux/DecoderProcessTest.cpp
+  linux/DeskProcessTest.cpp
   decode/ReportTest.cpp
   decode/LineTextTest.cpp)
-target_link_libraries(linux_tests PRIVATE qrx_linux_openssl qrx_decoder)
+target_link_libraries(linux_tests PRIVATE qrx_linux_openssl qrx_decoder LibArchive::LibArchive)
 target_compile_definitions(linux_tests PRIVATE
   QRX_PROGRAM="$<TARGET_FILE:QRX_PC_INFO>"
   QRX_QT_MODULE="$<TARGET_FILE:qrx_qt_module>"
