@@ -288,5 +288,67 @@ TEST_F(DeskWeek, ArchivesThatCannotBeReadSayWhyOnceAndExitTwo) {
     }
 }
 
+// The diff page and the summary index as a browser shows and prints them; the pictures stay in
+// the build folder for people to look at.
+TEST_F(DeskWeek, DiffPageAndIndexRenderAndPrint) {
+    int status = -1;
+    {
+        std::ofstream(dir / "diff.html")
+            << Run(std::string("--diff --html ") + kOld + " " + kNew, &status);
+    }
+    { std::ofstream(dir / "index.html") << Run(std::string("--html ") + kWeek, &status); }
+    const fs::path build = fs::path(QRX_SCREENSHOT).parent_path();
+    const std::string chromium = "chromium --headless --no-sandbox --disable-gpu --user-data-dir=" +
+                                 (dir / "profile").string() + " ";
+    const auto url = [&](const char* page) { return "file://" + (dir / page).string(); };
+    const auto dump = [&](const std::string& command) {
+        FILE* p = popen(command.c_str(), "r");
+        std::string out;
+        char buf[4096];
+        for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) {
+            out.append(buf, n);
+        }
+        EXPECT_EQ(pclose(p), 0) << command;
+        return out;
+    };
+    const std::string diff = dump(chromium + "--dump-dom " + url("diff.html") + " 2>/dev/null");
+    EXPECT_NE(diff.find("<tr class=\"instance changed\"><td class=\"sign\">~</td><td colspan=\"3\">"
+                        "Intel(R) Ethernet Connection (7) I219-LM</td></tr>"),
+              std::string::npos)
+        << diff;
+    const std::string index = dump(chromium + "--dump-dom " + url("index.html") + " 2>/dev/null");
+    EXPECT_NE(
+        index.find("<td><a href=\"#file-3\">受付/suzuki.zip:PC_INFO_261205143000.dat</a></td>"),
+        std::string::npos)
+        << index;
+    for (const auto& [page, picture] :
+         {std::pair{"diff.html", "desk-diff.png"}, std::pair{"index.html", "desk-index.png"}}) {
+        fs::remove(build / picture);
+        EXPECT_EQ(std::system((chromium + "--window-size=1200,900 --screenshot=" +
+                               (build / picture).string() + " " + url(page) + " >/dev/null 2>&1")
+                                  .c_str()),
+                  0);
+        EXPECT_GT(fs::file_size(build / picture), 10000u) << picture;
+    }
+    // Printed: the signs carry the changes without colour.
+    const fs::path pdf = build / "desk-diff.pdf";
+    fs::remove(pdf);
+    EXPECT_EQ(std::system((chromium + "--no-pdf-header-footer --print-to-pdf=" + pdf.string() +
+                           " " + url("diff.html") + " >/dev/null 2>&1")
+                              .c_str()),
+              0);
+    ASSERT_TRUE(fs::exists(pdf));
+    if (std::system("command -v pdftotext >/dev/null && command -v pdftoppm >/dev/null") == 0) {
+        const std::string text = dump("pdftotext -layout " + pdf.string() + " -");
+        EXPECT_NE(text.find("~"), std::string::npos) << text;
+        EXPECT_NE(text.find("BuildNumber"), std::string::npos) << text;
+        EXPECT_NE(text.find("−"), std::string::npos) << text;
+        EXPECT_EQ(std::system(("pdftoppm -png -gray -r 60 -f 1 -l 1 " + pdf.string() + " " +
+                               (build / "desk-diff-print").string())
+                                  .c_str()),
+                  0);
+    }
+}
+
 }  // namespace
 }  // namespace qrx::test

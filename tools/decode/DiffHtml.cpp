@@ -74,7 +74,7 @@ class DiffHtmlFormat : public CollectingFormat {
         }
         out << "</p>\n";
         for (const auto& cls : changes) {
-            out << "<section>\n<h3>" << HtmlEscape(cls.name);
+            out << "<div class=\"class\">\n<h3>" << HtmlEscape(cls.name);
             if (cls.kind != ClassChange::Kind::Changed) {
                 out << " (" << kWord[Index(cls.kind)] << ")";
             }
@@ -104,7 +104,7 @@ class DiffHtmlFormat : public CollectingFormat {
                     }
                 }
             }
-            out << "</tbody>\n</table>\n</section>\n";
+            out << "</tbody>\n</table>\n</div>\n";
         }
         out << "</body>\n</html>\n";
     }

@@ -28,7 +28,7 @@ ul.values { margin: 0; padding-left: 1.2em; }
 .failures li, .error { color: #a00; }
 .readable { color: #444; margin-left: .4em; }
 table.index td.n { text-align: right; }
-table.diff td.sign { font-weight: bold; text-align: center; width: 1.5em; }
+table.diff td.sign { font-family: monospace; font-weight: bold; text-align: center; width: 1.5em; }
 tr.added td { background: #e3f4e6; }
 tr.removed td { background: #fbe3e3; }
 tr.changed td { background: #fff4d2; }

@@ -23,8 +23,12 @@ bool Walk(IFileTree& tree, const std::string& folder, int depth, std::vector<std
         error = folder + ": " + error;
         return false;
     }
+    // Joined with the separator the folder's name uses: "受付\\山田様\\PC_INFO_….dat" on Windows.
+    const char separator =
+        folder.find('\\') != std::string::npos && folder.find('/') == std::string::npos ? '\\'
+                                                                                        : '/';
     const std::string base =
-        folder.ends_with('/') || folder.ends_with('\\') ? folder : folder + "/";
+        folder.ends_with('/') || folder.ends_with('\\') ? folder : folder + separator;
     for (const auto& e : entries) {
         if (e.folder) {
             if (depth >= kMaxDepth) {
