@@ -75,37 +75,44 @@ std::vector<std::string> SummaryCells(const FileSummary& r) {
             std::to_string(r.undecoded)};
 }
 
-std::string SummaryTable(const std::vector<FileSummary>& rows) {
-    constexpr std::size_t kColumns = std::size(kSummaryHeadings);
-    std::vector<std::vector<std::string>> cells;
-    cells.emplace_back(std::begin(kSummaryHeadings), std::end(kSummaryHeadings));
-    for (const auto& r : rows) {
-        auto& c = cells.emplace_back(SummaryCells(r));
-        for (auto& cell : c) {
-            cell = Escaped(cell);
-        }
+SummaryTable::SummaryTable() : widths_(std::size(kSummaryHeadings), 0) {
+    AddCells({std::begin(kSummaryHeadings), std::end(kSummaryHeadings)});
+}
+
+void SummaryTable::Add(const FileSummary& row) {
+    std::vector<std::string> cells = SummaryCells(row);
+    for (auto& cell : cells) {
+        cell = Escaped(cell);
     }
-    std::vector<std::size_t> widths(kColumns, 0);
-    for (const auto& c : cells) {
-        for (std::size_t k = 0; k < kColumns; ++k) {
-            widths[k] = std::max(widths[k], DisplayWidth(c[k]));
-        }
+    AddCells(std::move(cells));
+}
+
+void SummaryTable::AddCells(std::vector<std::string> cells) {
+    for (std::size_t k = 0; k < cells.size(); ++k) {
+        widths_[k] = std::max(widths_[k], DisplayWidth(cells[k]));
+        cells_.push_back(std::move(cells[k]));
+        cells_.back().shrink_to_fit();
     }
-    std::string out;
-    for (const auto& c : cells) {
-        std::string line;
-        for (std::size_t k = 0; k < kColumns; ++k) {
-            line += c[k];
-            if (k + 1 < kColumns) {
-                line.append(widths[k] - DisplayWidth(c[k]) + 2, ' ');
+}
+
+void SummaryTable::Write(const std::function<void(const std::string& line)>& write) const {
+    const std::size_t columns = widths_.size();
+    std::string line;
+    for (std::size_t at = 0; at < cells_.size(); at += columns) {
+        line.clear();
+        for (std::size_t k = 0; k < columns; ++k) {
+            const std::string& cell = cells_[at + k];
+            line += cell;
+            if (k + 1 < columns) {
+                line.append(widths_[k] - DisplayWidth(cell) + 2, ' ');
             }
         }
         while (line.ends_with(' ')) {
             line.pop_back();
         }
-        out += line + "\n";
+        line += '\n';
+        write(line);
     }
-    return out;
 }
 
 std::string SummaryJson(const FileSummary& r) {

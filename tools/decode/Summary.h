@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,8 +40,20 @@ class SummaryBuilder {
     std::string processor_;
 };
 
-// The summaries as an aligned table for a terminal, values escaped, a header line first.
-std::string SummaryTable(const std::vector<FileSummary>& rows);
+// The summaries as an aligned table for a terminal, values escaped, a header line first. It
+// keeps the cells of every row (a few hundred bytes a file) until the widths are known.
+class SummaryTable {
+  public:
+    SummaryTable();
+    void Add(const FileSummary& row);
+    // Hands over each line with its line end.
+    void Write(const std::function<void(const std::string& line)>& line) const;
+
+  private:
+    void AddCells(std::vector<std::string> cells);
+    std::vector<std::string> cells_;  // row after row
+    std::vector<std::size_t> widths_;
+};
 // A summary as one JSON object, without a line end.
 std::string SummaryJson(const FileSummary& row);
 // The column headings, shared by the table and the HTML index.

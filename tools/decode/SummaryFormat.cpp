@@ -1,5 +1,5 @@
 // --summary: one line a file. The text table is aligned, so it is written at the end from the
-// rows, which hold a few short values each; --json writes each file's object as it ends.
+// cells of the rows, a few short values each; --json writes each file's object as it ends.
 #include "tools/decode/Format.h"
 #include "tools/decode/Summary.h"
 
@@ -21,12 +21,15 @@ class SummaryFormat : public IFormat {
             out_.Text() += SummaryJson(builder_.Summary()) + "\n";
             out_.Commit();
         } else {
-            rows_.push_back(builder_.Summary());
+            table_.Add(builder_.Summary());
         }
     }
     int Finish(int status) override {
         if (!json_) {
-            out_.Text() += SummaryTable(rows_);
+            table_.Write([this](const std::string& line) {
+                out_.Text() += line;
+                out_.Commit();
+            });
         }
         return status;
     }
@@ -35,7 +38,7 @@ class SummaryFormat : public IFormat {
     Output& out_;
     bool json_;
     SummaryBuilder builder_;
-    std::vector<FileSummary> rows_;
+    SummaryTable table_;
 };
 
 }  // namespace
