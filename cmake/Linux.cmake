@@ -87,6 +87,8 @@ add_dependencies(QRX_PC_INFO qrx_qt_module)
 
 # The JSON library of the support decoder, a Debian package.
 find_package(nlohmann_json REQUIRED)
+# The decoder reads zip, 7z, lzh and tar.gz archives with libarchive (Debian's libarchive-dev).
+find_package(LibArchive REQUIRED)
 
 # The fuzz target, built with clang's libFuzzer when QRX_FUZZ is on.
 option(QRX_FUZZ "Build the libFuzzer target (clang only)" OFF)

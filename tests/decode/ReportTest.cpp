@@ -8,7 +8,9 @@
 
 #include "tools/decode/Diff.h"
 #include "tools/decode/Html.h"
+#include "tools/decode/Inputs.h"
 #include "tools/decode/Mask.h"
+#include "tools/decode/Readable.h"
 #include "tools/decode/RecordModel.h"
 #ifdef _WIN32
 #include "platform/windows/WinKeyedHash.h"
@@ -439,10 +441,60 @@ TEST(Html, EscapingAndCollectionTime) {
         {"PC_INFO_2612060905.dat", ""},
         {"PC_INFO_2612060905071.dat", ""},
         {"report.dat", ""},
+        {"week.zip:PC_INFO_261206090507.dat", "2026-12-06 09:05:07"},
     };
     for (const auto& [in, out] : times) {
         EXPECT_EQ(CollectionTime(in), out) << in;
     }
+}
+
+// What a spreadsheet, a terminal and a person get: CSV fields, readable values, names of inputs.
+TEST(DeskTexts, CsvFieldsReadableValuesAndInputNames) {
+    const std::pair<std::string, std::string> fields[] = {
+        {"Intel(R) I219-LM", "Intel(R) I219-LM"},
+        {"a,b", "\"a,b\""},
+        {"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {"=HYPERLINK(\"x\")", "\"'=HYPERLINK(\"\"x\"\")\""},
+        {"+1", "'+1"},
+        {"-2+3", "'-2+3"},
+        {"@SUM(A1)", "'@SUM(A1)"},
+        {"\tx", "'\tx"},
+        {"\rx", "'\\x0dx"},
+        {"a\nb\x1b", "a\\x0ab\\x1b"},
+        {"\xff日本", "\xEF\xBF\xBD日本"},
+        {"", ""},
+    };
+    for (const auto& [in, out] : fields) {
+        std::string field;
+        AppendCsvField(field, in);
+        EXPECT_EQ(field, out) << in;
+    }
+    const std::tuple<std::string, std::string, std::string> readable[] = {
+        {"TotalVisibleMemorySize", "16647364", "15.9 GiB"},
+        {"TotalVisibleMemorySize", "16x", ""},
+        {"Locale", "0411", "日本語 (日本)"},
+        {"Locale", "0409", "英語 (米国)"},
+        {"Locale", "04111", ""},
+        {"OSLanguage", "1041", "日本語 (日本)"},
+        {"CountryCode", "81", "日本"},
+        {"CountryCode", "999", ""},
+        {"Caption", "0411", ""},
+    };
+    for (const auto& [property, value, name] : readable) {
+        EXPECT_EQ(ReadableValue(property, value), name) << property << " " << value;
+    }
+    EXPECT_EQ(DisplayWidth("PC 日本語ｶﾅ"), 3u + 6u + 2u);
+    EXPECT_EQ(Shortened("日本語", 7), "日本…");
+    for (const char* name :
+         {"PC_INFO_261206090507.dat", "sub/pc_info_x.DAT", "C:\\a\\PC_INFO_1.dat"}) {
+        EXPECT_TRUE(IsDataFileName(name)) << name;
+    }
+    for (const char* name : {"PC_INFO_.dat", "xPC_INFO_1.dat", "PC_INFO_1.dat.txt", "PC_INFO_1"}) {
+        EXPECT_FALSE(IsDataFileName(name)) << name;
+    }
+    EXPECT_TRUE(IsArchiveName("a/Week.ZIP"));
+    EXPECT_TRUE(IsArchiveName("w.tar.gz"));
+    EXPECT_FALSE(IsArchiveName("w.gz"));
 }
 
 }  // namespace

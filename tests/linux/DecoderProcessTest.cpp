@@ -142,9 +142,11 @@ TEST_F(DecoderProcess, InputAndOutputErrorsGiveStatusTwoAndTheOtherFilesStillDec
     Result r = Decode((dir / "folder").string() + " " + dat + " /proc/self/mem " +
                       (dir / "missing.dat").string());
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out, "==> " + (dir / "folder").string() + " <==\n==> " + dat + " <==\n" + expected +
-                         "==> /proc/self/mem <==\n");
-    EXPECT_NE(r.err.find("/folder: 読み込めません: Is a directory\n"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "==> " + dat + " <==\n" + expected + "==> /proc/self/mem <==\n");
+    // A folder stands for the data files below it: none here.
+    EXPECT_NE(r.err.find("/folder: データファイル (PC_INFO_*.dat) がありません\n"),
+              std::string::npos)
+        << r.err;
     EXPECT_NE(r.err.find("/proc/self/mem: 読み込めません: "), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("/missing.dat: 開けません: No such file or directory\n"),
               std::string::npos)

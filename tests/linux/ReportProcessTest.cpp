@@ -208,7 +208,7 @@ TEST_F(Reports, DiffShowsWhatChangedAndExitsAsDiffDoes) {
          "だけです\n"},
         {"--diff " + old + " missing.dat", 2, ""},
         {"--diff " + old, 2, ""},
-        {"--diff --html " + old + " " + now, 2, ""},
+        {"--diff --csv " + old + " " + now, 2, ""},
         {"--json --html " + old, 2, ""},
         {old + " --mask-key", 2, ""},
     };
@@ -310,8 +310,12 @@ TEST_F(Reports, HtmlPageIsSelfContainedEscapedAndRendersAsTables) {
     EXPECT_TRUE(
         page.starts_with("<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n"
                          "<meta charset=\"utf-8\">"));
-    for (const char* outside : {"<script", "src=", "href=", "url(", "@import", "<link"}) {
+    for (const char* outside : {"<script", "src=", "url(", "@import", "<link"}) {
         EXPECT_EQ(page.find(outside), std::string::npos) << outside;
+    }
+    // Links only within the page: the index to the sections.
+    for (auto at = page.find("href="); at != std::string::npos; at = page.find("href=", at + 1)) {
+        EXPECT_EQ(page.substr(at, 7), "href=\"#") << page.substr(at, 40);
     }
     EXPECT_NE(page.find("収集日時 2026-12-01 09:00:00"), std::string::npos);
     EXPECT_NE(page.find("<li>" + std::to_string(kNew.size() + 1) +

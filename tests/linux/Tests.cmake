@@ -11,9 +11,10 @@ qrx_add_test(linux_tests
   linux/DecoderProcessTest.cpp
   linux/SharedFolderProcessTest.cpp
   linux/OwnershipTest.cpp
+  linux/DeskProcessTest.cpp
   decode/ReportTest.cpp
   decode/LineTextTest.cpp)
-target_link_libraries(linux_tests PRIVATE qrx_linux_openssl qrx_decoder)
+target_link_libraries(linux_tests PRIVATE qrx_linux_openssl qrx_decoder LibArchive::LibArchive)
 target_compile_definitions(linux_tests PRIVATE
   QRX_PROGRAM="$<TARGET_FILE:QRX_PC_INFO>"
   QRX_QT_MODULE="$<TARGET_FILE:qrx_qt_module>"

@@ -317,5 +317,31 @@ TEST(Program, DllsDroppedBesideTheProgramAreNotLoaded) {
     EXPECT_TRUE(fs::exists(app.Folder() / L"marker-qrxcheck.dll"));
 }
 
+// A folder stands for the data files below it; archives need the Linux decoder, and say so.
+TEST(DecoderProcess, ReadsFoldersAndRefusesArchivesWithAMessage) {
+    App app;
+    const std::filesystem::path folder = app.Folder() / L"受付" / L"山田様";
+    std::filesystem::create_directories(folder);
+    {
+        WinCrypto crypto;
+        WinCodec codec;
+        FakeWindow window;
+        clsCipher cipher(crypto, codec, window);
+        std::ofstream(folder / "PC_INFO_261201090000.dat", std::ios::binary)
+            << cipher.gfEncryptDecrypt("----------Win32_OperatingSystem----------", 0) << "\r\n"
+            << cipher.gfEncryptDecrypt("CSName\tYAMADA-PC", 0) << "\r\n";
+        std::ofstream(app.Folder() / "week.zip", std::ios::binary) << "PK\x03\x04";
+    }
+    const std::string out = Capture(L"\"" + (BuildFolder() / L"QRX_PC_INFO_DECODE.exe").wstring() +
+                                    L"\" --summary \"" + (app.Folder() / L"受付").wstring() +
+                                    L"\" \"" + (app.Folder() / "week.zip").wstring() + L"\"");
+    EXPECT_NE(out.find("山田様\\PC_INFO_261201090000.dat  2026-12-01 09:00:00  YAMADA-PC"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("week.zip: この復号プログラム (Windows 版) は圧縮ファイルを読めません"),
+              std::string::npos)
+        << out;
+}
+
 }  // namespace
 }  // namespace qrx::test

@@ -6,6 +6,7 @@
 #include "tools/decode/Escape.h"
 #include "tools/decode/Format.h"
 #include "tools/decode/InputText.h"
+#include "tools/decode/Inputs.h"
 #include "tools/decode/LineDecoder.h"
 #include "tools/decode/Mask.h"
 #include "tools/decode/Options.h"
@@ -32,7 +33,34 @@ int Close(Output& output, std::ostream& err, int status) {
     return status;
 }
 
-std::unique_ptr<IFormat> MakeFormat(const DecoderOptions& o, Output& output) {
+// The first line of a small file, without its line end: the archives' password.
+std::optional<std::string> FirstLine(const InputOpener& open, const std::string& path,
+                                     std::string& error) {
+    const std::unique_ptr<IByteInput> input = open(path, error);
+    if (!input) {
+        return std::nullopt;
+    }
+    std::string text;
+    char buffer[4096];
+    std::size_t got = 0;
+    do {
+        if (!input->Read(buffer, sizeof buffer, got, error)) {
+            return std::nullopt;
+        }
+        text.append(buffer, got);
+    } while (got > 0 && text.find_first_of("\r\n") == std::string::npos && text.size() < 4096);
+    if (text.starts_with("\xEF\xBB\xBF")) {
+        text.erase(0, 3);
+    }
+    text.resize(std::min(text.find_first_of("\r\n"), text.size()));
+    if (text.empty()) {
+        error = "1 行目が空です";
+        return std::nullopt;
+    }
+    return text;
+}
+
+std::unique_ptr<IFormat> MakeFormat(const DecoderOptions& o, Output& output, bool several) {
     switch (o.output) {
         case DecoderOptions::Output::Json:
             return MakeJsonFormat(output);
@@ -40,18 +68,33 @@ std::unique_ptr<IFormat> MakeFormat(const DecoderOptions& o, Output& output) {
             return MakeDiffTextFormat(output);
         case DecoderOptions::Output::DiffJson:
             return MakeDiffJsonFormat(output);
+        case DecoderOptions::Output::DiffHtml:
+            return MakeDiffHtmlFormat(output, o.mask);
         case DecoderOptions::Output::Html:
             return MakeHtmlFormat(output, o.mask);
+        case DecoderOptions::Output::SummaryText:
+            return MakeSummaryTextFormat(output);
+        case DecoderOptions::Output::SummaryJson:
+            return MakeSummaryJsonFormat(output);
+        case DecoderOptions::Output::Csv:
+            return MakeCsvFormat(output);
         case DecoderOptions::Output::Text:
             break;
     }
-    return MakeTextFormat(output, o.files.size() > 1);
+    return MakeTextFormat(output, several);
 }
 
 }  // namespace
 
 int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, ITextCodec& codec,
                IKeyedHash& hash, const InputOpener& open, IByteOutput& out, std::ostream& err) {
+    PlainFiles files;
+    return RunDecoder(args, crypto, codec, hash, open, files, out, err);
+}
+
+int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, ITextCodec& codec,
+               IKeyedHash& hash, const InputOpener& open, IFileTree& tree, IByteOutput& out,
+               std::ostream& err) {
     DecoderOptions o;
     if (const std::string wrong = ParseDecoderOptions(args, o); !wrong.empty()) {
         err << "QRX_PC_INFO_DECODE: " << wrong << "\n" << kDecoderUsage;
@@ -63,11 +106,24 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
                                 : std::string("QRX_PC_INFO_DECODE ") + QRX_VERSION + "\n";
         return Close(output, err, kExitDecoded);
     }
+    std::optional<std::string> password;
+    if (o.passwordFile) {
+        std::string error;
+        password = FirstLine(open, *o.passwordFile, error);
+        if (!password) {
+            err << "QRX_PC_INFO_DECODE: " << Escaped(*o.passwordFile) << ": " << error << "\n";
+            return kExitNotDone;
+        }
+    }
     std::unique_ptr<Masker> masker;
     if (o.mask) {
         masker = std::make_unique<Masker>(o.maskKey ? *o.maskKey : Masker::RandomKey(), hash);
     }
-    const std::unique_ptr<IFormat> format = MakeFormat(o, output);
+    const bool several =
+        o.files.size() > 1 ||
+        (o.files[0] != "-" &&
+         (IsArchiveName(o.files[0]) || tree.KindOf(o.files[0]) == IFileTree::Kind::Folder));
+    const std::unique_ptr<IFormat> format = MakeFormat(o, output, several);
     LineDecoder decoder(crypto, codec);
     RecordPlacer placer;
     PlacedRecord placed;
@@ -75,19 +131,19 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
     int status = kExitDecoded;
     std::string full;  // why the format can take no more
     std::vector<char> chunk(kInputChunk);
-    for (const auto& file : o.files) {
-        const std::string name = file == "-" ? "(標準入力)" : file;
+
+    // A file, a folder or an archive that could not be read, as a whole.
+    const auto unreadable = [&](const std::string& name, const std::string& error) {
+        err << Escaped(name) << ": " << Escaped(error) << "\n";
+        status = kExitNotDone;
+        format->BeginFile(name, false);
+        format->Failure(0, error);
+        format->EndFile();
+    };
+    // Decodes one data file; false when no more output can be written.
+    const auto decode = [&](const std::string& name, IByteInput& input) {
         const std::string shownName = Escaped(name);
         std::string error;
-        const std::unique_ptr<IByteInput> input = open(file, error);
-        if (!input) {
-            err << Escaped(file) << ": " << error << "\n";
-            status = kExitNotDone;
-            format->BeginFile(name, false);
-            format->Failure(0, error);
-            format->EndFile();
-            continue;
-        }
         format->BeginFile(name, true);
         placer.BeginFile();
         const auto fail = [&](std::size_t line, const std::string& reason) {
@@ -118,8 +174,8 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
         InputText text([&](const char* data, std::size_t size) { reader.Feed(data, size); });
         for (;;) {
             std::size_t got = 0;
-            if (!input->Read(chunk.data(), chunk.size(), got, error)) {
-                err << shownName << ": " << error << "\n";
+            if (!input.Read(chunk.data(), chunk.size(), got, error)) {
+                err << shownName << ": " << Escaped(error) << "\n";
                 status = kExitNotDone;
                 format->Failure(0, error);
                 break;
@@ -130,18 +186,70 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
             text.Feed(chunk.data(), got);
         }
         if (output.Failed() || !full.empty()) {
-            break;  // reading stopped in the file, maybe within a line that is not wrong
+            return false;  // reading stopped in the file, maybe within a line that is not wrong
         }
         text.Finish();
         reader.Finish();
         format->EndFile();
-        if (output.Failed() || !(full = format->Full()).empty()) {
+        return !output.Failed() && (full = format->Full()).empty();
+    };
+    const auto openAndDecode = [&](const std::string& path, const std::string& name) {
+        std::string error;
+        const std::unique_ptr<IByteInput> input = open(path, error);
+        if (!input) {
+            unreadable(name, error);
+            return true;
+        }
+        return decode(name, *input);
+    };
+
+    std::vector<std::size_t> perArgument;  // the data files each argument stood for
+    for (const auto& file : o.files) {
+        std::size_t count = 0;
+        bool go = true;
+        if (file == "-") {
+            ++count;
+            go = openAndDecode(file, "(標準入力)");
+        } else if (tree.KindOf(file) == IFileTree::Kind::Folder) {
+            std::vector<std::string> found;
+            std::string error;
+            if (!DataFilesBelow(tree, file, found, error)) {
+                unreadable(file, error);
+            } else if (found.empty()) {
+                unreadable(file, "データファイル (PC_INFO_*.dat) がありません");
+            }
+            for (std::size_t n = 0; go && n < found.size(); ++n) {
+                ++count;
+                go = openAndDecode(found[n], found[n]);
+            }
+        } else if (IsArchiveName(file)) {
+            const std::string error =
+                tree.ReadArchive(file, password, kMaxMemberBytes, IsDataFileName,
+                                 [&](const std::string& member, IByteInput& input) {
+                                     ++count;
+                                     return go = decode(file + ":" + member, input);
+                                 });
+            if (!error.empty() && go) {
+                unreadable(file, error);
+            }
+        } else {
+            ++count;
+            go = openAndDecode(file, file);
+        }
+        perArgument.push_back(count);
+        if (!go) {
             break;
         }
     }
     if (!full.empty()) {
         err << "QRX_PC_INFO_DECODE: " << full << "\n";
         return kExitNotDone;
+    }
+    if (o.Diff() && !output.Failed() &&
+        std::any_of(perArgument.begin(), perArgument.end(), [](std::size_t n) { return n > 1; })) {
+        err << "QRX_PC_INFO_DECODE: --diff で比べるのは 1 つずつのデータファイルです。"
+               "フォルダーや圧縮ファイルに複数入っているときは、そのファイルを指定してください\n";
+        return Close(output, err, kExitNotDone);
     }
     if (!output.Failed()) {
         status = format->Finish(status);

@@ -8,11 +8,17 @@
 #include "platform/KeyedHash.h"
 #include "platform/TextCodec.h"
 #include "tools/decode/ByteStreams.h"
+#include "tools/decode/Inputs.h"
 
 namespace qrx {
 
-// The support desk's decoder: `[--json | --diff [--json] | --html] [--mask | --mask-key KEY]
-// [FILE ...]`, standard input for none or "-". `hash` makes the pseudonyms of --mask.
+// The support desk's decoder: `[--json | --csv | --summary | --diff [--json | --html] | --html]
+// [--mask | --mask-key KEY] [FILE | FOLDER | ARCHIVE ...]` (kDecoderUsage), standard input for
+// none or "-". `hash` makes the pseudonyms of --mask; `tree` finds folders and reads archives.
+int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, ITextCodec& codec,
+               IKeyedHash& hash, const InputOpener& open, IFileTree& tree, IByteOutput& out,
+               std::ostream& err);
+// The same for callers that name only files.
 int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, ITextCodec& codec,
                IKeyedHash& hash, const InputOpener& open, IByteOutput& out, std::ostream& err);
 

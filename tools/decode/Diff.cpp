@@ -111,6 +111,24 @@ void Label(std::vector<InstancePair>& pairs, const std::vector<const PlannedProp
     }
 }
 
+}  // namespace
+
+std::vector<std::string> InstanceLabels(std::string_view className,
+                                        const std::vector<const Instance*>& instances) {
+    std::vector<InstancePair> pairs;
+    for (const Instance* i : instances) {
+        pairs.push_back({nullptr, i, {}});
+    }
+    Label(pairs, KeysOf(className), {}, instances);
+    std::vector<std::string> out;
+    for (auto& p : pairs) {
+        out.push_back(std::move(p.label));
+    }
+    return out;
+}
+
+namespace {
+
 // The elements of `from` that `other` lacks, each once, in order.
 std::vector<std::string> Missing(const std::vector<std::string>& from,
                                  const std::vector<std::string>& other) {

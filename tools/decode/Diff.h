@@ -25,6 +25,10 @@ std::vector<InstancePair> MatchInstances(std::string_view className,
                                          const std::vector<const Instance*>& old,
                                          const std::vector<const Instance*>& now);
 
+// The labels of the instances of one class in one collection, as MatchInstances names them.
+std::vector<std::string> InstanceLabels(std::string_view className,
+                                        const std::vector<const Instance*>& instances);
+
 // What changed between an older and a newer collection.
 struct PropertyChange {
     enum class Kind { Added, Removed, Changed };

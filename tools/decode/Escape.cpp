@@ -186,4 +186,38 @@ void AppendJsonString(std::string& out, std::string_view text) {
     out += '"';
 }
 
+void AppendCsvField(std::string& out, std::string_view text) {
+    std::string field;
+    if (!text.empty() &&
+        std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos) {
+        field += '\'';
+    }
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (const std::size_t length = ControlAt(text, i); length != 0) {
+            AppendShownControl(field, text, i, length);
+            i += length;
+        } else if (c < 0x80) {
+            field += static_cast<char>(c);
+            ++i;
+        } else {
+            const Utf8Char ch = DecodeUtf8(text, i);
+            field += ch.valid ? text.substr(i, ch.length) : kReplacement;
+            i += ch.length;
+        }
+    }
+    if (field.find_first_of(",\"") == std::string::npos) {
+        out += field;
+        return;
+    }
+    out += '"';
+    for (const char c : field) {
+        out += c;
+        if (c == '"') {
+            out += '"';
+        }
+    }
+    out += '"';
+}
+
 }  // namespace qrx

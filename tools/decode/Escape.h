@@ -28,4 +28,9 @@ std::string HtmlEscape(std::string_view text);
 // are not UTF-8 as U+FFFD.
 void AppendJsonString(std::string& out, std::string_view text);
 
+// A CSV field (RFC 4180) for a spreadsheet: control characters shown as "\x1b", bytes that are
+// not UTF-8 as U+FFFD; a text that begins with "=", "+", "-", "@" or TAB gets a "'" in front so
+// that no spreadsheet takes it for a formula; quoted when it holds a comma or a quote.
+void AppendCsvField(std::string& out, std::string_view text);
+
 }  // namespace qrx

@@ -61,6 +61,10 @@ std::unique_ptr<IFormat> MakeJsonFormat(Output& out);
 std::unique_ptr<IFormat> MakeDiffTextFormat(Output& out);
 std::unique_ptr<IFormat> MakeDiffJsonFormat(Output& out);
 std::unique_ptr<IFormat> MakeHtmlFormat(Output& out, bool masked);
+std::unique_ptr<IFormat> MakeDiffHtmlFormat(Output& out, bool masked);
+std::unique_ptr<IFormat> MakeSummaryTextFormat(Output& out);
+std::unique_ptr<IFormat> MakeSummaryJsonFormat(Output& out);
+std::unique_ptr<IFormat> MakeCsvFormat(Output& out);
 
 // The base of the formats that need every file whole before they write: the collections, with
 // their memory bounded by kMaxCollectedBytes.

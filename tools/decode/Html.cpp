@@ -5,6 +5,7 @@
 
 #include "tools/decode/Escape.h"
 #include "tools/decode/Format.h"
+#include "tools/decode/Readable.h"
 
 namespace qrx {
 
@@ -25,6 +26,17 @@ ul.values { margin: 0; padding-left: 1.2em; }
 .note { color: #444; font-size: .9em; }
 .masked { border: 1px solid #a80; background: #fff6e0; padding: .3em .6em; display: inline-block; }
 .failures li, .error { color: #a00; }
+.readable { color: #444; margin-left: .4em; }
+table.index td.n { text-align: right; }
+table.diff td.sign { font-family: monospace; font-weight: bold; text-align: center; width: 1.5em; }
+tr.added td { background: #e3f4e6; }
+tr.removed td { background: #fbe3e3; }
+tr.changed td { background: #fff4d2; }
+tr.instance td { font-weight: 600; }
+p.legend span { display: inline-block; padding: 0 .5em; margin-right: .5em; border: 1px solid #889; }
+p.legend .added { background: #e3f4e6; }
+p.legend .removed { background: #fbe3e3; }
+p.legend .changed { background: #fff4d2; }
 @page { size: A4; margin: 15mm; }
 @media print {
   body { margin: 0; font-size: 10pt; }
@@ -32,7 +44,9 @@ ul.values { margin: 0; padding-left: 1.2em; }
   h2, h3 { break-after: avoid; }
   tr, li { break-inside: avoid; }
   thead { display: table-header-group; }
-  th { background: #eee; -webkit-print-color-adjust: exact; print-color-adjust: exact; }
+  th, tr.added td, tr.removed td, tr.changed td, p.legend span {
+    -webkit-print-color-adjust: exact; print-color-adjust: exact; }
+  th { background: #eee; }
 }
 )";
 
@@ -42,6 +56,10 @@ void Values(std::ostream& out, const Property* p) {
     }
     if (p->values.size() == 1 && !p->multiValued) {
         out << HtmlEscape(p->values.front());
+        if (const std::string readable = ReadableValue(p->name, p->values.front());
+            !readable.empty()) {
+            out << "<span class=\"readable\">(" << HtmlEscape(readable) << ")</span>";
+        }
         return;
     }
     out << "<ul class=\"values\">";
@@ -104,7 +122,7 @@ void ClassTable(std::ostream& out, const ClassRecords& cls) {
 }  // namespace
 
 std::string CollectionTime(std::string_view path) {
-    const auto slash = path.find_last_of("/\\");
+    const auto slash = path.find_last_of("/\\:");
     const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
     constexpr std::string_view kPrefix = "PC_INFO_";
     if (!name.starts_with(kPrefix) || name.size() < kPrefix.size() + 12) {
@@ -129,18 +147,52 @@ std::string CollectionTime(std::string_view path) {
            s.substr(6, 2) + ":" + s.substr(8, 2) + ":" + s.substr(10, 2);
 }
 
-void WriteHtml(std::ostream& out, const std::vector<Collection>& collections, bool masked) {
+void WriteHtmlHead(std::ostream& out, const std::string& title, bool masked) {
     out << "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n"
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-           "<title>QRX_PC_INFO 収集データ</title>\n<style>"
-        << kStyle << "</style>\n</head>\n<body>\n<h1>QRX_PC_INFO 収集データ</h1>\n";
+           "<title>"
+        << HtmlEscape(title) << "</title>\n<style>" << kStyle << "</style>\n</head>\n<body>\n<h1>"
+        << HtmlEscape(title) << "</h1>\n";
     if (masked) {
         out << "<p class=\"masked\">個人を特定できる値 (MAC アドレス、IP "
                "アドレス、コンピューター名、"
                "シリアル番号、UUID) は仮の値に置き換えてあります。</p>\n";
     }
-    for (const auto& c : collections) {
-        out << "<section>\n<h2>" << HtmlEscape(c.file);
+}
+
+void WriteSummaryIndex(std::ostream& out, const std::vector<FileSummary>& rows) {
+    out << "<table class=\"index\">\n<thead><tr>";
+    for (const char* h : kSummaryHeadings) {
+        out << "<th scope=\"col\">" << h << "</th>";
+    }
+    out << "</tr></thead>\n<tbody>\n";
+    for (std::size_t n = 0; n < rows.size(); ++n) {
+        const auto cells = SummaryCells(rows[n]);
+        out << "<tr>";
+        for (std::size_t k = 0; k < cells.size(); ++k) {
+            const bool number = k >= cells.size() - 2;
+            out << (number ? "<td class=\"n\">" : "<td>");
+            if (k == 0) {
+                out << "<a href=\"#file-" << n + 1 << "\">" << HtmlEscape(cells[k]) << "</a>";
+            } else {
+                out << HtmlEscape(cells[k]);
+            }
+            out << "</td>";
+        }
+        out << "</tr>\n";
+    }
+    out << "</tbody>\n</table>\n";
+}
+
+void WriteHtml(std::ostream& out, const std::vector<Collection>& collections, bool masked,
+               const std::vector<FileSummary>& index) {
+    WriteHtmlHead(out, "QRX_PC_INFO 収集データ", masked);
+    if (collections.size() > 1 && index.size() == collections.size()) {
+        WriteSummaryIndex(out, index);
+    }
+    for (std::size_t n = 0; n < collections.size(); ++n) {
+        const Collection& c = collections[n];
+        out << "<section id=\"file-" << n + 1 << "\">\n<h2>" << HtmlEscape(c.file);
         if (const std::string time = CollectionTime(c.file); !time.empty()) {
             out << "<span class=\"time\">収集日時 " << HtmlEscape(time) << "</span>";
         }
@@ -173,9 +225,25 @@ namespace {
 class HtmlFormat : public CollectingFormat {
   public:
     HtmlFormat(Output& out, bool masked) : out_(out), masked_(masked) {}
+    void BeginFile(const std::string& name, bool opened) override {
+        CollectingFormat::BeginFile(name, opened);
+        summary_.BeginFile(name);
+    }
+    void Record(const PlacedRecord& record) override {
+        CollectingFormat::Record(record);
+        summary_.Record(record);
+    }
+    void Failure(std::size_t line, const std::string& reason) override {
+        CollectingFormat::Failure(line, reason);
+        summary_.Failure(line, reason);
+    }
+    void EndFile() override {
+        CollectingFormat::EndFile();
+        index_.push_back(summary_.Summary());
+    }
     int Finish(int status) override {
         std::ostringstream page;
-        WriteHtml(page, collections_, masked_);
+        WriteHtml(page, collections_, masked_, index_);
         out_.Text() += page.str();
         return status;
     }
@@ -183,6 +251,8 @@ class HtmlFormat : public CollectingFormat {
   private:
     Output& out_;
     bool masked_;
+    SummaryBuilder summary_;
+    std::vector<FileSummary> index_;
 };
 
 }  // namespace

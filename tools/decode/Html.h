@@ -7,6 +7,7 @@
 
 #include "tools/decode/Escape.h"  // HtmlEscape
 #include "tools/decode/RecordModel.h"
+#include "tools/decode/Summary.h"
 
 namespace qrx {
 
@@ -16,7 +17,12 @@ std::string CollectionTime(std::string_view path);
 
 // One self-contained HTML page (no script, nothing loaded from elsewhere) with a section for
 // every collection: a table per class, multi-valued properties as lists, the lines that did not
-// decode last.
-void WriteHtml(std::ostream& out, const std::vector<Collection>& collections, bool masked);
+// decode last. With several collections and their summaries, the summaries come first as an
+// index that links to the sections.
+void WriteHtml(std::ostream& out, const std::vector<Collection>& collections, bool masked,
+               const std::vector<FileSummary>& index = {});
+
+// The beginning of a page up to its <h1>, with the note that values are masked.
+void WriteHtmlHead(std::ostream& out, const std::string& title, bool masked);
 
 }  // namespace qrx

@@ -8,18 +8,32 @@ namespace qrx {
 
 // The decoder's command line, parsed once.
 struct DecoderOptions {
-    enum class Output { Text, Json, DiffText, DiffJson, Html };
+    enum class Output {
+        Text,
+        Json,
+        DiffText,
+        DiffJson,
+        DiffHtml,
+        Html,
+        SummaryText,
+        SummaryJson,
+        Csv
+    };
     Output output = Output::Text;
     bool mask = false;
-    std::optional<std::string> maskKey;  // --mask-key; without it --mask draws a random key
+    std::optional<std::string> maskKey;       // --mask-key; without it --mask draws a random key
+    std::optional<std::string> passwordFile;  // --password-file: the archives' password
     bool help = false;
     bool version = false;
-    std::vector<std::string> files;  // at least one; "-" is standard input
+    // At least one; "-" is standard input, a folder stands for the data files below it, an
+    // archive for its data files.
+    std::vector<std::string> files;
 
-    bool Collects() const {
-        return output == Output::DiffText || output == Output::DiffJson || output == Output::Html;
+    bool Collects() const { return Diff() || output == Output::Html; }
+    bool Diff() const {
+        return output == Output::DiffText || output == Output::DiffJson ||
+               output == Output::DiffHtml;
     }
-    bool Diff() const { return output == Output::DiffText || output == Output::DiffJson; }
 };
 
 // Parses the arguments and applies the rules for combining them. Returns a message for a usage

@@ -11,6 +11,7 @@
 #include "platform/linux/IconvCodec.h"
 #include "platform/linux/OpenSslCrypto.h"
 #include "platform/linux/OpenSslKeyedHash.h"
+#include "tools/decode/ArchiveTree.h"
 #include "tools/decode/Decoder.h"
 
 namespace {
@@ -73,6 +74,7 @@ int main(int argc, char** argv) {
     }
     FdOutput out;
     qrx::OpenSslKeyedHash hash;
+    qrx::ArchiveTree tree;
     const std::vector<std::string> args(argv + 1, argv + argc);
     return qrx::RunDecoder(
         args, *crypto, *codec, hash,
@@ -87,5 +89,5 @@ int main(int argc, char** argv) {
             }
             return std::make_unique<FdInput>(fd, true);
         },
-        out, std::cerr);
+        tree, out, std::cerr);
 }

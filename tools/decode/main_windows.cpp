@@ -20,6 +20,7 @@
 #include "platform/windows/WinKeyedHash.h"
 #include "platform/windows/WinText.h"
 #include "tools/decode/Decoder.h"
+#include "tools/decode/FolderTree.h"
 
 namespace {
 
@@ -172,6 +173,7 @@ int wmain(int argc, wchar_t** argv) {
     qrx::WinCrypto crypto;
     qrx::WinCodec codec;
     qrx::WinKeyedHash hash;
+    qrx::FolderTree tree;  // folders; archives are refused with a message
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
         args.push_back(qrx::Narrow(argv[i]));
@@ -189,7 +191,7 @@ int wmain(int argc, wchar_t** argv) {
             }
             return std::make_unique<FdInput>(fd, true);
         },
-        out, err);
+        tree, out, err);
     err.flush();
     return result;
 }
