@@ -492,6 +492,23 @@ TEST(DeskTexts, CsvFieldsReadableValuesAndInputNames) {
     for (const char* name : {"PC_INFO_.dat", "xPC_INFO_1.dat", "PC_INFO_1.dat.txt", "PC_INFO_1"}) {
         EXPECT_FALSE(IsDataFileName(name)) << name;
     }
+    // Invisible characters that would reorder or hide what a reader sees are shown, in every
+    // output; visible ones pass.
+    const std::pair<std::string, std::string> invisible[] = {
+        {"PC-\u202Egnp.exe", "PC-\\u202egnp.exe"},
+        {"a\u2066b\u2069c\u200Fd", "a\\u2066b\\u2069c\\u200fd"},
+        {"x\u200By\uFEFFz\u00ADw\u2028", "x\\u200by\\ufeffz\\u00adw\\u2028"},
+        {"①～\u2010テスト", "①～\u2010テスト"},
+    };
+    for (const auto& [in, out] : invisible) {
+        EXPECT_EQ(Escaped(in), out) << in;
+        EXPECT_EQ(HtmlEscape(in), out) << in;
+        std::string json, csv;
+        AppendJsonString(json, in);
+        EXPECT_EQ(json, "\"" + out + "\"") << in;
+        AppendCsvField(csv, in);
+        EXPECT_EQ(csv, out) << in;
+    }
     EXPECT_TRUE(IsArchiveName("a/Week.ZIP"));
     EXPECT_TRUE(IsArchiveName("w.tar.gz"));
     EXPECT_FALSE(IsArchiveName("w.gz"));
