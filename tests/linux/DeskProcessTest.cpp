@@ -350,5 +350,67 @@ TEST_F(DeskWeek, DiffPageAndIndexRenderAndPrint) {
     }
 }
 
+// Masked, nothing personal is left in any output: no value, and no file, folder or archive name
+// (the customers' folders, the file renamed after a person).
+TEST_F(DeskWeek, MaskedOutputsHoldNothingPersonalFileNamesIncluded) {
+    std::ofstream(dir / "key.txt") << "desk key 2026\n";
+    std::vector<std::string> personal(std::begin(kNames), std::end(kNames));
+    personal.insert(personal.end(), {"受付", "suzuki", "SATO", "YAMADA", "SUZUKI"});
+    for (const Customer* c : {&kYamada, &kSato, &kSuzuki}) {
+        personal.insert(personal.end(), c->personal.begin(), c->personal.end());
+    }
+    personal.push_back("192.168.10.57");
+    const std::string pair = std::string(kOld) + " " + kNew;
+    const std::string week = kWeek;
+    const struct {
+        std::string args;
+        std::vector<std::string> shown;  // what stands for the files
+    } cases[] = {
+        {"--summary " + week,
+         {"PC_INFO_261201090000.dat", "PC_INFO_261205143000.dat  2026-12-05", "file-1"}},
+        {"--summary --json " + week,
+         {"\"file\":\"PC_INFO_261207101530.dat\"", "\"file\":\"file-1\""}},
+        {"--csv " + week, {"\r\nPC_INFO_261205143000.dat,2026-12-05 14:30:00,", "\r\nfile-1,,"}},
+        {"--html " + week, {"<h2>file-1</h2>", ">PC_INFO_261205143000.dat</a>"}},
+        {"--json " + week, {"{\"file\":\"file-1\""}},
+        {week, {"==> PC_INFO_261205143000.dat <==", "==> file-1 <=="}},
+        {"--diff --html " + pair, {"<td>PC_INFO_261201090000.dat</td>"}},
+        {"--diff " + pair, {"--- PC_INFO_261201090000.dat\n+++ PC_INFO_261207101530.dat\n"}},
+        {"--diff --json " + pair, {"\"old\":\"PC_INFO_261201090000.dat\""}},
+        {"--summary --password-file wrong.txt 受付/suzuki.zip 受付/佐藤花子.dat", {"file-1"}},
+        {"--summary 受付/ACME商事/missing.dat", {"file-1"}},
+    };
+    for (const auto& c : cases) {
+        for (const char* mask : {"--mask ", "--mask-key-file key.txt "}) {
+            int status = -1;
+            const std::string out = Run(mask + c.args, &status);
+            EXPECT_NE(status, -1);
+            for (const auto& p : personal) {
+                EXPECT_EQ(out.find(p), std::string::npos) << mask << c.args << ": " << p << "\n"
+                                                          << out;
+                EXPECT_EQ(err.find(p), std::string::npos) << mask << c.args << ": " << p << "\n"
+                                                          << err;
+            }
+            for (const auto& s : c.shown) {
+                EXPECT_NE((out + err).find(s), std::string::npos)
+                    << mask << c.args << ": " << s << "\n"
+                    << out << err;
+            }
+        }
+    }
+    // The key: from a file as given on the command line; never empty, an option or a file name.
+    int status = -1;
+    EXPECT_EQ(Run("--mask-key-file key.txt --csv " + week, &status),
+              Run("--mask-key 'desk key 2026' --csv " + week, &status));
+    for (const char* wrong :
+         {"--mask-key '' 受付", "--mask-key pw.txt 受付", "--mask-key 受付 受付",
+          "--mask-key --html 受付", "--mask-key-file missing.txt 受付",
+          "--mask-key k --mask-key-file key.txt 受付"}) {
+        EXPECT_EQ(Run(wrong, &status), "") << wrong;
+        EXPECT_EQ(status, 2) << wrong;
+        EXPECT_NE(err, "") << wrong;
+    }
+}
+
 }  // namespace
 }  // namespace qrx::test
