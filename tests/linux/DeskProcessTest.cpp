@@ -26,6 +26,13 @@ struct Customer {
     std::vector<std::string> personal;
 };
 
+std::string Lower(std::string s) {
+    for (auto& c : s) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return s;
+}
+
 Customer Pc(const std::string& host, const std::string& mac, const std::string& ip,
             const std::string& uuid, const std::string& serial, const std::string& build,
             const std::string& memoryKb) {
@@ -34,7 +41,7 @@ Customer Pc(const std::string& host, const std::string& mac, const std::string& 
     return {{
                 "----------Win32_NetworkAdapterConfiguration----------",
                 "Caption\t[00000001] Intel(R) Ethernet Connection (7) I219-LM",
-                "IPAddress\t" + ip,
+                "IPAddress\t" + ip + "/24",
                 "MACAddress\t" + mac,
                 "Caption\t[00000002] Bluetooth Device (Personal Area Network)",
                 "----------Win32_NetworkAdapter----------",
@@ -43,6 +50,10 @@ Customer Pc(const std::string& host, const std::string& mac, const std::string& 
                 "PNPDeviceID\tPCI\\VEN_8086&DEV_15BB&SUBSYS_86721043&REV_10\\3&11583659&0&FE",
                 "Description\tBluetooth Device (Personal Area Network)",
                 "Name\tBluetooth Device (Personal Area Network)",
+                "PNPDeviceID\tBTHENUM\\{0000000f-0000-1000-8000-00805f9b34fb}_VID&0001000f_PID&"
+                "1200_REV&1101&0&" +
+                    dashless + "_C00000000",
+                "Description\tRemote NDIS Compatible Device (" + Lower(host) + ")",
                 "----------Win32_Processor----------",
                 "Name\tIntel(R) Core(TM) i7-8700 CPU @ 3.20GHz",
                 "----------Win32_OperatingSystem----------",
@@ -57,7 +68,7 @@ Customer Pc(const std::string& host, const std::string& mac, const std::string& 
                 "Vendor\tASUS",
                 "UUID\t" + uuid,
             },
-            {host, mac, dashless, ip, uuid, serial}};
+            {host, Lower(host), mac, dashless, ip, uuid, serial}};
 }
 
 const Customer kYamada =
@@ -74,8 +85,8 @@ const Customer kSuzuki =
 Customer YamadaLater() {
     Customer c = kYamada;
     for (auto& r : c.records) {
-        if (r == "IPAddress\t192.168.10.23") {
-            r = "IPAddress\t192.168.10.57";
+        if (r == "IPAddress\t192.168.10.23/24") {
+            r = "IPAddress\t192.168.10.57/24";
         } else if (r == "BuildNumber\t22631") {
             r = "BuildNumber\t22631.4460";
         }
@@ -193,7 +204,7 @@ TEST_F(DeskWeek, EveryModeReadsTheFolderTheArchiveAndTheRenamedFile) {
           "受付/suzuki.zip:PC_INFO_261205143000.dat,2026-12-05 14:30:00,"
           "Win32_OperatingSystem,#1,CSName,SUZUKI-DESK\r\n",
           ",Win32_NetworkAdapterConfiguration,Intel(R) Ethernet Connection (7) I219-LM,"
-          "IPAddress,10.1.2.77\r\n"}},
+          "IPAddress,10.1.2.77/24\r\n"}},
         {std::string("--html ") + kWeek,
          1,
          {"<table class=\"index\">", "<a href=\"#file-4\">受付/佐藤花子.dat</a>",
@@ -203,8 +214,8 @@ TEST_F(DeskWeek, EveryModeReadsTheFolderTheArchiveAndTheRenamedFile) {
          1,
          {"<tr class=\"changed\"><td class=\"sign\">~</td><td>BuildNumber</td><td>22631</td>"
           "<td>22631.4460</td></tr>",
-          "<td class=\"sign\">−</td><td>IPAddress</td><td>192.168.10.23</td>",
-          "<td class=\"sign\">+</td><td>IPAddress</td><td></td><td>192.168.10.57</td>"}},
+          "<td class=\"sign\">−</td><td>IPAddress</td><td>192.168.10.23/24</td>",
+          "<td class=\"sign\">+</td><td>IPAddress</td><td></td><td>192.168.10.57/24</td>"}},
         {std::string("--diff --html ") + kOld + " " + kOld, 0, {"<p>違いはありません。</p>"}},
     };
     for (const auto& c : cases) {
@@ -273,7 +284,7 @@ TEST_F(DeskWeek, ArchivesThatCannotBeReadSayWhyOnceAndExitTwo) {
         {"--summary --password-file pw.txt aes.zip", 0, "aes.zip:sub/PC_INFO_261205143000.dat", ""},
         {"--summary week.7z", 0, "week.7z:PC_INFO_261205143000.dat", ""},
         {"--summary week.tar.gz", 0, "week.tar.gz:a/PC_INFO_261201090000.dat", ""},
-        {"--summary bomb.zip", 2, "", "bomb.zip: PC_INFO_261205143000.dat: 展開すると 64 MiB"},
+        {"--summary bomb.zip", 2, "", "bomb.zip:PC_INFO_261205143000.dat: 展開すると 64 MiB"},
         {"--summary broken.zip", 2, "", "broken.zip: "},
         {"--diff 受付 " + std::string(kNew), 2, "", "--diff で比べるのは 1 つずつ"},
         {"--summary 受付/ACME商事/山田太郎様/..", 0, "PC_INFO_261207101530.dat", ""},

@@ -134,6 +134,11 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
             return kExitNotDone;
         }
     }
+    struct HeldLine {
+        std::size_t line;
+        DecodedLine decoded;
+    };
+    std::vector<HeldLine> held;
     std::unique_ptr<Masker> masker;
     if (o.mask) {
         masker = std::make_unique<Masker>(o.maskKey ? *o.maskKey : Masker::RandomKey(), hash);
@@ -190,7 +195,7 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
             status = std::max(status, kExitBadLine);
             format->Failure(line, reason);
         };
-        RecordReader reader(decoder, [&](std::size_t line, const DecodedLine& d) {
+        const auto handle = [&](std::size_t line, const DecodedLine& d) {
             if (d.kind == DecodedLine::Kind::Failed) {
                 if (!d.unknownClass.empty()) {
                     placer.UnknownClass(d.unknownClass);
@@ -208,6 +213,23 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
                 placed.value = placed.text.substr(placed.property.size() + 1);
             }
             format->Record(placed);
+        };
+        // Masking learns the whole file (its host name and serial numbers, which come late)
+        // before it masks any of it: the lines are held, at most kMaxCollectedBytes of them.
+        held.clear();
+        std::size_t heldBytes = 0;
+        bool tooLarge = false;
+        RecordReader reader(decoder, [&](std::size_t line, const DecodedLine& d) {
+            if (!masker) {
+                return handle(line, d);
+            }
+            heldBytes += sizeof(HeldLine) + d.text.size() + d.reason.size();
+            if (tooLarge || heldBytes > kMaxCollectedBytes) {
+                tooLarge = true;
+                held.clear();
+                return;
+            }
+            held.push_back({line, d});
         });
         InputText text([&](const char* data, std::size_t size) { reader.Feed(data, size); });
         for (;;) {
@@ -228,6 +250,29 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
         }
         text.Finish();
         reader.Finish();
+        if (tooLarge) {
+            const std::string reason = "--mask で扱えるのは 1 ファイル " +
+                                       std::to_string(kMaxCollectedBytes / 1024 / 1024) +
+                                       " MiB までです (1 回の収集は数 KB です)";
+            err << shownName << ": " << reason << "\n";
+            status = kExitNotDone;
+            format->Failure(0, reason);
+        } else if (masker) {
+            masker->ForgetLearned();
+            for (const auto& h : held) {
+                if (h.decoded.kind != DecodedLine::Kind::Failed) {
+                    masker->Learn(h.decoded.text);
+                }
+            }
+            for (const auto& h : held) {
+                handle(h.line, h.decoded);
+                if (output.Failed()) {
+                    return false;
+                }
+                output.Commit();
+            }
+            held.clear();
+        }
         format->EndFile();
         return !output.Failed() && (full = format->Full()).empty();
     };
