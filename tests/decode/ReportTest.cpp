@@ -422,6 +422,67 @@ TEST(Masking, NothingPersonalIsLeftAndFactsStay) {
     }
 }
 
+// Identifiers inside values that are not themselves personal get the pseudonym of the value
+// itself, in an honest shape; facts stay.
+TEST(Masking, IdentifiersInsideOtherValues) {
+    Masker m("a key", hash);
+    m.Learn("CSName\tTANAKA-PC");
+    m.Learn("SerialNumber\t00330-80000-00000-AA123");
+    m.Learn("PNPDeviceID\tUSB\\VID_0BDA&PID_8153\\00E04C680123");
+    const std::string mac = [&] {
+        std::string s = m.Mac("8C:16:45:12:34:56");
+        std::erase(s, ':');
+        return s;
+    }();
+    const std::string host = m.Value("CSName", "TANAKA-PC");
+    const std::string guid = m.Uuid("0000000f-0000-1000-8000-00805f9b34fb");
+    struct Case {
+        const char* record;
+        std::string masked;  // exact; empty: see `check`
+        std::function<bool(const std::string&)> check = nullptr;
+    };
+    const Case cases[] = {
+        {"PNPDeviceID\tBTHENUM\\{0000000f-0000-1000-8000-00805f9b34fb}_VID&0001000f_PID&1200_"
+         "REV&1101&0&8C1645123456_C00000000",
+         "PNPDeviceID\tBTHENUM\\{" + guid + "}_VID&0001000f_PID&1200_REV&1101&0&" + mac +
+             "_C00000000"},
+        {"Description\tRemote NDIS on tanaka-pc", "Description\tRemote NDIS on " + host},
+        {"Description\tOEM AA123 00330-80000-00000-aa123",
+         "Description\tOEM AA123 " + m.Value("SerialNumber", "00330-80000-00000-AA123")},
+        {"Description\tTAP 10.0.0.5/24, fe80::1c2d:3e4f:5a6b:7c8d%12.",
+         "Description\tTAP " + m.Ip("10.0.0.5") + "/24, " + m.Ip("fe80::1c2d:3e4f:5a6b:7c8d") +
+             "%12."},
+        {"IPAddress\t192.168.10.23/24", "IPAddress\t" + m.Ip("192.168.10.23") + "/24"},
+        {"UUID\t4c4c4544005135108052b4c04f4b4e32", "",
+         [&](const std::string& r) {
+             const std::string v = r.substr(5);
+             std::string dashed = m.Uuid("4c4c4544-0051-3510-8052-b4c04f4b4e32");
+             std::erase(dashed, '-');
+             return v.size() == 32 && IsHexText(v) && v == dashed;
+         }},
+        {"Name\tUSB 00E04C680123 port", "Name\tUSB " + m.Text("text", "00E04C680123") + " port"},
+        {"Version\t10.1.5.2", "Version\t10.1.5.2"},
+        {"Name\tIntel(R) Ethernet Connection (7) I219-LM",
+         "Name\tIntel(R) Ethernet Connection (7) I219-LM"},
+        {"ProcessorId\tBFEBFBFF000906EA", "ProcessorId\tBFEBFBFF000906EA"},
+        {"Caption\t[00000012] Bluetooth Device (Personal Area Network) 09:00:00",
+         "Caption\t[00000012] Bluetooth Device (Personal Area Network) 09:00:00"},
+        {"PNPDeviceID\tPCI\\VEN_8086&DEV_15BB&SUBSYS_86721043&REV_10\\3&11583659&0&FE",
+         "PNPDeviceID\tPCI\\VEN_8086&DEV_15BB&SUBSYS_86721043&REV_10\\3&11583659&0&FE"},
+    };
+    for (const auto& c : cases) {
+        const std::string masked = m.Record(c.record);
+        if (c.check) {
+            EXPECT_TRUE(c.check(masked)) << c.record << " -> " << masked;
+        } else {
+            EXPECT_EQ(masked, c.masked) << c.record;
+        }
+    }
+    m.ForgetLearned();
+    EXPECT_EQ(m.Record("Description\tRemote NDIS on tanaka-pc"),
+              "Description\tRemote NDIS on tanaka-pc");
+}
+
 TEST(Html, EscapingAndCollectionTime) {
     const std::pair<std::string, std::string> escapes[] = {
         {"<b>&amp;\"'</b>", "&lt;b&gt;&amp;amp;&quot;&#39;&lt;/b&gt;"},
@@ -491,6 +552,23 @@ TEST(DeskTexts, CsvFieldsReadableValuesAndInputNames) {
     }
     for (const char* name : {"PC_INFO_.dat", "xPC_INFO_1.dat", "PC_INFO_1.dat.txt", "PC_INFO_1"}) {
         EXPECT_FALSE(IsDataFileName(name)) << name;
+    }
+    // Invisible characters that would reorder or hide what a reader sees are shown, in every
+    // output; visible ones pass.
+    const std::pair<std::string, std::string> invisible[] = {
+        {"PC-\u202Egnp.exe", "PC-\\u202egnp.exe"},
+        {"a\u2066b\u2069c\u200Fd", "a\\u2066b\\u2069c\\u200fd"},
+        {"x\u200By\uFEFFz\u00ADw\u2028", "x\\u200by\\ufeffz\\u00adw\\u2028"},
+        {"①～\u2010テスト", "①～\u2010テスト"},
+    };
+    for (const auto& [in, out] : invisible) {
+        EXPECT_EQ(Escaped(in), out) << in;
+        EXPECT_EQ(HtmlEscape(in), out) << in;
+        std::string json, csv;
+        AppendJsonString(json, in);
+        EXPECT_EQ(json, "\"" + out + "\"") << in;
+        AppendCsvField(csv, in);
+        EXPECT_EQ(csv, out) << in;
     }
     EXPECT_TRUE(IsArchiveName("a/Week.ZIP"));
     EXPECT_TRUE(IsArchiveName("w.tar.gz"));

@@ -26,6 +26,13 @@ struct Customer {
     std::vector<std::string> personal;
 };
 
+std::string Lower(std::string s) {
+    for (auto& c : s) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return s;
+}
+
 Customer Pc(const std::string& host, const std::string& mac, const std::string& ip,
             const std::string& uuid, const std::string& serial, const std::string& build,
             const std::string& memoryKb) {
@@ -34,7 +41,7 @@ Customer Pc(const std::string& host, const std::string& mac, const std::string& 
     return {{
                 "----------Win32_NetworkAdapterConfiguration----------",
                 "Caption\t[00000001] Intel(R) Ethernet Connection (7) I219-LM",
-                "IPAddress\t" + ip,
+                "IPAddress\t" + ip + "/24",
                 "MACAddress\t" + mac,
                 "Caption\t[00000002] Bluetooth Device (Personal Area Network)",
                 "----------Win32_NetworkAdapter----------",
@@ -43,6 +50,10 @@ Customer Pc(const std::string& host, const std::string& mac, const std::string& 
                 "PNPDeviceID\tPCI\\VEN_8086&DEV_15BB&SUBSYS_86721043&REV_10\\3&11583659&0&FE",
                 "Description\tBluetooth Device (Personal Area Network)",
                 "Name\tBluetooth Device (Personal Area Network)",
+                "PNPDeviceID\tBTHENUM\\{0000000f-0000-1000-8000-00805f9b34fb}_VID&0001000f_PID&"
+                "1200_REV&1101&0&" +
+                    dashless + "_C00000000",
+                "Description\tRemote NDIS Compatible Device (" + Lower(host) + ")",
                 "----------Win32_Processor----------",
                 "Name\tIntel(R) Core(TM) i7-8700 CPU @ 3.20GHz",
                 "----------Win32_OperatingSystem----------",
@@ -57,7 +68,7 @@ Customer Pc(const std::string& host, const std::string& mac, const std::string& 
                 "Vendor\tASUS",
                 "UUID\t" + uuid,
             },
-            {host, mac, dashless, ip, uuid, serial}};
+            {host, Lower(host), mac, dashless, ip, uuid, serial}};
 }
 
 const Customer kYamada =
@@ -74,8 +85,8 @@ const Customer kSuzuki =
 Customer YamadaLater() {
     Customer c = kYamada;
     for (auto& r : c.records) {
-        if (r == "IPAddress\t192.168.10.23") {
-            r = "IPAddress\t192.168.10.57";
+        if (r == "IPAddress\t192.168.10.23/24") {
+            r = "IPAddress\t192.168.10.57/24";
         } else if (r == "BuildNumber\t22631") {
             r = "BuildNumber\t22631.4460";
         }
@@ -193,7 +204,7 @@ TEST_F(DeskWeek, EveryModeReadsTheFolderTheArchiveAndTheRenamedFile) {
           "受付/suzuki.zip:PC_INFO_261205143000.dat,2026-12-05 14:30:00,"
           "Win32_OperatingSystem,#1,CSName,SUZUKI-DESK\r\n",
           ",Win32_NetworkAdapterConfiguration,Intel(R) Ethernet Connection (7) I219-LM,"
-          "IPAddress,10.1.2.77\r\n"}},
+          "IPAddress,10.1.2.77/24\r\n"}},
         {std::string("--html ") + kWeek,
          1,
          {"<table class=\"index\">", "<a href=\"#file-4\">受付/佐藤花子.dat</a>",
@@ -203,8 +214,8 @@ TEST_F(DeskWeek, EveryModeReadsTheFolderTheArchiveAndTheRenamedFile) {
          1,
          {"<tr class=\"changed\"><td class=\"sign\">~</td><td>BuildNumber</td><td>22631</td>"
           "<td>22631.4460</td></tr>",
-          "<td class=\"sign\">−</td><td>IPAddress</td><td>192.168.10.23</td>",
-          "<td class=\"sign\">+</td><td>IPAddress</td><td></td><td>192.168.10.57</td>"}},
+          "<td class=\"sign\">−</td><td>IPAddress</td><td>192.168.10.23/24</td>",
+          "<td class=\"sign\">+</td><td>IPAddress</td><td></td><td>192.168.10.57/24</td>"}},
         {std::string("--diff --html ") + kOld + " " + kOld, 0, {"<p>違いはありません。</p>"}},
     };
     for (const auto& c : cases) {
@@ -273,7 +284,7 @@ TEST_F(DeskWeek, ArchivesThatCannotBeReadSayWhyOnceAndExitTwo) {
         {"--summary --password-file pw.txt aes.zip", 0, "aes.zip:sub/PC_INFO_261205143000.dat", ""},
         {"--summary week.7z", 0, "week.7z:PC_INFO_261205143000.dat", ""},
         {"--summary week.tar.gz", 0, "week.tar.gz:a/PC_INFO_261201090000.dat", ""},
-        {"--summary bomb.zip", 2, "", "bomb.zip: PC_INFO_261205143000.dat: 展開すると 64 MiB"},
+        {"--summary bomb.zip", 2, "", "bomb.zip:PC_INFO_261205143000.dat: 展開すると 64 MiB"},
         {"--summary broken.zip", 2, "", "broken.zip: "},
         {"--diff 受付 " + std::string(kNew), 2, "", "--diff で比べるのは 1 つずつ"},
         {"--summary 受付/ACME商事/山田太郎様/..", 0, "PC_INFO_261207101530.dat", ""},
@@ -347,6 +358,68 @@ TEST_F(DeskWeek, DiffPageAndIndexRenderAndPrint) {
                                (build / "desk-diff-print").string())
                                   .c_str()),
                   0);
+    }
+}
+
+// Masked, nothing personal is left in any output: no value, and no file, folder or archive name
+// (the customers' folders, the file renamed after a person).
+TEST_F(DeskWeek, MaskedOutputsHoldNothingPersonalFileNamesIncluded) {
+    std::ofstream(dir / "key.txt") << "desk key 2026\n";
+    std::vector<std::string> personal(std::begin(kNames), std::end(kNames));
+    personal.insert(personal.end(), {"受付", "suzuki", "SATO", "YAMADA", "SUZUKI"});
+    for (const Customer* c : {&kYamada, &kSato, &kSuzuki}) {
+        personal.insert(personal.end(), c->personal.begin(), c->personal.end());
+    }
+    personal.push_back("192.168.10.57");
+    const std::string pair = std::string(kOld) + " " + kNew;
+    const std::string week = kWeek;
+    const struct {
+        std::string args;
+        std::vector<std::string> shown;  // what stands for the files
+    } cases[] = {
+        {"--summary " + week,
+         {"PC_INFO_261201090000.dat", "PC_INFO_261205143000.dat  2026-12-05", "file-1"}},
+        {"--summary --json " + week,
+         {"\"file\":\"PC_INFO_261207101530.dat\"", "\"file\":\"file-1\""}},
+        {"--csv " + week, {"\r\nPC_INFO_261205143000.dat,2026-12-05 14:30:00,", "\r\nfile-1,,"}},
+        {"--html " + week, {"<h2>file-1</h2>", ">PC_INFO_261205143000.dat</a>"}},
+        {"--json " + week, {"{\"file\":\"file-1\""}},
+        {week, {"==> PC_INFO_261205143000.dat <==", "==> file-1 <=="}},
+        {"--diff --html " + pair, {"<td>PC_INFO_261201090000.dat</td>"}},
+        {"--diff " + pair, {"--- PC_INFO_261201090000.dat\n+++ PC_INFO_261207101530.dat\n"}},
+        {"--diff --json " + pair, {"\"old\":\"PC_INFO_261201090000.dat\""}},
+        {"--summary --password-file wrong.txt 受付/suzuki.zip 受付/佐藤花子.dat", {"file-1"}},
+        {"--summary 受付/ACME商事/missing.dat", {"file-1"}},
+    };
+    for (const auto& c : cases) {
+        for (const char* mask : {"--mask ", "--mask-key-file key.txt "}) {
+            int status = -1;
+            const std::string out = Run(mask + c.args, &status);
+            EXPECT_NE(status, -1);
+            for (const auto& p : personal) {
+                EXPECT_EQ(out.find(p), std::string::npos) << mask << c.args << ": " << p << "\n"
+                                                          << out;
+                EXPECT_EQ(err.find(p), std::string::npos) << mask << c.args << ": " << p << "\n"
+                                                          << err;
+            }
+            for (const auto& s : c.shown) {
+                EXPECT_NE((out + err).find(s), std::string::npos)
+                    << mask << c.args << ": " << s << "\n"
+                    << out << err;
+            }
+        }
+    }
+    // The key: from a file as given on the command line; never empty, an option or a file name.
+    int status = -1;
+    EXPECT_EQ(Run("--mask-key-file key.txt --csv " + week, &status),
+              Run("--mask-key 'desk key 2026' --csv " + week, &status));
+    for (const char* wrong :
+         {"--mask-key '' 受付", "--mask-key pw.txt 受付", "--mask-key 受付 受付",
+          "--mask-key --html 受付", "--mask-key-file missing.txt 受付",
+          "--mask-key k --mask-key-file key.txt 受付"}) {
+        EXPECT_EQ(Run(wrong, &status), "") << wrong;
+        EXPECT_EQ(status, 2) << wrong;
+        EXPECT_NE(err, "") << wrong;
     }
 }
 

@@ -77,7 +77,7 @@ std::string ArchiveTree::ReadArchive(const std::string& path,
                                      const std::optional<std::string>& password,
                                      std::size_t maxBytes,
                                      const std::function<bool(std::string_view)>& wanted,
-                                     const Member& each) {
+                                     const Member& each, std::string& member) {
     const std::unique_ptr<archive, ArchiveDeleter> owner(archive_read_new());
     archive* a = owner.get();
     if (a == nullptr) {
@@ -117,7 +117,8 @@ std::string ArchiveTree::ReadArchive(const std::string& path,
         }
         if (archive_entry_size_is_set(entry) && archive_entry_size(entry) >= 0 &&
             static_cast<std::size_t>(archive_entry_size(entry)) > maxBytes) {
-            return name + ": " + MemberInput::TooLarge(maxBytes);
+            member = name;
+            return MemberInput::TooLarge(maxBytes);
         }
         // The first bytes now: a wrong password shows here, as one reason for the archive.
         std::vector<char> first(64 * 1024);
@@ -126,7 +127,8 @@ std::string ArchiveTree::ReadArchive(const std::string& path,
             if (archive_entry_is_encrypted(entry) || PasswordProblem(a)) {
                 return "パスワードが違うか、このパスワードでは展開できません: " + Reason(a);
             }
-            return name + ": 展開できません: " + Reason(a);
+            member = name;
+            return "展開できません: " + Reason(a);
         }
         first.resize(static_cast<std::size_t>(n));
         MemberInput input(a, std::move(first), maxBytes);

@@ -9,8 +9,8 @@ class ArchiveTree : public FolderTree {
   public:
     std::string ReadArchive(const std::string& path, const std::optional<std::string>& password,
                             std::size_t maxBytes,
-                            const std::function<bool(std::string_view)>& wanted,
-                            const Member& each) override;
+                            const std::function<bool(std::string_view)>& wanted, const Member& each,
+                            std::string& member) override;
 };
 
 }  // namespace qrx

@@ -115,10 +115,50 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
             return kExitNotDone;
         }
     }
+    if (o.maskKeyFile) {
+        std::string error;
+        o.maskKey = FirstLine(open, *o.maskKeyFile, error);
+        if (!o.maskKey) {
+            err << "QRX_PC_INFO_DECODE: " << Escaped(*o.maskKeyFile) << ": " << error << "\n";
+            return kExitNotDone;
+        }
+    } else if (o.maskKey) {
+        // A file name where the key belongs is a slip (a key file meant, an argument missing):
+        // the name would be the key, and the file would not be read.
+        std::string ignored;
+        if (*o.maskKey == "-" || tree.KindOf(*o.maskKey) == IFileTree::Kind::Folder ||
+            open(*o.maskKey, ignored)) {
+            err << "QRX_PC_INFO_DECODE: --mask-key の鍵 " << Escaped(*o.maskKey)
+                << " はファイルかフォルダーの名前です。鍵をファイルから読むときは "
+                   "--mask-key-file をお使いください\n";
+            return kExitNotDone;
+        }
+    }
+    struct HeldLine {
+        std::size_t line;
+        DecodedLine decoded;
+    };
+    std::vector<HeldLine> held;
     std::unique_ptr<Masker> masker;
     if (o.mask) {
         masker = std::make_unique<Masker>(o.maskKey ? *o.maskKey : Masker::RandomKey(), hash);
     }
+    // Masked, files are shown without their folders and personal names, reasons without them too.
+    MaskedFileNames maskedNames;
+    const auto shown = [&](const std::string& name) {
+        if (!o.mask) {
+            return name == "-" ? std::string("(標準入力)") : name;
+        }
+        return maskedNames(name, name == "-");
+    };
+    const auto shownReason = [&](std::string reason, const std::string& name,
+                                 const std::string& as) {
+        for (auto at = o.mask && !name.empty() ? reason.find(name) : std::string::npos;
+             at != std::string::npos; at = reason.find(name, at + as.size())) {
+            reason.replace(at, name.size(), as);
+        }
+        return reason;
+    };
     const bool several =
         o.files.size() > 1 ||
         (o.files[0] != "-" &&
@@ -132,8 +172,11 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
     std::string full;  // why the format can take no more
     std::vector<char> chunk(kInputChunk);
 
-    // A file, a folder or an archive that could not be read, as a whole.
-    const auto unreadable = [&](const std::string& name, const std::string& error) {
+    // A file, a folder or an archive that could not be read, as a whole. `path` is the name it
+    // was found by, which the reason may mention.
+    const auto unreadable = [&](const std::string& path, const std::string& reason) {
+        const std::string name = shown(path);
+        const std::string error = shownReason(reason, path, name);
         err << Escaped(name) << ": " << Escaped(error) << "\n";
         status = kExitNotDone;
         format->BeginFile(name, false);
@@ -152,7 +195,7 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
             status = std::max(status, kExitBadLine);
             format->Failure(line, reason);
         };
-        RecordReader reader(decoder, [&](std::size_t line, const DecodedLine& d) {
+        const auto handle = [&](std::size_t line, const DecodedLine& d) {
             if (d.kind == DecodedLine::Kind::Failed) {
                 if (!d.unknownClass.empty()) {
                     placer.UnknownClass(d.unknownClass);
@@ -170,6 +213,23 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
                 placed.value = placed.text.substr(placed.property.size() + 1);
             }
             format->Record(placed);
+        };
+        // Masking learns the whole file (its host name and serial numbers, which come late)
+        // before it masks any of it: the lines are held, at most kMaxCollectedBytes of them.
+        held.clear();
+        std::size_t heldBytes = 0;
+        bool tooLarge = false;
+        RecordReader reader(decoder, [&](std::size_t line, const DecodedLine& d) {
+            if (!masker) {
+                return handle(line, d);
+            }
+            heldBytes += sizeof(HeldLine) + d.text.size() + d.reason.size();
+            if (tooLarge || heldBytes > kMaxCollectedBytes) {
+                tooLarge = true;
+                held.clear();
+                return;
+            }
+            held.push_back({line, d});
         });
         InputText text([&](const char* data, std::size_t size) { reader.Feed(data, size); });
         for (;;) {
@@ -190,17 +250,40 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
         }
         text.Finish();
         reader.Finish();
+        if (tooLarge) {
+            const std::string reason = "--mask で扱えるのは 1 ファイル " +
+                                       std::to_string(kMaxCollectedBytes / 1024 / 1024) +
+                                       " MiB までです (1 回の収集は数 KB です)";
+            err << shownName << ": " << reason << "\n";
+            status = kExitNotDone;
+            format->Failure(0, reason);
+        } else if (masker) {
+            masker->ForgetLearned();
+            for (const auto& h : held) {
+                if (h.decoded.kind != DecodedLine::Kind::Failed) {
+                    masker->Learn(h.decoded.text);
+                }
+            }
+            for (const auto& h : held) {
+                handle(h.line, h.decoded);
+                if (output.Failed()) {
+                    return false;
+                }
+                output.Commit();
+            }
+            held.clear();
+        }
         format->EndFile();
         return !output.Failed() && (full = format->Full()).empty();
     };
-    const auto openAndDecode = [&](const std::string& path, const std::string& name) {
+    const auto openAndDecode = [&](const std::string& path) {
         std::string error;
         const std::unique_ptr<IByteInput> input = open(path, error);
         if (!input) {
-            unreadable(name, error);
+            unreadable(path, error);
             return true;
         }
-        return decode(name, *input);
+        return decode(shown(path), *input);
     };
 
     std::vector<std::size_t> perArgument;  // the data files each argument stood for
@@ -209,32 +292,35 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
         bool go = true;
         if (file == "-") {
             ++count;
-            go = openAndDecode(file, "(標準入力)");
+            go = openAndDecode(file);
         } else if (tree.KindOf(file) == IFileTree::Kind::Folder) {
             std::vector<std::string> found;
-            std::string error;
-            if (!DataFilesBelow(tree, file, found, error)) {
-                unreadable(file, error);
+            std::string failed, error;
+            if (!DataFilesBelow(tree, file, found, failed, error)) {
+                unreadable(failed, error);
             } else if (found.empty()) {
                 unreadable(file, "データファイル (PC_INFO_*.dat) がありません");
             }
             for (std::size_t n = 0; go && n < found.size(); ++n) {
                 ++count;
-                go = openAndDecode(found[n], found[n]);
+                go = openAndDecode(found[n]);
             }
         } else if (IsArchiveName(file)) {
-            const std::string error =
-                tree.ReadArchive(file, password, kMaxMemberBytes, IsDataFileName,
-                                 [&](const std::string& member, IByteInput& input) {
-                                     ++count;
-                                     return go = decode(file + ":" + member, input);
-                                 });
+            std::string member;
+            std::string error = tree.ReadArchive(
+                file, password, kMaxMemberBytes, IsDataFileName,
+                [&](const std::string& name, IByteInput& input) {
+                    ++count;
+                    return go = decode(shown(file + ":" + name), input);
+                },
+                member);
             if (!error.empty() && go) {
-                unreadable(file, error);
+                unreadable(member.empty() ? file : file + ":" + member,
+                           shownReason(error, file, "(圧縮ファイル)"));
             }
         } else {
             ++count;
-            go = openAndDecode(file, file);
+            go = openAndDecode(file);
         }
         perArgument.push_back(count);
         if (!go) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 
 #include "platform/Utf8.h"
 #include "tools/decode/ByteScan.h"
@@ -20,20 +21,36 @@ void AppendHex(std::string& out, const char* prefix, unsigned v) {
 }
 
 // Whether eight bytes hold nothing that may begin a control character: C0 but TAB, DEL, and
-// 0xC2 (C1 in UTF-8).
+// the lead bytes of C1 and of the invisible format characters in UTF-8.
 bool CleanWord(std::uint64_t w) {
     using namespace bytescan;
     return NotPrintable(w) == 0 ||
-           (Below(w, '\t') | Between(w, '\t', 0x20) | Equal(w, 0x7F) | Equal(w, 0xC2)) == 0;
+           (Below(w, '\t') | Between(w, '\t', 0x20) | Equal(w, 0x7F) | Equal(w, 0xC2) |
+            Equal(w, 0xD8) | Equal(w, 0xE1) | Equal(w, 0xE2) | Equal(w, 0xEF)) == 0;
+}
+
+// Characters that show nothing themselves but change what a reader sees around them: bidi
+// embeddings, overrides and isolates, marks, zero-width characters, line and paragraph
+// separators, the soft hyphen, the byte order mark, interlinear annotation.
+bool InvisibleFormat(char32_t c) {
+    return c == 0xAD || c == 0x61C || c == 0x180E || (c >= 0x200B && c <= 0x200F) ||
+           (c >= 0x2028 && c <= 0x202E) || (c >= 0x2060 && c <= 0x2064) ||
+           (c >= 0x2066 && c <= 0x206F) || c == 0xFEFF || (c >= 0xFFF9 && c <= 0xFFFB);
+}
+
+void AppendCodePoint(std::string& out, char32_t c) {
+    char text[12];
+    std::snprintf(text, sizeof text, "\\u%04x", static_cast<unsigned>(c));
+    out += text;
 }
 
 // The control character at `at` written as the terminal and the HTML page show it.
 void AppendShownControl(std::string& out, std::string_view text, std::size_t at,
                         std::size_t length) {
-    if (length == 2) {
-        AppendHex(out, "\\u00", static_cast<unsigned char>(text[at + 1]));
-    } else {
+    if (length == 1) {
         AppendHex(out, "\\x", static_cast<unsigned char>(text[at]));
+    } else {
+        AppendCodePoint(out, DecodeUtf8(text, at).code);
     }
 }
 
@@ -46,7 +63,11 @@ std::size_t ControlAt(std::string_view text, std::size_t at) {
     }
     if (c == 0xC2 && at + 1 < text.size()) {
         const auto next = static_cast<unsigned char>(text[at + 1]);
-        return next >= 0x80 && next < 0xA0 ? 2 : 0;
+        return (next >= 0x80 && next < 0xA0) || next == 0xAD ? 2 : 0;
+    }
+    if (c == 0xD8 || c == 0xE1 || c == 0xE2 || c == 0xEF) {
+        const Utf8Char ch = DecodeUtf8(text, at);
+        return ch.valid && InvisibleFormat(ch.code) ? ch.length : 0;
     }
     return 0;
 }
@@ -167,12 +188,12 @@ void AppendJsonString(std::string& out, std::string_view text) {
         } else {
             const Utf8Char ch = DecodeUtf8(text, i);
             length = ch.length;
-            if (ch.valid && ch.code >= 0xA0) {
+            if (ch.valid && ch.code >= 0xA0 && !InvisibleFormat(ch.code)) {
                 i += length;
                 continue;  // a character that passes as it is
             }
             if (ch.valid) {
-                AppendHex(shown, "\\u00", static_cast<unsigned>(ch.code));  // C1
+                AppendCodePoint(shown, ch.code);  // C1 or an invisible format character
             } else {
                 shown = kReplacement;
             }

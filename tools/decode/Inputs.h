@@ -30,12 +30,13 @@ class IFileTree {
     // Reads the members of an archive in their order and hands over those that `wanted`
     // accepts by their path in the archive. A member yields at most `maxBytes` bytes: reading
     // beyond fails. Returns the reason that the archive (or a member's first bytes: a missing or
-    // wrong password) could not be read, else empty.
+    // wrong password) could not be read, else empty; `member` names the member when the reason
+    // concerns one.
     virtual std::string ReadArchive(const std::string& path,
                                     const std::optional<std::string>& password,
                                     std::size_t maxBytes,
                                     const std::function<bool(std::string_view)>& wanted,
-                                    const Member& each) = 0;
+                                    const Member& each, std::string& member) = 0;
 };
 
 // A tree of plain files only, for callers that name files and nothing else.
@@ -44,7 +45,8 @@ class PlainFiles : public IFileTree {
     Kind KindOf(const std::string&) override { return Kind::File; }
     bool List(const std::string&, std::vector<Entry>&, std::string& error) override;
     std::string ReadArchive(const std::string&, const std::optional<std::string>&, std::size_t,
-                            const std::function<bool(std::string_view)>&, const Member&) override;
+                            const std::function<bool(std::string_view)>&, const Member&,
+                            std::string&) override;
 };
 
 // Whether a file name has the form of a data file: "PC_INFO_*.dat" (any case).
@@ -59,9 +61,21 @@ bool IsArchiveName(std::string_view path);
 inline constexpr std::size_t kMaxMemberBytes = 64 * 1024 * 1024;
 
 // The data files below a folder, searched through all of its subfolders (at most kMaxDepth
-// deep), as paths sorted byte-wise. False with a reason when a folder cannot be read.
+// deep), as paths sorted byte-wise. False with the folder that could not be read and why.
 inline constexpr int kMaxDepth = 64;
 bool DataFilesBelow(IFileTree& tree, const std::string& folder, std::vector<std::string>& files,
-                    std::string& error);
+                    std::string& failed, std::string& error);
+
+// How a file is shown when masking is on: "-" for standard input, else by its name alone when
+// the name is "PC_INFO_<digits>.dat", else as "file-1", "file-2"… in the order first met; no
+// folder and no archive is ever shown.
+class MaskedFileNames {
+  public:
+    std::string operator()(const std::string& name, bool standardInput = false);
+
+  private:
+    std::vector<std::pair<std::string, std::string>> given_;  // the last few, for repeats
+    std::size_t next_ = 0;
+};
 
 }  // namespace qrx

@@ -1,5 +1,6 @@
 #include "tools/decode/Mask.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -117,6 +118,12 @@ std::string Masker::Mac(std::string_view mac) const {
 }
 
 std::string Masker::Ip(std::string_view ip) const {
+    // A prefix length stays: "192.168.10.23/24".
+    if (const auto slash = ip.rfind('/');
+        slash != std::string_view::npos && slash + 1 < ip.size() && slash + 4 >= ip.size() &&
+        ip.find_first_not_of("0123456789", slash + 1) == std::string_view::npos) {
+        return Ip(ip.substr(0, slash)) + std::string(ip.substr(slash));
+    }
     const auto percent = ip.find('%');
     const std::string_view zone = percent == std::string_view::npos ? "" : ip.substr(percent);
     const std::string_view address = ip.substr(0, percent);
@@ -191,6 +198,18 @@ std::string Masker::Ip(std::string_view ip) const {
 }
 
 std::string Masker::Uuid(std::string_view uuid) const {
+    // Without dashes (a machine id): the pseudonym of the dashed form, without dashes, so that
+    // it stays hexadecimal and both spellings agree.
+    if (uuid.size() == 32 &&
+        std::all_of(uuid.begin(), uuid.end(), [](char c) { return HexValue(c) >= 0; })) {
+        std::string dashed(uuid);
+        for (const std::size_t at : {20u, 16u, 12u, 8u}) {
+            dashed.insert(at, 1, '-');
+        }
+        std::string out = Uuid(dashed);
+        std::erase(out, '-');
+        return out;
+    }
     std::string_view core = uuid;
     if (core.size() == 38 && core.front() == '{' && core.back() == '}') {
         core = core.substr(1, 36);
@@ -275,19 +294,7 @@ std::string Masker::Value(std::string_view property, std::string_view value) con
             out = out.substr(0, slash + 1) + Text("text", out.substr(slash + 1));
         }
     }
-    // A MAC address inside any other value (a device id, a description).
-    for (std::size_t i = 0; i + 17 <= out.size(); ++i) {
-        unsigned char b[6];
-        const auto edge = [&](std::size_t at) {
-            return at >= out.size() || (HexValue(out[at]) < 0 && out[at] != ':' && out[at] != '-');
-        };
-        if ((i == 0 || edge(i - 1)) && edge(i + 17) && (out[i + 2] == ':' || out[i + 2] == '-') &&
-            ParseMac(std::string_view(out).substr(i, 17), b)) {
-            out.replace(i, 17, Mac(std::string_view(out).substr(i, 17)));
-            i += 16;
-        }
-    }
-    return out;
+    return Inside(property, out);
 }
 
 std::string Masker::Record(std::string_view record) const {
@@ -297,6 +304,161 @@ std::string Masker::Record(std::string_view record) const {
     }
     return std::string(record.substr(0, tab + 1)) +
            Value(record.substr(0, tab), record.substr(tab + 1));
+}
+
+namespace {
+
+bool Alnum(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+bool IsHex(char c) {
+    return HexValue(c) >= 0;
+}
+
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The length of the run from `at` of characters that `in` accepts.
+template <typename In>
+std::size_t Run(std::string_view s, std::size_t at, In in) {
+    std::size_t n = 0;
+    while (at + n < s.size() && in(s[at + n])) {
+        ++n;
+    }
+    return n;
+}
+
+// The length of a UUID at `at`: 36 dashed or 32 hexadecimal digits; 0 when none.
+std::size_t UuidAt(std::string_view s, std::size_t at) {
+    if (at + 36 <= s.size()) {
+        bool shaped = true;
+        for (std::size_t i = 0; shaped && i < 36; ++i) {
+            const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+            shaped = dash ? s[at + i] == '-' : IsHex(s[at + i]);
+        }
+        if (shaped) {
+            return 36;
+        }
+    }
+    return Run(s, at, IsHex) == 32 ? 32 : 0;
+}
+
+}  // namespace
+
+void Masker::Learn(std::string_view record) {
+    const auto tab = record.find('\t');
+    if (tab == std::string_view::npos) {
+        return;
+    }
+    const std::string_view property = record.substr(0, tab);
+    std::string_view value = record.substr(tab + 1);
+    const PlannedProperty* planned = FindRecordedProperty(property);
+    const Personal kind = planned ? planned->personal : Personal::None;
+    if (kind == Personal::DeviceId && (value.starts_with("USB\\") || value.starts_with("usb\\"))) {
+        const auto slash = value.rfind('\\');
+        value = slash > 3 && value.find('&', slash) == std::string_view::npos
+                    ? value.substr(slash + 1)
+                    : std::string_view();
+    } else if (kind != Personal::HostName && kind != Personal::Serial) {
+        return;
+    }
+    // Short values ("0", "N/A") would hit letters that are no one's.
+    if (value.size() < 4 || learned_.size() >= 64) {
+        return;
+    }
+    for (const auto& l : learned_) {
+        if (l.value == value) {
+            return;
+        }
+    }
+    learned_.push_back({std::string(value), Text("text", value)});
+}
+
+std::string Masker::Inside(std::string_view property, std::string_view value) const {
+    // Versions ("10.1.5.2") look like addresses but say nothing of anyone.
+    const bool versions = property.find("Version") != std::string_view::npos;
+    std::string out;
+    std::size_t i = 0;
+    while (i < value.size()) {
+        const bool start = i == 0 || !Alnum(value[i - 1]);
+        const auto endsAt = [&](std::size_t n) {
+            return i + n == value.size() || !Alnum(value[i + n]);
+        };
+        std::size_t n = 0;
+        std::string replaced;
+        if (start) {
+            for (const auto& l : learned_) {
+                const std::size_t size = l.value.size();
+                if (i + size <= value.size() && endsAt(size) &&
+                    std::equal(l.value.begin(), l.value.end(), value.begin() + static_cast<long>(i),
+                               [](char a, char b) { return Lower(a) == Lower(b); })) {
+                    n = size;
+                    replaced = l.pseudonym;
+                    break;
+                }
+            }
+        }
+        if (n == 0 && start && IsHex(value[i])) {
+            if (const std::size_t u = UuidAt(value, i); u != 0 && endsAt(u)) {
+                n = u;
+                replaced = Uuid(value.substr(i, n));
+            }
+        }
+        if (n == 0 && start && IsHex(value[i])) {
+            // An IPv6 address, or a MAC address with separators.
+            const std::size_t run =
+                Run(value, i, [](char c) { return IsHex(c) || c == ':' || c == '.' || c == '-'; });
+            unsigned char b[16];
+            for (std::size_t k = run; k >= 2 && n == 0; --k) {
+                const std::string_view candidate = value.substr(i, k);
+                if (candidate.size() == 17 && ParseMac(candidate, b) && endsAt(k)) {
+                    n = k;
+                    replaced = Mac(candidate);
+                } else if (!versions && candidate.find(':') != std::string_view::npos &&
+                           candidate.find('-') == std::string_view::npos && endsAt(k) &&
+                           ParseIpv6(candidate, b)) {
+                    n = k;
+                }
+                if (k < run - std::min<std::size_t>(run, 4)) {
+                    break;  // only the run itself and a few shorter ends are candidates
+                }
+            }
+            if (n != 0 && replaced.empty()) {
+                // A prefix length after it stays.
+                replaced = Ip(value.substr(i, n));
+            }
+        }
+        if (n == 0 && start && !versions && value[i] >= '0' && value[i] <= '9') {
+            const std::size_t run =
+                Run(value, i, [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
+            unsigned char b[4];
+            std::size_t k = run;
+            while (k > 0 && value[i + k - 1] == '.') {
+                --k;  // the full stop of a sentence
+            }
+            if (ParseIpv4(value.substr(i, k), b) && endsAt(k)) {
+                n = k;
+                replaced = Ip(value.substr(i, n));
+            }
+        }
+        if (n == 0 && start && Run(value, i, IsHex) == 12 && endsAt(12)) {
+            // A MAC address without separators: a Bluetooth device id ("…&0&8C1645123456_C0…").
+            n = 12;
+            replaced = Mac(value.substr(i, 12));
+        }
+        if (n != 0) {
+            out += replaced;
+            i += n;
+            continue;
+        }
+        // Nothing starts here: on to the next word.
+        const std::size_t word = std::max<std::size_t>(Run(value, i, Alnum), 1);
+        out.append(value.substr(i, word));
+        i += word;
+    }
+    return out;
 }
 
 }  // namespace qrx

@@ -5,7 +5,8 @@
 namespace qrx {
 
 const char* const kDecoderUsage =
-    "使い方: QRX_PC_INFO_DECODE [--json | --csv | --summary [--json]] [--mask | --mask-key 鍵]\n"
+    "使い方: QRX_PC_INFO_DECODE [--json | --csv | --summary [--json]]\n"
+    "                           [--mask | --mask-key 鍵 | --mask-key-file ファイル]\n"
     "                           [--password-file ファイル] [ファイル・フォルダー・圧縮ファイル "
     "...]\n"
     "       QRX_PC_INFO_DECODE --diff [--json | --html] [--mask | --mask-key 鍵] 旧ファイル "
@@ -37,8 +38,13 @@ const char* const kDecoderUsage =
     "                  パスワード付き .zip のパスワードを、ファイルの 1 行目から読みます\n"
     "                  例: QRX_PC_INFO_DECODE --summary --password-file pw.txt 受付.zip\n"
     "  --mask          MAC・IP アドレス、CSName、SerialNumber、UUID を同じ形の仮の値に\n"
-    "                  置き換えます (鍵は実行ごとに乱数で、元の値には戻せません)\n"
+    "                  置き換えます (鍵は実行ごとに乱数で、元の値には戻せません)。\n"
+    "                  ファイル名は PC_INFO_日時.dat の形ならその名前だけ、それ以外は file-1、\n"
+    "                  file-2… と表示し、フォルダー名は表示しません (標準入力は -)\n"
     "  --mask-key 鍵   --mask を、指定した鍵で行います (同じ鍵なら実行をまたいで同じ仮の値)\n"
+    "  --mask-key-file ファイル\n"
+    "                  --mask-key の鍵をファイルの 1 行目から読みます (ps や履歴に残りません)\n"
+    "                  例: QRX_PC_INFO_DECODE --mask-key-file 鍵.txt --csv 受付 > 一覧.csv\n"
     "  --help          この説明を表示します\n"
     "  --version       バージョンを表示します\n"
     "終了コード: 0 すべての行を復号して出力した, 1 復号できない行があった,\n"
@@ -78,6 +84,19 @@ std::string ParseDecoderOptions(const std::vector<std::string>& args, DecoderOpt
             }
             o.mask = true;
             o.maskKey = args[++i];
+            if (o.maskKey->empty()) {
+                return "--mask-key の鍵が空です";
+            }
+            if (o.maskKey->starts_with("--")) {
+                return "--mask-key の後がオプションです: " + Escaped(*o.maskKey) +
+                       " (鍵をファイルから読むときは --mask-key-file ファイル)";
+            }
+        } else if (a == "--mask-key-file") {
+            if (i + 1 >= args.size()) {
+                return Escaped(a) + " には値が必要です";
+            }
+            o.mask = true;
+            o.maskKeyFile = args[++i];
         } else if (a == "--help" || a == "-h") {
             o.help = true;
             return {};
@@ -90,6 +109,9 @@ std::string ParseDecoderOptions(const std::vector<std::string>& args, DecoderOpt
     }
     if (o.files.empty()) {
         o.files.push_back("-");
+    }
+    if (o.maskKey && o.maskKeyFile) {
+        return "--mask-key と --mask-key-file は同時に使えません";
     }
     if (diff + html + summary + csv - (diff && html) > 1) {
         return "--diff、--html、--summary、--csv は一緒に使えません (--diff --html を除く)";

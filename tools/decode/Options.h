@@ -22,6 +22,7 @@ struct DecoderOptions {
     Output output = Output::Text;
     bool mask = false;
     std::optional<std::string> maskKey;       // --mask-key; without it --mask draws a random key
+    std::optional<std::string> maskKeyFile;   // --mask-key-file: the key is its first line
     std::optional<std::string> passwordFile;  // --password-file: the archives' password
     bool help = false;
     bool version = false;
