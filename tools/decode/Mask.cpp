@@ -320,11 +320,13 @@ char Lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// The length of the run from `at` of characters that `in` accepts.
+// The length of the run from `at` of characters that `in` accepts, counted up to `most`: the
+// runs that may hold an address are looked at from every word's start, and a hostile value of
+// "1.1.1.1.…" must not make that quadratic.
 template <typename In>
-std::size_t Run(std::string_view s, std::size_t at, In in) {
+std::size_t Run(std::string_view s, std::size_t at, In in, std::size_t most = 64) {
     std::size_t n = 0;
-    while (at + n < s.size() && in(s[at + n])) {
+    while (at + n < s.size() && n < most && in(s[at + n])) {
         ++n;
     }
     return n;
@@ -454,7 +456,8 @@ std::string Masker::Inside(std::string_view property, std::string_view value) co
             continue;
         }
         // Nothing starts here: on to the next word.
-        const std::size_t word = std::max<std::size_t>(Run(value, i, Alnum), 1);
+        const std::size_t word =
+            std::max<std::size_t>(Run(value, i, Alnum, std::string_view::npos), 1);
         out.append(value.substr(i, word));
         i += word;
     }
