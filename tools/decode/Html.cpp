@@ -156,7 +156,8 @@ void WriteHtmlHead(std::ostream& out, const std::string& title, bool masked) {
     if (masked) {
         out << "<p class=\"masked\">個人を特定できる値 (MAC アドレス、IP "
                "アドレス、コンピューター名、"
-               "シリアル番号、UUID) は仮の値に置き換えてあります。</p>\n";
+               "シリアル番号、UUID) は仮の値に置き換えてあります。ファイルは PC_INFO_日時.dat "
+               "の名前か file-1 などで示し、フォルダー名は載せていません。</p>\n";
     }
 }
 
