@@ -296,12 +296,7 @@ TEST(Program, DllsDroppedBesideTheProgramAreNotLoaded) {
         fs::copy_file(planted, app.Folder() / name);
     }
     app.Start(L"DEBUG", true);
-    app.Post(ButtonId::cmdCPU);
-    ASSERT_TRUE(WaitFor([&] {
-        return app.Logged(EndLine("Win32_Processor")) &&
-               IsWindowEnabled(app.Button(ButtonId::cmdRun));
-    }));
-    Sleep(300);
+    ASSERT_TRUE(app.Command(ButtonId::cmdCPU, "Win32_Processor"));
     PostMessageW(app.Window(), WM_CLOSE, 0, 0);
     EXPECT_EQ(app.WaitExit(), 0);
     EXPECT_FALSE(app.Records().empty());
