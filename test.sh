@@ -90,10 +90,11 @@ for preset in linux linux-asan windows; do
     continue
   fi
   case $preset in
-    # The archive is timed on its own: it packs and unpacks the whole program.
-    linux) phase "linux tests" run_tests linux tests -E '^LinuxArchive\.' || status=1
+    # Two cases at a time: many of them wait on a process or a time limit. The archive is timed
+    # on its own: it packs and unpacks the whole program.
+    linux) phase "linux tests" run_tests linux tests -j2 -E '^LinuxArchive\.' || status=1
            phase "linux archive" run_tests linux archive -R '^LinuxArchive\.' || status=1 ;;
-    linux-asan) phase "linux-asan tests" run_tests linux-asan tests || status=1 ;;
+    linux-asan) phase "linux-asan tests" run_tests linux-asan tests -j2 || status=1 ;;
     # The Windows cases wait on Wine more than they work: they run side by side, those that
     # open windows one at a time (their `desktop` lock).
     windows) phase "windows tests" run_tests windows tests -j4 || status=1 ;;
