@@ -4,7 +4,6 @@
 #include <iconv.h>
 #include <netinet/in.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -16,16 +15,15 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "cipher/clsCipher.h"
 #include "platform/linux/IconvCodec.h"
 #include "platform/linux/OpenSslCrypto.h"
 #include "tests/support/Fakes.h"
+#include "tests/support/Processes.h"
 #include "tests/support/TempFolder.h"
 
 namespace qrx::test {
@@ -43,81 +41,19 @@ struct Edge : ::testing::Test {
     // Runs `command` in the folder through the shell, without a display unless the command
     // sets one, and returns its exit status; standard output and error land in `output`.
     int Run(const std::string& command) {
-        const std::string line = "cd " + dir.string() +
-                                 " && env -u DISPLAY -u WAYLAND_DISPLAY timeout 20 " + command +
-                                 " 2>&1";
-        output.clear();
-        FILE* p = popen(line.c_str(), "r");
-        char buf[4096];
-        std::size_t n = 0;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) {
-            output.append(buf, n);
-        }
-        const int status = pclose(p);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return RunShell("cd " + dir.string() + " && env -u DISPLAY -u WAYLAND_DISPLAY timeout 20 " +
+                            command + " 2>&1",
+                        output);
     }
-
-    // The data file names of the next few seconds, which a run started now will use.
-    std::vector<fs::path> NextDataFiles() const {
-        std::vector<fs::path> names;
-        const std::time_t now = std::time(nullptr);
-        for (int s = 0; s < 8; ++s) {
-            const std::time_t t = now + s;
-            std::tm tm{};
-            localtime_r(&t, &tm);
-            char name[64];
-            std::strftime(name, sizeof name, "PC_INFO_%y%m%d%H%M%S.dat", &tm);
-            names.push_back(dir / name);
-        }
-        return names;
-    }
-
-    std::vector<fs::path> Find(const std::string& suffix) const {
-        std::vector<fs::path> found;
-        for (const auto& e : fs::recursive_directory_iterator(dir)) {
-            if (e.is_regular_file() && e.path().string().ends_with(suffix)) {
-                found.push_back(e.path());
-            }
-        }
-        return found;
-    }
-
-    static std::string Read(const fs::path& file) {
-        std::ifstream in(file, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    std::vector<fs::path> NextDataFiles() const { return test::NextDataFiles(dir); }
+    std::vector<fs::path> Find(const std::string& suffix) const { return FindFiles(dir, suffix); }
+    static std::string Read(const fs::path& file) { return TempFolder::Read(file); }
 
     // Starts the program in debug mode with `in` as its input and `out` as its output and
     // error, on the display `display` ("" for none).
     pid_t Spawn(int in, int out, const std::string& display) {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in, 0);
-        posix_spawn_file_actions_adddup2(&actions, out, 1);
-        posix_spawn_file_actions_adddup2(&actions, out, 2);
-        std::string program = (dir / "QRX_PC_INFO").string();
-        char* argv[] = {program.data(), const_cast<char*>("DEBUG"), nullptr};
-        std::string displayVariable = "DISPLAY=" + display;
-        char* env[] = {displayVariable.data(), const_cast<char*>("PATH=/usr/bin:/bin"), nullptr};
-        pid_t pid = -1;
-        EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv, env), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        return pid;
-    }
-
-    // Waits up to five seconds for `pid` to end; kills it when it does not.
-    static bool Ended(pid_t pid, int& status) {
-        for (int i = 0; i < 200 && waitpid(pid, &status, WNOHANG) == 0; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(25));
-        }
-        if (waitpid(pid, &status, WNOHANG) == 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            return false;
-        }
-        return true;
+        return test::Spawn({(dir / "QRX_PC_INFO").string(), "DEBUG"},
+                           {"DISPLAY=" + display, "PATH=/usr/bin:/bin"}, in, out, out);
     }
 
     // The day's trace log once the window has written its two opening lines.
@@ -173,14 +109,9 @@ TEST_F(Edge, AFifoAtTheDataFilesOrTheLogsNameIsNotWaitedFor) {
     for (const auto& name : NextDataFiles()) {
         ASSERT_EQ(mkfifo(name.c_str(), 0600), 0);
     }
-    std::tm tm{};
-    const std::time_t now = std::time(nullptr);
-    localtime_r(&now, &tm);
-    char month[16], day[32];
-    std::strftime(month, sizeof month, "%Y%m", &tm);
-    std::strftime(day, sizeof day, "PC_INFO_%y%m%d.LOG", &tm);
-    fs::create_directories(dir / "INFO_LOG" / month);
-    ASSERT_EQ(mkfifo((dir / "INFO_LOG" / month / day).c_str(), 0600), 0);
+    const fs::path month = dir / "INFO_LOG" / LocalTimeText("%Y%m");
+    fs::create_directories(month);
+    ASSERT_EQ(mkfifo((month / LocalTimeText("PC_INFO_%y%m%d.LOG")).c_str(), 0600), 0);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Run("sh -c \"printf '1\\n\\n\\n' | ./QRX_PC_INFO DEBUG\""), 1);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
@@ -374,7 +305,7 @@ TEST_F(Edge, CloseSignalsCloseTheWindowWithItsTraceLine) {
             ASSERT_EQ(logs.size(), 1u) << what;
             kill(pid, signal);
             int status = 0;
-            const bool ended = Ended(pid, status);
+            const bool ended = EndsWithinFiveSeconds(pid, status);
             close(input[1]);
             ASSERT_TRUE(ended) << "still running after " << what;
             EXPECT_TRUE(WIFEXITED(status)) << what;
@@ -429,7 +360,7 @@ TEST_F(Edge, ARunWaitsForTheInstanceThatHoldsItsDataFile) {
         close(fd);
     }
     int status = 0;
-    ASSERT_TRUE(Ended(pid, status));
+    ASSERT_TRUE(EndsWithinFiveSeconds(pid, status));
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     std::size_t written = 0;
     for (const auto& file : Find(".dat")) {
@@ -449,7 +380,7 @@ TEST_F(Edge, AnOutputWithoutAReaderClosesTheWindow) {
     close(input[0]);
     close(sink[1]);
     int status = 0;
-    const bool ended = Ended(pid, status);
+    const bool ended = EndsWithinFiveSeconds(pid, status);
     close(input[1]);
     ASSERT_TRUE(ended) << "still waiting for input";
     ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status);

@@ -15,6 +15,7 @@
 #include "tests/shared/FrontEndContracts.h"
 #include "tests/support/Fakes.h"
 #include "tests/support/Harness.h"
+#include "tests/support/Processes.h"
 #include "tests/support/TempFolder.h"
 
 namespace qrx::test {
@@ -137,13 +138,7 @@ struct TerminalSession {
 
     TerminalSession() {
         files.AddFolder(app.folder);
-        for (const auto& step : Collector::RunPlan()) {
-            FakeWmi::Instance instance;
-            for (const auto& p : step.properties) {
-                instance[p] = Variant::Text("v");
-            }
-            wmi.classes[step.className] = {instance};
-        }
+        ServeEveryPlanClass(wmi);
     }
     void Run(const std::string& input, const std::string& commandLine = "DEBUG") {
         std::istringstream in(input);
@@ -242,13 +237,7 @@ struct Process : ::testing::Test {
         const std::string command = "cd " + dir.string() + " && printf '" + input +
                                     "' | env -u DISPLAY -u WAYLAND_DISPLAY ./QRX_PC_INFO " + args;
         std::string out;
-        FILE* p = popen(command.c_str(), "r");
-        char buf[4096];
-        std::size_t n = 0;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) {
-            out.append(buf, n);
-        }
-        EXPECT_EQ(pclose(p), 0);
+        EXPECT_EQ(RunShell(command, out), 0);
         return out;
     }
     std::vector<std::string> Lines(const fs::path& file) {
@@ -262,15 +251,7 @@ struct Process : ::testing::Test {
         }
         return lines;
     }
-    std::vector<fs::path> Find(const std::string& suffix) {
-        std::vector<fs::path> found;
-        for (const auto& e : fs::recursive_directory_iterator(dir)) {
-            if (e.path().string().ends_with(suffix)) {
-                found.push_back(e.path());
-            }
-        }
-        return found;
-    }
+    std::vector<fs::path> Find(const std::string& suffix) { return FindFiles(dir, suffix); }
 };
 
 TEST_F(Process, DebugOpenAndCloseLeaveThreeTraceLinesEndLeavesTwoPlainLeavesNone) {

@@ -193,29 +193,11 @@ struct QtProgram : ::testing::Test {
 // The Qt window's driver of the shared close-during-a-command contract: the whole program over
 // fakes, with the module's window. While the confirmation of a run is up the window is asked to
 // close and the run button is clicked again; every box is answered with Enter as it opens.
-struct QtFrontEnd {
-    ModuleWindow window;
-    FakeAppInfo app;
-    FakeClock clock;
-    MemoryFileSystem files;
-    ToyCrypto crypto;
-    FakeCodec codec;
-    FakeWmi wmi;
-    Program program{{window, app, clock, files, crypto, codec, wmi}};
-
-    QtFrontEnd() {
-        files.AddFolder(app.folder);
-        for (const auto& step : Collector::RunPlan()) {
-            FakeWmi::Instance instance;
-            for (const auto& p : step.properties) {
-                instance[p] = Variant::Text("v");
-            }
-            wmi.classes[step.className] = {instance};
-        }
-    }
+struct QtFrontEnd : HarnessOver<ModuleWindow> {
+    QtFrontEnd() { ServeEveryPlanClass(wmi); }
     ButtonId Command() const { return ButtonId::cmdRun; }
     int CloseDuringACommand() {
-        program.Start("DEBUG");
+        program->Start("DEBUG");
         int boxes = 0;
         QTimer answer;
         QObject::connect(&answer, &QTimer::timeout, [&] {
@@ -241,7 +223,6 @@ struct QtFrontEnd {
         EXPECT_FALSE(window.Window()->isVisible());
         return status;
     }
-    std::vector<std::string> LogMessages() const { return FakeLogMessages(files); }
     std::vector<std::string> Records() { return FakeRecords(files, crypto, codec); }
 };
 INSTANTIATE_TYPED_TEST_SUITE_P(Qt, CloseDuringACommandContract, QtFrontEnd);
