@@ -49,11 +49,19 @@ struct Edge : ::testing::Test {
     std::vector<fs::path> Find(const std::string& suffix) const { return FindFiles(dir, suffix); }
     static std::string Read(const fs::path& file) { return TempFolder::Read(file); }
 
-    // Starts the program in debug mode with `in` as its input and `out` as its output and
-    // error, on the display `display` ("" for none).
-    pid_t Spawn(int in, int out, const std::string& display) {
-        return test::Spawn({(dir / "QRX_PC_INFO").string(), "DEBUG"},
-                           {"DISPLAY=" + display, "PATH=/usr/bin:/bin"}, in, out, out);
+    // Starts the program in debug mode on the display `display` ("" for none), fed through a
+    // pipe whose writing end lands in `input`; its output and error go to `out`, or nowhere.
+    pid_t Spawn(int& input, const std::string& display, int out = -1) {
+        int fds[2];
+        EXPECT_EQ(pipe2(fds, O_CLOEXEC), 0);
+        const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        const int to = out < 0 ? null : out;
+        const pid_t pid = test::Spawn({(dir / "QRX_PC_INFO").string(), "DEBUG"},
+                                      {"DISPLAY=" + display, "PATH=/usr/bin:/bin"}, fds[0], to, to);
+        close(fds[0]);
+        close(null);
+        input = fds[1];
+        return pid;
     }
 
     // The day's trace log once the window has written its two opening lines.
@@ -295,18 +303,14 @@ TEST_F(Edge, CloseSignalsCloseTheWindowWithItsTraceLine) {
         for (const auto& d : displays) {
             const std::string what = std::string(strsignal(signal)) + " display=" + d;
             fs::remove_all(dir / "INFO_LOG");
-            int input[2];
-            ASSERT_EQ(pipe2(input, O_CLOEXEC), 0);
-            const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-            const pid_t pid = Spawn(input[0], null, d);
-            close(input[0]);
-            close(null);
+            int input = -1;
+            const pid_t pid = Spawn(input, d);
             const auto logs = LogOnceLoaded();
             ASSERT_EQ(logs.size(), 1u) << what;
             kill(pid, signal);
             int status = 0;
             const bool ended = EndsWithinFiveSeconds(pid, status);
-            close(input[1]);
+            close(input);
             ASSERT_TRUE(ended) << "still running after " << what;
             EXPECT_TRUE(WIFEXITED(status)) << what;
             EXPECT_TRUE(Read(logs[0]).ends_with("Program E n d----------\r\n")) << what;
@@ -344,14 +348,10 @@ TEST_F(Edge, ARunWaitsForTheInstanceThatHoldsItsDataFile) {
         ASSERT_EQ(flock(fd, LOCK_EX), 0);
         held.push_back(fd);
     }
-    int input[2];
-    ASSERT_EQ(pipe2(input, O_CLOEXEC), 0);
-    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    const pid_t pid = Spawn(input[0], null, "");
-    close(input[0]);
-    close(null);
-    ASSERT_EQ(write(input[1], "1\n\n\n", 4), 4);
-    close(input[1]);
+    int input = -1;
+    const pid_t pid = Spawn(input, "");
+    ASSERT_EQ(write(input, "1\n\n\n", 4), 4);
+    close(input);
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
     for (const auto& name : NextDataFiles()) {
         EXPECT_FALSE(fs::exists(name) && fs::file_size(name) > 0) << name << " written meanwhile";
@@ -372,16 +372,14 @@ TEST_F(Edge, ARunWaitsForTheInstanceThatHoldsItsDataFile) {
 // The terminal goes away (its pipe has no reader) while the input stays open: the failed write
 // is a close request, not the end of the process by SIGPIPE nor a wait for input.
 TEST_F(Edge, AnOutputWithoutAReaderClosesTheWindow) {
-    int input[2], sink[2];
-    ASSERT_EQ(pipe2(input, O_CLOEXEC), 0);
+    int input = -1, sink[2];
     ASSERT_EQ(pipe2(sink, O_CLOEXEC), 0);
     close(sink[0]);
-    const pid_t pid = Spawn(input[0], sink[1], "");
-    close(input[0]);
+    const pid_t pid = Spawn(input, "", sink[1]);
     close(sink[1]);
     int status = 0;
     const bool ended = EndsWithinFiveSeconds(pid, status);
-    close(input[1]);
+    close(input);
     ASSERT_TRUE(ended) << "still waiting for input";
     ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), 0);
