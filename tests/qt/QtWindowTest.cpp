@@ -252,23 +252,29 @@ void AnswerWith(int key, QString* title, QMessageBox::Icon* icon) {
 }
 
 TEST_F(QtWindow, MessageBoxesCarryTheProgramNameIconAndResult) {
-    QString title;
-    QMessageBox::Icon icon{};
-    AnswerWith(Qt::Key_Escape, &title, &icon);
-    EXPECT_EQ(window.ShowMessage("処理を開始します。よろしいですか？", 33), kIdCancel);
-    EXPECT_EQ(title.toStdString(), "QRX_PC_INFO");
-    EXPECT_EQ(icon, QMessageBox::Question);
-    AnswerWith(Qt::Key_Return, &title, &icon);
-    EXPECT_EQ(window.ShowMessage("?", 33), kIdOk);
-    AnswerWith(Qt::Key_Escape, &title, &icon);
-    EXPECT_EQ(window.ShowMessage("a\r\nb", 64), kIdOk);
-    EXPECT_EQ(icon, QMessageBox::Information);
-    AnswerWith(Qt::Key_Return, &title, &icon);
-    window.ShowMessage("x", 16);
-    EXPECT_EQ(icon, QMessageBox::Critical);
-    AnswerWith(Qt::Key_Return, &title, &icon);
-    window.ShowMessage("x", 0);
-    EXPECT_EQ(icon, QMessageBox::NoIcon);
+    const struct {
+        int key;
+        const char* text;
+        int style;
+        int result;
+        QMessageBox::Icon icon;
+    } cases[] = {
+        {Qt::Key_Escape, "処理を開始します。よろしいですか？", 33, kIdCancel,
+         QMessageBox::Question},
+        {Qt::Key_Return, "?", 33, kIdOk, QMessageBox::Question},
+        {Qt::Key_Escape, "a\r\nb", 64, kIdOk, QMessageBox::Information},
+        {Qt::Key_Return, "x", 16, kIdOk, QMessageBox::Critical},
+        {Qt::Key_Return, "x", 0, kIdOk, QMessageBox::NoIcon},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.text) + " in style " + std::to_string(c.style));
+        QString title;
+        QMessageBox::Icon icon{};
+        AnswerWith(c.key, &title, &icon);
+        EXPECT_EQ(window.ShowMessage(c.text, c.style), c.result);
+        EXPECT_EQ(title.toStdString(), "QRX_PC_INFO");
+        EXPECT_EQ(icon, c.icon);
+    }
 }
 
 // As on the terminal: after an error box the program ends with status 1.
