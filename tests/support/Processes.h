@@ -73,9 +73,10 @@ inline bool EndsWithinFiveSeconds(pid_t pid, int& status) {
     return true;
 }
 
-// The local time `secondsAhead` from now in the strftime `format`.
-inline std::string LocalTimeText(const char* format, int secondsAhead = 0) {
-    const std::time_t t = std::time(nullptr) + secondsAhead;
+// The local time `secondsAhead` after `from` in the strftime `format`.
+inline std::string LocalTimeText(const char* format, int secondsAhead = 0,
+                                 std::time_t from = std::time(nullptr)) {
+    const std::time_t t = from + secondsAhead;
     std::tm tm{};
     localtime_r(&t, &tm);
     char text[64];
@@ -86,8 +87,9 @@ inline std::string LocalTimeText(const char* format, int secondsAhead = 0) {
 // The data files in `dir` of the next few seconds, which a run started now will use.
 inline std::vector<std::filesystem::path> NextDataFiles(const std::filesystem::path& dir) {
     std::vector<std::filesystem::path> names;
+    const std::time_t now = std::time(nullptr);
     for (int s = 0; s < 8; ++s) {
-        names.push_back(dir / LocalTimeText("PC_INFO_%y%m%d%H%M%S.dat", s));
+        names.push_back(dir / LocalTimeText("PC_INFO_%y%m%d%H%M%S.dat", s, now));
     }
     return names;
 }
