@@ -27,11 +27,6 @@ INSTANTIATE_TYPED_TEST_SUITE_P(Linux, CodecContract, IconvCodec);
 INSTANTIATE_TYPED_TEST_SUITE_P(Linux, CipherLinesContract, DecryptingServices);
 INSTANTIATE_TYPED_TEST_SUITE_P(Linux, DecoderContract, DecryptingServices);
 // What may stand at a file's name on Linux besides a regular file.
-struct NamedOnly : NotAFile {
-    std::filesystem::path path;
-    explicit NamedOnly(std::filesystem::path p) : path(std::move(p)) {}
-    std::string Path() const override { return path.string(); }
-};
 struct FifoWithAReader : NamedOnly {
     int reader = -1;
     explicit FifoWithAReader(std::filesystem::path p) : NamedOnly(std::move(p)) {

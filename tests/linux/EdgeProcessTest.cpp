@@ -4,7 +4,6 @@
 #include <iconv.h>
 #include <netinet/in.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -16,16 +15,15 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "cipher/clsCipher.h"
 #include "platform/linux/IconvCodec.h"
 #include "platform/linux/OpenSslCrypto.h"
 #include "tests/support/Fakes.h"
+#include "tests/support/Processes.h"
 #include "tests/support/TempFolder.h"
 
 namespace qrx::test {
@@ -43,81 +41,27 @@ struct Edge : ::testing::Test {
     // Runs `command` in the folder through the shell, without a display unless the command
     // sets one, and returns its exit status; standard output and error land in `output`.
     int Run(const std::string& command) {
-        const std::string line = "cd " + dir.string() +
-                                 " && env -u DISPLAY -u WAYLAND_DISPLAY timeout 20 " + command +
-                                 " 2>&1";
-        output.clear();
-        FILE* p = popen(line.c_str(), "r");
-        char buf[4096];
-        std::size_t n = 0;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) {
-            output.append(buf, n);
-        }
-        const int status = pclose(p);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return RunShell("cd " + dir.string() + " && env -u DISPLAY -u WAYLAND_DISPLAY timeout 20 " +
+                            command + " 2>&1",
+                        output);
     }
+    std::vector<fs::path> NextDataFiles() const { return test::NextDataFiles(dir); }
+    std::vector<fs::path> Find(const std::string& suffix) const { return FindFiles(dir, suffix); }
+    static std::string Read(const fs::path& file) { return TempFolder::Read(file); }
 
-    // The data file names of the next few seconds, which a run started now will use.
-    std::vector<fs::path> NextDataFiles() const {
-        std::vector<fs::path> names;
-        const std::time_t now = std::time(nullptr);
-        for (int s = 0; s < 8; ++s) {
-            const std::time_t t = now + s;
-            std::tm tm{};
-            localtime_r(&t, &tm);
-            char name[64];
-            std::strftime(name, sizeof name, "PC_INFO_%y%m%d%H%M%S.dat", &tm);
-            names.push_back(dir / name);
-        }
-        return names;
-    }
-
-    std::vector<fs::path> Find(const std::string& suffix) const {
-        std::vector<fs::path> found;
-        for (const auto& e : fs::recursive_directory_iterator(dir)) {
-            if (e.is_regular_file() && e.path().string().ends_with(suffix)) {
-                found.push_back(e.path());
-            }
-        }
-        return found;
-    }
-
-    static std::string Read(const fs::path& file) {
-        std::ifstream in(file, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-
-    // Starts the program in debug mode with `in` as its input and `out` as its output and
-    // error, on the display `display` ("" for none).
-    pid_t Spawn(int in, int out, const std::string& display) {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in, 0);
-        posix_spawn_file_actions_adddup2(&actions, out, 1);
-        posix_spawn_file_actions_adddup2(&actions, out, 2);
-        std::string program = (dir / "QRX_PC_INFO").string();
-        char* argv[] = {program.data(), const_cast<char*>("DEBUG"), nullptr};
-        std::string displayVariable = "DISPLAY=" + display;
-        char* env[] = {displayVariable.data(), const_cast<char*>("PATH=/usr/bin:/bin"), nullptr};
-        pid_t pid = -1;
-        EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv, env), 0);
-        posix_spawn_file_actions_destroy(&actions);
+    // Starts the program in debug mode on the display `display` ("" for none), fed through a
+    // pipe whose writing end lands in `input`; its output and error go to `out`, or nowhere.
+    pid_t Spawn(int& input, const std::string& display, int out = -1) {
+        int fds[2];
+        EXPECT_EQ(pipe2(fds, O_CLOEXEC), 0);
+        const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        const int to = out < 0 ? null : out;
+        const pid_t pid = test::Spawn({(dir / "QRX_PC_INFO").string(), "DEBUG"},
+                                      {"DISPLAY=" + display, "PATH=/usr/bin:/bin"}, fds[0], to, to);
+        close(fds[0]);
+        close(null);
+        input = fds[1];
         return pid;
-    }
-
-    // Waits up to five seconds for `pid` to end; kills it when it does not.
-    static bool Ended(pid_t pid, int& status) {
-        for (int i = 0; i < 200 && waitpid(pid, &status, WNOHANG) == 0; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(25));
-        }
-        if (waitpid(pid, &status, WNOHANG) == 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            return false;
-        }
-        return true;
     }
 
     // The day's trace log once the window has written its two opening lines.
@@ -173,14 +117,9 @@ TEST_F(Edge, AFifoAtTheDataFilesOrTheLogsNameIsNotWaitedFor) {
     for (const auto& name : NextDataFiles()) {
         ASSERT_EQ(mkfifo(name.c_str(), 0600), 0);
     }
-    std::tm tm{};
-    const std::time_t now = std::time(nullptr);
-    localtime_r(&now, &tm);
-    char month[16], day[32];
-    std::strftime(month, sizeof month, "%Y%m", &tm);
-    std::strftime(day, sizeof day, "PC_INFO_%y%m%d.LOG", &tm);
-    fs::create_directories(dir / "INFO_LOG" / month);
-    ASSERT_EQ(mkfifo((dir / "INFO_LOG" / month / day).c_str(), 0600), 0);
+    const fs::path month = dir / "INFO_LOG" / LocalTimeText("%Y%m");
+    fs::create_directories(month);
+    ASSERT_EQ(mkfifo((month / LocalTimeText("PC_INFO_%y%m%d.LOG")).c_str(), 0600), 0);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Run("sh -c \"printf '1\\n\\n\\n' | ./QRX_PC_INFO DEBUG\""), 1);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
@@ -364,18 +303,14 @@ TEST_F(Edge, CloseSignalsCloseTheWindowWithItsTraceLine) {
         for (const auto& d : displays) {
             const std::string what = std::string(strsignal(signal)) + " display=" + d;
             fs::remove_all(dir / "INFO_LOG");
-            int input[2];
-            ASSERT_EQ(pipe2(input, O_CLOEXEC), 0);
-            const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-            const pid_t pid = Spawn(input[0], null, d);
-            close(input[0]);
-            close(null);
+            int input = -1;
+            const pid_t pid = Spawn(input, d);
             const auto logs = LogOnceLoaded();
             ASSERT_EQ(logs.size(), 1u) << what;
             kill(pid, signal);
             int status = 0;
-            const bool ended = Ended(pid, status);
-            close(input[1]);
+            const bool ended = EndsWithinFiveSeconds(pid, status);
+            close(input);
             ASSERT_TRUE(ended) << "still running after " << what;
             EXPECT_TRUE(WIFEXITED(status)) << what;
             EXPECT_TRUE(Read(logs[0]).ends_with("Program E n d----------\r\n")) << what;
@@ -413,14 +348,10 @@ TEST_F(Edge, ARunWaitsForTheInstanceThatHoldsItsDataFile) {
         ASSERT_EQ(flock(fd, LOCK_EX), 0);
         held.push_back(fd);
     }
-    int input[2];
-    ASSERT_EQ(pipe2(input, O_CLOEXEC), 0);
-    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    const pid_t pid = Spawn(input[0], null, "");
-    close(input[0]);
-    close(null);
-    ASSERT_EQ(write(input[1], "1\n\n\n", 4), 4);
-    close(input[1]);
+    int input = -1;
+    const pid_t pid = Spawn(input, "");
+    ASSERT_EQ(write(input, "1\n\n\n", 4), 4);
+    close(input);
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
     for (const auto& name : NextDataFiles()) {
         EXPECT_FALSE(fs::exists(name) && fs::file_size(name) > 0) << name << " written meanwhile";
@@ -429,7 +360,7 @@ TEST_F(Edge, ARunWaitsForTheInstanceThatHoldsItsDataFile) {
         close(fd);
     }
     int status = 0;
-    ASSERT_TRUE(Ended(pid, status));
+    ASSERT_TRUE(EndsWithinFiveSeconds(pid, status));
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     std::size_t written = 0;
     for (const auto& file : Find(".dat")) {
@@ -441,16 +372,14 @@ TEST_F(Edge, ARunWaitsForTheInstanceThatHoldsItsDataFile) {
 // The terminal goes away (its pipe has no reader) while the input stays open: the failed write
 // is a close request, not the end of the process by SIGPIPE nor a wait for input.
 TEST_F(Edge, AnOutputWithoutAReaderClosesTheWindow) {
-    int input[2], sink[2];
-    ASSERT_EQ(pipe2(input, O_CLOEXEC), 0);
+    int input = -1, sink[2];
     ASSERT_EQ(pipe2(sink, O_CLOEXEC), 0);
     close(sink[0]);
-    const pid_t pid = Spawn(input[0], sink[1], "");
-    close(input[0]);
+    const pid_t pid = Spawn(input, "", sink[1]);
     close(sink[1]);
     int status = 0;
-    const bool ended = Ended(pid, status);
-    close(input[1]);
+    const bool ended = EndsWithinFiveSeconds(pid, status);
+    close(input);
     ASSERT_TRUE(ended) << "still waiting for input";
     ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), 0);

@@ -1,6 +1,5 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -8,9 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/support/Processes.h"
 #include "tests/support/TempFolder.h"
-
-extern char** environ;
 
 namespace qrx::test {
 namespace {
@@ -25,26 +23,9 @@ struct Started {
     Started(const fs::path& program, const std::vector<std::string>& environment) {
         int pipes[3][2];
         for (auto& p : pipes) {
-            EXPECT_EQ(pipe(p), 0);
+            EXPECT_EQ(pipe2(p, O_CLOEXEC), 0);
         }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, pipes[0][0], 0);
-        posix_spawn_file_actions_adddup2(&actions, pipes[1][1], 1);
-        posix_spawn_file_actions_adddup2(&actions, pipes[2][1], 2);
-        for (auto& p : pipes) {
-            posix_spawn_file_actions_addclose(&actions, p[0]);
-            posix_spawn_file_actions_addclose(&actions, p[1]);
-        }
-        std::vector<char*> env;
-        for (const auto& e : environment) {
-            env.push_back(const_cast<char*>(e.c_str()));
-        }
-        env.push_back(nullptr);
-        const std::string path = program.string();
-        char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
-        EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv, env.data()), 0);
-        posix_spawn_file_actions_destroy(&actions);
+        pid = Spawn({program.string()}, environment, pipes[0][0], pipes[1][1], pipes[2][1]);
         close(pipes[0][0]);
         close(pipes[1][1]);
         close(pipes[2][1]);

@@ -8,11 +8,11 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "tests/support/Processes.h"
 #include "tests/support/TempFolder.h"
 
 namespace qrx::test {
@@ -55,15 +55,7 @@ struct SharedFolder : ::testing::Test {
         const std::string line = "cd " + dir.string() +
                                  " && env -u DISPLAY -u WAYLAND_DISPLAY -u SUDO_UID -u SUDO_GID " +
                                  as + "timeout 20 sh -c \"" + command + "\" 2>&1";
-        output.clear();
-        FILE* p = popen(line.c_str(), "r");
-        char buf[4096];
-        std::size_t n = 0;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) {
-            output.append(buf, n);
-        }
-        const int status = pclose(p);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return RunShell(line, output);
     }
 
     static std::string Display() {
@@ -73,24 +65,9 @@ struct SharedFolder : ::testing::Test {
 
     // The names a run started now uses: the data files of the next few seconds, the log's
     // month folder and the day's log.
-    std::vector<fs::path> NextDataFiles() const {
-        std::vector<fs::path> names;
-        for (int s = 0; s < 8; ++s) {
-            names.push_back(dir / Picture("PC_INFO_%y%m%d%H%M%S.dat", s));
-        }
-        return names;
-    }
-    fs::path MonthFolder() const { return dir / "INFO_LOG" / Picture("%Y%m", 0); }
-    fs::path DayLog() const { return MonthFolder() / Picture("PC_INFO_%y%m%d.LOG", 0); }
-
-    static std::string Picture(const char* format, int secondsAhead) {
-        const std::time_t t = std::time(nullptr) + secondsAhead;
-        std::tm tm{};
-        localtime_r(&t, &tm);
-        char text[64];
-        std::strftime(text, sizeof text, format, &tm);
-        return text;
-    }
+    std::vector<fs::path> NextDataFiles() const { return test::NextDataFiles(dir); }
+    fs::path MonthFolder() const { return dir / "INFO_LOG" / LocalTimeText("%Y%m"); }
+    fs::path DayLog() const { return MonthFolder() / LocalTimeText("PC_INFO_%y%m%d.LOG"); }
 
     // Folders and empty files of `owner` at every name a run will use.
     void Prepare(uid_t owner, mode_t fileMode, mode_t folderMode) {
@@ -99,11 +76,9 @@ struct SharedFolder : ::testing::Test {
         Own(MonthFolder(), owner, folderMode);
         for (const auto& file : NextDataFiles()) {
             folder.Write(file.lexically_relative(folder.dir).string(), "");
-        }
-        folder.Write(DayLog().lexically_relative(folder.dir).string(), "");
-        for (const auto& file : NextDataFiles()) {
             Own(file, owner, fileMode);
         }
+        folder.Write(DayLog().lexically_relative(folder.dir).string(), "");
         Own(DayLog(), owner, fileMode);
     }
 };
@@ -196,14 +171,13 @@ TEST_F(SharedFolder, FilesPreparedByAnotherUserReceiveNothing) {
         EXPECT_EQ(RunAs(runner, "printf '1\\n\\n\\n' | ./QRX_PC_INFO DEBUG"), 1);
         EXPECT_NE(output.find(kNotWritten), std::string::npos) << output;
         EXPECT_EQ(output.find(kCompleted), std::string::npos) << output;
-        for (const auto& file : NextDataFiles()) {
-            if (fs::exists(file)) {
-                EXPECT_EQ(fs::file_size(file), 0u) << file;
-            }
+        for (const auto& file : FindFiles(dir, ".dat")) {
+            EXPECT_EQ(fs::file_size(file), 0u) << file;
         }
         EXPECT_EQ(fs::file_size(DayLog()), 0u);
         EXPECT_EQ(std::distance(fs::directory_iterator(MonthFolder()), {}), 1);
-        for (const auto& file : NextDataFiles()) {
+        // Every data file goes, also one of a second that has passed meanwhile.
+        for (const auto& file : FindFiles(dir, ".dat")) {
             fs::remove(file);
         }
     }
@@ -246,7 +220,8 @@ TEST_F(SharedFolder, TheUsersOwnFilesAreAppendedToAndNewOnesArePrivate) {
             EXPECT_EQ(perms & (fs::perms::group_all | fs::perms::others_all), fs::perms::none)
                 << path;
         }
-        for (const auto& file : NextDataFiles()) {
+        // Every data file goes, also one of a second that has passed meanwhile.
+        for (const auto& file : FindFiles(dir, ".dat")) {
             fs::remove(file);
         }
     }

@@ -73,6 +73,13 @@ struct Tree : TempFolder {
         Dir("sys/bus/usb/drivers/r8188eu");
         Dir("sys/bus/virtio/drivers/virtio_net");
     }
+    // The common system with a desktop's Intel Ethernet, enp3s0 at PCI 03:00.0.
+    void DesktopSystem() {
+        CommonSystem();
+        const std::string pci = "sys/devices/pci0000:00/0000:03:00.0";
+        Pci(pci, "0x8086 0x15b8 0x1043 0x8672 0x10", "e1000e");
+        Interface("enp3s0", pci, "04:d4:c4:aa:bb:cc");
+    }
 };
 
 Variant Get(const SysfsWmi::Instance& i, const std::string& name) {
@@ -103,10 +110,7 @@ SysfsWmi Over(const Tree& t, std::vector<NetInterface> nets) {
 
 TEST(SysfsWmi, PhysicalDesktopWithPciEthernetUsbWifiAndFullDmi) {
     Tree t;
-    t.CommonSystem();
-    const std::string pci = "sys/devices/pci0000:00/0000:03:00.0";
-    t.Pci(pci, "0x8086 0x15b8 0x1043 0x8672 0x10", "e1000e");
-    t.Interface("enp3s0", pci, "04:d4:c4:aa:bb:cc");
+    t.DesktopSystem();
     const std::string usb = "sys/devices/pci0000:00/0000:00:14.0/usb1/1-4";
     t.Values(usb, {{"idVendor", "0bda"}, {"idProduct", "8179"}, {"serial", "00E04C0001"}});
     t.Device(usb + "/1-4:1.0", "usb", "r8188eu");
@@ -270,10 +274,7 @@ TEST(SysfsWmi, ContainerWithoutDmiAndWithAVethInterface) {
 // bound, and no value is longer than the decoder is sure to accept, cut at a character's start.
 TEST(SysfsWmi, LongSystemFilesGiveValuesCutAtTheBound) {
     Tree t;
-    t.CommonSystem();
-    const std::string pci = "sys/devices/pci0000:00/0000:03:00.0";
-    t.Pci(pci, "0x8086 0x15b8 0x1043 0x8672 0x10", "e1000e");
-    t.Interface("enp3s0", pci, "04:d4:c4:aa:bb:cc");
+    t.DesktopSystem();
     t.File("usr/share/misc/pci.ids", "8086  Intel\n\t15b8  " + std::string(200000, 'n') + "\n");
     std::string huge = "A";
     while (huge.size() < (1u << 20)) {
@@ -291,10 +292,11 @@ TEST(SysfsWmi, LongSystemFilesGiveValuesCutAtTheBound) {
          "[00000002] nnn"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.prefix);
         EXPECT_LE(c.value.size(), kMaxStandInValueBytes);
         EXPECT_GT(c.value.size(), kMaxStandInValueBytes - 3);
-        EXPECT_TRUE(c.value.starts_with(c.prefix)) << c.prefix;
-        EXPECT_EQ(SanitizeUtf8(c.value), c.value) << c.prefix;  // no character cut in two
+        EXPECT_TRUE(c.value.starts_with(c.prefix));
+        EXPECT_EQ(SanitizeUtf8(c.value), c.value);  // no character cut in two
     }
 }
 

@@ -15,6 +15,7 @@
 #include "tests/shared/FrontEndContracts.h"
 #include "tests/support/Fakes.h"
 #include "tests/support/Harness.h"
+#include "tests/support/Processes.h"
 #include "tests/support/TempFolder.h"
 
 namespace qrx::test {
@@ -44,39 +45,51 @@ struct Recorder : IWindowEvents {
     }
 };
 
-std::vector<std::string> Drive(const std::string& input, std::string* output = nullptr,
-                               bool disableRun = false) {
-    std::istringstream in(input);
-    std::ostringstream out;
-    TerminalWindowing window(in, out);
-    Recorder r;
-    r.window = &window;
-    r.disableOnLoad = disableRun;
-    window.ShowMainWindow(frmMain::Layout(), r);
-    window.Run();
-    if (output != nullptr) {
-        *output = out.str();
+// The menu shows the visible buttons in screen order and takes a chosen number as a click; a
+// disabled button cannot be chosen, the end of input closes, and answer lines are bounded with
+// their rest discarded.
+TEST(Terminal, InputDrivesTheMenu) {
+    const std::string longLine(3 * TerminalWindowing::kMaxLine, '1');
+    const struct {
+        const char* row;
+        std::string input;
+        std::vector<std::string> events;
+        bool disableRun = false;
+        const char* shown = "";     // a text the output holds
+        const char* notShown = "";  // a text it lacks
+    } cases[] = {
+        {"menu in screen order",
+         "7\nabc\n1\nq\n",
+         {"loaded", "cmdRun", "close"},
+         false,
+         "QuorexPC情報収集ツール\n  1) 処理開始\n  2) 終　了\n",
+         "NIC"},
+        {"end of input closes", "", {"loaded", "close"}},
+        {"the end button ends without closing", "2\n1\n", {"loaded", "cmdEnd"}},
+        {"a disabled button", "1\n", {"loaded", "close"}, true, "処理開始 (使用できません)"},
+        {"a line three times the bound", longLine + "\n2\n", {"loaded", "cmdEnd"}},
+        {"spaces up to the bound",
+         std::string(TerminalWindowing::kMaxLine, ' ') + "1\n",
+         {"loaded", "close"}},
+        {"endless input without a line end", std::string(100000, '\0'), {"loaded", "close"}},
+        {"CR LF line ends", "1\r\n2", {"loaded", "cmdRun", "cmdEnd"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.row);
+        std::istringstream in(c.input);
+        std::ostringstream out;
+        TerminalWindowing window(in, out);
+        Recorder r;
+        r.window = &window;
+        r.disableOnLoad = c.disableRun;
+        window.ShowMainWindow(frmMain::Layout(), r);
+        window.Run();
+        EXPECT_EQ(r.events, c.events);
+        EXPECT_NE(out.str().find(c.shown), std::string::npos) << out.str();
+        if (*c.notShown != '\0') {
+            EXPECT_EQ(out.str().find(c.notShown), std::string::npos) << out.str();
+        }
     }
-    return r.events;
-}
-
-TEST(Terminal, MenuShowsTheVisibleButtonsInScreenOrder) {
-    std::string out;
-    EXPECT_EQ(Drive("7\nabc\n1\nq\n", &out),
-              (std::vector<std::string>{"loaded", "cmdRun", "close"}));
-    EXPECT_NE(out.find("QuorexPC情報収集ツール\n  1) 処理開始\n  2) 終　了\n"), std::string::npos);
-    EXPECT_EQ(out.find("NIC"), std::string::npos);
-}
-
-TEST(Terminal, EndOfInputClosesAndTheEndButtonEndsWithoutClosing) {
-    EXPECT_EQ(Drive(""), (std::vector<std::string>{"loaded", "close"}));
-    EXPECT_EQ(Drive("2\n1\n"), (std::vector<std::string>{"loaded", "cmdEnd"}));
-}
-
-TEST(Terminal, ADisabledButtonCannotBeChosen) {
-    std::string out;
-    EXPECT_EQ(Drive("1\n", &out, true), (std::vector<std::string>{"loaded", "close"}));
-    EXPECT_NE(out.find("処理開始 (使用できません)"), std::string::npos);
 }
 
 TEST(Terminal, MessageBoxAnswers) {
@@ -90,28 +103,13 @@ TEST(Terminal, MessageBoxAnswers) {
         {"x\nc\n", 33, kIdCancel}, {"anything\n", 64, kIdOk},   {"", 16, kIdOk},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.input) + " to style " + std::to_string(c.style));
         std::istringstream in(c.input);
         std::ostringstream out;
         TerminalWindowing window(in, out);
-        EXPECT_EQ(window.ShowMessage("a\r\nb", c.style), c.result) << c.input;
+        EXPECT_EQ(window.ShowMessage("a\r\nb", c.style), c.result);
         EXPECT_NE(out.str().find("[QRX_PC_INFO]"), std::string::npos);
         EXPECT_NE(out.str().find("a\nb\n"), std::string::npos);
-    }
-}
-
-TEST(Terminal, AnswerLinesAreBoundedAndTheirRestIsDiscarded) {
-    const std::string longLine(3 * TerminalWindowing::kMaxLine, '1');
-    const struct {
-        std::string input;
-        std::vector<std::string> events;
-    } cases[] = {
-        {longLine + "\n2\n", {"loaded", "cmdEnd"}},
-        {std::string(TerminalWindowing::kMaxLine, ' ') + "1\n", {"loaded", "close"}},
-        {std::string(100000, '\0'), {"loaded", "close"}},  // endless input without a line end
-        {"1\r\n2", {"loaded", "cmdRun", "cmdEnd"}},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(Drive(c.input), c.events) << c.input.substr(0, 20);
     }
 }
 
@@ -137,13 +135,7 @@ struct TerminalSession {
 
     TerminalSession() {
         files.AddFolder(app.folder);
-        for (const auto& step : Collector::RunPlan()) {
-            FakeWmi::Instance instance;
-            for (const auto& p : step.properties) {
-                instance[p] = Variant::Text("v");
-            }
-            wmi.classes[step.className] = {instance};
-        }
+        ServeEveryPlanClass(wmi);
     }
     void Run(const std::string& input, const std::string& commandLine = "DEBUG") {
         std::istringstream in(input);
@@ -242,13 +234,7 @@ struct Process : ::testing::Test {
         const std::string command = "cd " + dir.string() + " && printf '" + input +
                                     "' | env -u DISPLAY -u WAYLAND_DISPLAY ./QRX_PC_INFO " + args;
         std::string out;
-        FILE* p = popen(command.c_str(), "r");
-        char buf[4096];
-        std::size_t n = 0;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) {
-            out.append(buf, n);
-        }
-        EXPECT_EQ(pclose(p), 0);
+        EXPECT_EQ(RunShell(command, out), 0);
         return out;
     }
     std::vector<std::string> Lines(const fs::path& file) {
@@ -262,15 +248,7 @@ struct Process : ::testing::Test {
         }
         return lines;
     }
-    std::vector<fs::path> Find(const std::string& suffix) {
-        std::vector<fs::path> found;
-        for (const auto& e : fs::recursive_directory_iterator(dir)) {
-            if (e.path().string().ends_with(suffix)) {
-                found.push_back(e.path());
-            }
-        }
-        return found;
-    }
+    std::vector<fs::path> Find(const std::string& suffix) { return FindFiles(dir, suffix); }
 };
 
 TEST_F(Process, DebugOpenAndCloseLeaveThreeTraceLinesEndLeavesTwoPlainLeavesNone) {

@@ -193,29 +193,11 @@ struct QtProgram : ::testing::Test {
 // The Qt window's driver of the shared close-during-a-command contract: the whole program over
 // fakes, with the module's window. While the confirmation of a run is up the window is asked to
 // close and the run button is clicked again; every box is answered with Enter as it opens.
-struct QtFrontEnd {
-    ModuleWindow window;
-    FakeAppInfo app;
-    FakeClock clock;
-    MemoryFileSystem files;
-    ToyCrypto crypto;
-    FakeCodec codec;
-    FakeWmi wmi;
-    Program program{{window, app, clock, files, crypto, codec, wmi}};
-
-    QtFrontEnd() {
-        files.AddFolder(app.folder);
-        for (const auto& step : Collector::RunPlan()) {
-            FakeWmi::Instance instance;
-            for (const auto& p : step.properties) {
-                instance[p] = Variant::Text("v");
-            }
-            wmi.classes[step.className] = {instance};
-        }
-    }
+struct QtFrontEnd : HarnessOver<ModuleWindow> {
+    QtFrontEnd() { ServeEveryPlanClass(wmi); }
     ButtonId Command() const { return ButtonId::cmdRun; }
     int CloseDuringACommand() {
-        program.Start("DEBUG");
+        program->Start("DEBUG");
         int boxes = 0;
         QTimer answer;
         QObject::connect(&answer, &QTimer::timeout, [&] {
@@ -241,7 +223,6 @@ struct QtFrontEnd {
         EXPECT_FALSE(window.Window()->isVisible());
         return status;
     }
-    std::vector<std::string> LogMessages() const { return FakeLogMessages(files); }
     std::vector<std::string> Records() { return FakeRecords(files, crypto, codec); }
 };
 INSTANTIATE_TYPED_TEST_SUITE_P(Qt, CloseDuringACommandContract, QtFrontEnd);
@@ -271,23 +252,29 @@ void AnswerWith(int key, QString* title, QMessageBox::Icon* icon) {
 }
 
 TEST_F(QtWindow, MessageBoxesCarryTheProgramNameIconAndResult) {
-    QString title;
-    QMessageBox::Icon icon{};
-    AnswerWith(Qt::Key_Escape, &title, &icon);
-    EXPECT_EQ(window.ShowMessage("処理を開始します。よろしいですか？", 33), kIdCancel);
-    EXPECT_EQ(title.toStdString(), "QRX_PC_INFO");
-    EXPECT_EQ(icon, QMessageBox::Question);
-    AnswerWith(Qt::Key_Return, &title, &icon);
-    EXPECT_EQ(window.ShowMessage("?", 33), kIdOk);
-    AnswerWith(Qt::Key_Escape, &title, &icon);
-    EXPECT_EQ(window.ShowMessage("a\r\nb", 64), kIdOk);
-    EXPECT_EQ(icon, QMessageBox::Information);
-    AnswerWith(Qt::Key_Return, &title, &icon);
-    window.ShowMessage("x", 16);
-    EXPECT_EQ(icon, QMessageBox::Critical);
-    AnswerWith(Qt::Key_Return, &title, &icon);
-    window.ShowMessage("x", 0);
-    EXPECT_EQ(icon, QMessageBox::NoIcon);
+    const struct {
+        int key;
+        const char* text;
+        int style;
+        int result;
+        QMessageBox::Icon icon;
+    } cases[] = {
+        {Qt::Key_Escape, "処理を開始します。よろしいですか？", 33, kIdCancel,
+         QMessageBox::Question},
+        {Qt::Key_Return, "?", 33, kIdOk, QMessageBox::Question},
+        {Qt::Key_Escape, "a\r\nb", 64, kIdOk, QMessageBox::Information},
+        {Qt::Key_Return, "x", 16, kIdOk, QMessageBox::Critical},
+        {Qt::Key_Return, "x", 0, kIdOk, QMessageBox::NoIcon},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.text) + " in style " + std::to_string(c.style));
+        QString title;
+        QMessageBox::Icon icon{};
+        AnswerWith(c.key, &title, &icon);
+        EXPECT_EQ(window.ShowMessage(c.text, c.style), c.result);
+        EXPECT_EQ(title.toStdString(), "QRX_PC_INFO");
+        EXPECT_EQ(icon, c.icon);
+    }
 }
 
 // As on the terminal: after an error box the program ends with status 1.

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/System.h"
@@ -28,6 +29,12 @@ struct NotAFile {
     virtual std::string Path() const = 0;
     // Whether anything written reached it (a pipe's reader, say).
     virtual bool Reached() const { return false; }
+};
+// One that is only its name: what stands there is left to the file system.
+struct NamedOnly : NotAFile {
+    std::filesystem::path path;
+    explicit NamedOnly(std::filesystem::path p) : path(std::move(p)) {}
+    std::string Path() const override { return path.string(); }
 };
 struct NotAFileKind {
     std::string what;

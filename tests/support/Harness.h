@@ -37,9 +37,22 @@ inline std::vector<std::string> FakeRecords(const MemoryFileSystem& files, ICryp
     return out;
 }
 
-// The whole program over fakes, with its application folder known to the file system.
-struct Harness {
-    FakeWindow window;
+// Every class of the run's plan served by `wmi` as one instance whose properties all read "v".
+inline void ServeEveryPlanClass(FakeWmi& wmi) {
+    for (const auto& step : Collector::RunPlan()) {
+        FakeWmi::Instance instance;
+        for (const auto& p : step.properties) {
+            instance[p] = Variant::Text("v");
+        }
+        wmi.classes[step.className] = {instance};
+    }
+}
+
+// The whole program over fakes and the window `Window`, with its application folder known to
+// the file system.
+template <class Window>
+struct HarnessOver {
+    Window window;
     FakeAppInfo app;
     FakeClock clock;
     MemoryFileSystem files;
@@ -48,7 +61,7 @@ struct Harness {
     FakeWmi wmi;
     std::unique_ptr<Program> program;
 
-    Harness() {
+    HarnessOver() {
         files.AddFolder(app.folder);
         program =
             std::make_unique<Program>(Services{window, app, clock, files, crypto, codec, wmi});
@@ -68,5 +81,6 @@ struct Harness {
         return out;
     }
 };
+using Harness = HarnessOver<FakeWindow>;
 
 }  // namespace qrx::test

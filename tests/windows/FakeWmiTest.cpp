@@ -181,43 +181,6 @@ std::vector<std::string> DecryptFile(const fs::path& file) {
     return records;
 }
 
-// The standard output of `program` run with `arguments` and `input` as its standard input.
-std::string CaptureFrom(const fs::path& program, const std::wstring& arguments,
-                        const fs::path& input) {
-    std::wstring commandLine = L"\"" + program.wstring() + L"\" " + arguments;
-    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-    HANDLE in =
-        CreateFileW(input.c_str(), GENERIC_READ, FILE_SHARE_READ, &sa, OPEN_EXISTING, 0, nullptr);
-    HANDLE read = nullptr;
-    HANDLE write = nullptr;
-    CreatePipe(&read, &write, &sa, 0);
-    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = in;
-    si.hStdOutput = write;
-    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION pi{};
-    const bool started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                        CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
-    CloseHandle(write);
-    CloseHandle(in);
-    std::string bytes;
-    if (started) {
-        char buf[4096];
-        DWORD n = 0;
-        while (ReadFile(read, buf, sizeof buf, &n, nullptr) && n > 0) {
-            bytes.append(buf, n);
-        }
-        WaitForSingleObject(pi.hProcess, 10000);
-        CloseHandle(pi.hProcess);
-        CloseHandle(pi.hThread);
-    }
-    CloseHandle(read);
-    return bytes;
-}
-
 // --- Driving the program ------------------------------------------------------------------
 
 std::string Completion(const App& app, const fs::path& dataFile) {
@@ -247,8 +210,15 @@ HWND RunAndWaitForTheNextBox(App& app, std::string* text) {
     return next;
 }
 
-const std::vector<std::string> kOpening = {
-    "", "Form_Load() ----------PC Infomation Get Program Start----------"};
+// The trace of a debug run whose commands traced `middle`: the opening lines, `middle`, the
+// closing line.
+std::vector<std::string> WholeTrace(const std::vector<std::string>& middle) {
+    std::vector<std::string> trace = {
+        "", "Form_Load() ----------PC Infomation Get Program Start----------"};
+    trace.insert(trace.end(), middle.begin(), middle.end());
+    trace.push_back(kClosingLine);
+    return trace;
+}
 
 // The scripting interface as the program's own client sees the fake: values with their type
 // codes, a property the class lacks, a failing query, a class the fixture lacks.
@@ -383,10 +353,7 @@ TEST(FakeWmiProgram, WholeRuns) {
 
         EXPECT_EQ(DecryptFile(files[0]), expected.records);
         if (c.debug) {
-            std::vector<std::string> trace = kOpening;
-            trace.insert(trace.end(), expected.trace.begin(), expected.trace.end());
-            trace.push_back(kClosingLine);
-            EXPECT_EQ(app.LogMessages(), trace);
+            EXPECT_EQ(app.LogMessages(), WholeTrace(expected.trace));
         } else {
             EXPECT_FALSE(app.HasLog());
         }
@@ -438,10 +405,7 @@ TEST(FakeWmiProgram, CategoryCommands) {
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].filename(), "PC_INFO_991230000000.dat");
     EXPECT_EQ(DecryptFile(files[0]), expected.records);
-    std::vector<std::string> trace = kOpening;
-    trace.insert(trace.end(), expected.trace.begin(), expected.trace.end());
-    trace.push_back(kClosingLine);
-    EXPECT_EQ(app.LogMessages(), trace);
+    EXPECT_EQ(app.LogMessages(), WholeTrace(expected.trace));
 }
 
 // A class whose query fails and a property the class lacks: the error box names the number,
@@ -493,10 +457,7 @@ TEST(FakeWmiProgram, FailuresEndTheRunWithTheErrorBox) {
         const auto files = app.DataFiles();
         ASSERT_EQ(files.size(), 1u);
         EXPECT_EQ(DecryptFile(files[0]), expected.records);
-        std::vector<std::string> trace = kOpening;
-        trace.insert(trace.end(), expected.trace.begin(), expected.trace.end());
-        trace.push_back(kClosingLine);
-        EXPECT_EQ(app.LogMessages(), trace);
+        EXPECT_EQ(app.LogMessages(), WholeTrace(expected.trace));
     }
 }
 
@@ -535,10 +496,7 @@ TEST(FakeWmiProgram, ClickAndCloseDuringASlowClassWaitForTheRun) {
     App::Answer(completion, IDOK);
     EXPECT_EQ(app.WaitExit(), 0);
     EXPECT_EQ(DecryptFile(files[0]), expected.records);
-    std::vector<std::string> trace = kOpening;
-    trace.insert(trace.end(), expected.trace.begin(), expected.trace.end());
-    trace.push_back(kClosingLine);
-    EXPECT_EQ(app.LogMessages(), trace);
+    EXPECT_EQ(app.LogMessages(), WholeTrace(expected.trace));
 }
 
 }  // namespace

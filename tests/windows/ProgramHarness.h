@@ -334,8 +334,11 @@ inline void ClickAt(HWND hwnd) {
     SendInput(3, input, sizeof(INPUT));
 }
 
-// What a console program writes to its standard output (a pipe), as bytes.
-inline std::string Capture(std::wstring commandLine) {
+// What a console program writes to its standard output (a pipe), as bytes. Its standard input
+// is `input` (this process's own when null); its errors go to the same pipe, or to this
+// process's error output when `errorsApart`.
+inline std::string Capture(std::wstring commandLine, HANDLE input = nullptr,
+                           bool errorsApart = false) {
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
     HANDLE read = nullptr;
     HANDLE write = nullptr;
@@ -345,8 +348,8 @@ inline std::string Capture(std::wstring commandLine) {
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdOutput = write;
-    si.hStdError = write;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdError = errorsApart ? GetStdHandle(STD_ERROR_HANDLE) : write;
+    si.hStdInput = input != nullptr ? input : GetStdHandle(STD_INPUT_HANDLE);
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
                         nullptr, nullptr, &si, &pi)) {
@@ -365,6 +368,18 @@ inline std::string Capture(std::wstring commandLine) {
     WaitForSingleObject(pi.hProcess, 10000);
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
+    return bytes;
+}
+
+// The standard output of `program` run with `arguments` and the file `input` as its standard
+// input; its errors are not captured.
+inline std::string CaptureFrom(const fs::path& program, const std::wstring& arguments,
+                               const fs::path& input) {
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    HANDLE in =
+        CreateFileW(input.c_str(), GENERIC_READ, FILE_SHARE_READ, &sa, OPEN_EXISTING, 0, nullptr);
+    const std::string bytes = Capture(L"\"" + program.wstring() + L"\" " + arguments, in, true);
+    CloseHandle(in);
     return bytes;
 }
 

@@ -32,11 +32,6 @@ INSTANTIATE_TYPED_TEST_SUITE_P(Windows, CodecContract, WinCodec);
 INSTANTIATE_TYPED_TEST_SUITE_P(Windows, CipherLinesContract, WinBackends);
 INSTANTIATE_TYPED_TEST_SUITE_P(Windows, DecoderContract, WinBackends);
 // What may stand at a file's name on Windows besides a regular disk file.
-struct NamedOnly : NotAFile {
-    std::string path;
-    explicit NamedOnly(std::string p) : path(std::move(p)) {}
-    std::string Path() const override { return path; }
-};
 struct PipeWithAServer : NotAFile {
     std::wstring name = L"\\\\.\\pipe\\qrx-not-a-file-" + std::to_wstring(GetCurrentProcessId());
     HANDLE pipe =
@@ -66,7 +61,7 @@ std::vector<NotAFileKind> NotAFileKinds<WinFileSystem>() {
         {"a folder",
          [](Dir dir, Dir) -> std::unique_ptr<NotAFile> {
              std::filesystem::create_directory(dir / "folder.dat");
-             return std::make_unique<NamedOnly>((dir / "folder.dat").string());
+             return std::make_unique<NamedOnly>(dir / "folder.dat");
          }},
     };
 }

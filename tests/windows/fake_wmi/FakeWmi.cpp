@@ -29,6 +29,7 @@ namespace {
 using qrx::fakewmi::Fixture;
 using qrx::fakewmi::FixtureClass;
 using qrx::fakewmi::Json;
+using qrx::fakewmi::Wide;
 
 static_assert(sizeof(void*) == 8, "the table stubs rely on the x64 calling convention");
 
@@ -173,14 +174,6 @@ T* Self(Interface* This) {
 }
 
 // --- Values -------------------------------------------------------------------------------
-
-std::wstring Wide(const std::string& utf8) {
-    const int n =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-    return wide;
-}
 
 // A fixture value as the scripting interface hands it (the fixture is checked when it is read).
 void ToVariant(const Json& value, VARIANT* out) {

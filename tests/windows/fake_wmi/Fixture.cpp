@@ -7,11 +7,6 @@
 
 namespace qrx::fakewmi {
 
-namespace {
-
-constexpr const wchar_t* kClassKey =
-    L"Software\\Classes\\CLSID\\{6C1E3F0A-19AB-4E6B-9F12-0D5A7C3B2E19}";
-
 std::wstring Wide(const std::string& utf8) {
     const int n =
         MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
@@ -19,6 +14,11 @@ std::wstring Wide(const std::string& utf8) {
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
     return wide;
 }
+
+namespace {
+
+constexpr const wchar_t* kClassKey =
+    L"Software\\Classes\\CLSID\\{6C1E3F0A-19AB-4E6B-9F12-0D5A7C3B2E19}";
 
 std::wstring FixturePath() {
     wchar_t buffer[1024] = {};

@@ -16,6 +16,9 @@ namespace qrx::fakewmi {
 
 using Json = nlohmann::json;
 
+// UTF-8 as UTF-16.
+std::wstring Wide(const std::string& utf8);
+
 struct FixtureClass {
     std::vector<const Json*> instances;  // property name -> value, in order
     HRESULT failure = S_OK;              // "_fail": the query's error
