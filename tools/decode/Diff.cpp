@@ -317,4 +317,28 @@ std::vector<ClassChange> Compare(const Collection& old, const Collection& now) {
     return out;
 }
 
+std::vector<PropertyRow> PropertyRows(const PropertyChange& p) {
+    static const std::vector<std::string> kNone;
+    if (p.kind == PropertyChange::Kind::Changed && !p.set) {
+        return {{p.kind, p.removed, p.added}};
+    }
+    std::vector<PropertyRow> rows;
+    if (!p.removed.empty()) {
+        rows.push_back({PropertyChange::Kind::Removed, p.removed, kNone});
+    }
+    if (!p.added.empty()) {
+        rows.push_back({PropertyChange::Kind::Added, kNone, p.added});
+    }
+    return rows;
+}
+
+int DiffFormat::Finish(int status) {
+    if (status == kExitNotDone || collections_.size() != 2) {
+        return kExitNotDone;  // a file that could not be read: nothing to compare
+    }
+    const auto changes = Compare(collections_[0], collections_[1]);
+    Write(collections_[0], collections_[1], changes);
+    return status != kExitDecoded ? kExitNotDone : changes.empty() ? 0 : 1;
+}
+
 }  // namespace qrx

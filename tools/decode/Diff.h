@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/decode/Format.h"
 #include "tools/decode/RecordModel.h"
 
 namespace qrx {
@@ -57,5 +58,26 @@ struct ClassChange {
 // Multi-valued properties compare as sets; a change of only the index of an indexed value is
 // no change.
 std::vector<ClassChange> Compare(const Collection& old, const Collection& now);
+
+// One row of a changed property as the people-facing formats show it: old and new value side
+// by side for a changed single value, else the values that left and those that came, each a row
+// of its own (`old` or `now` empty).
+struct PropertyRow {
+    PropertyChange::Kind kind;
+    const std::vector<std::string>& old;
+    const std::vector<std::string>& now;
+};
+std::vector<PropertyRow> PropertyRows(const PropertyChange& p);
+
+// The base of the --diff formats: compares the two collections once both are read; a format
+// only writes the changes. Exit status 0 when nothing differs, 1 when something does.
+class DiffFormat : public CollectingFormat {
+  public:
+    int Finish(int status) final;
+
+  protected:
+    virtual void Write(const Collection& old, const Collection& now,
+                       const std::vector<ClassChange>& changes) = 0;
+};
 
 }  // namespace qrx

@@ -28,24 +28,18 @@ std::string Joined(const std::vector<std::string>& values) {
     return out;
 }
 
-class DiffHtmlFormat : public CollectingFormat {
+class DiffHtmlFormat : public DiffFormat {
   public:
     DiffHtmlFormat(Output& out, bool masked) : out_(out), masked_(masked) {}
 
-    int Finish(int status) override {
-        if (status == kExitNotDone || collections_.size() != 2) {
-            return kExitNotDone;  // a file that could not be read: nothing to compare
-        }
-        const Collection& old = collections_[0];
-        const Collection& now = collections_[1];
-        const auto changes = Compare(old, now);
+  private:
+    void Write(const Collection& old, const Collection& now,
+               const std::vector<ClassChange>& changes) override {
         std::ostringstream page;
         Write(page, old, now, changes);
         out_.Text() += page.str();
-        return status != kExitDecoded ? kExitNotDone : changes.empty() ? 0 : 1;
     }
 
-  private:
     void Write(std::ostream& out, const Collection& old, const Collection& now,
                const std::vector<ClassChange>& changes) {
         WriteHtmlHead(out, "QRX_PC_INFO 収集データの違い", masked_);
@@ -85,22 +79,11 @@ class DiffHtmlFormat : public CollectingFormat {
                 out << "<tr class=\"instance " << kRow[k] << "\"><td class=\"sign\">" << kSign[k]
                     << "</td><td colspan=\"3\">" << HtmlEscape(inst.label) << "</td></tr>\n";
                 for (const auto& p : inst.properties) {
-                    const int pk = Index(p.kind);
-                    const bool both = p.kind == PropertyChange::Kind::Changed && !p.set;
-                    const auto row = [&](int kind, const std::string& was, const std::string& is) {
-                        out << "<tr class=\"" << kRow[kind] << "\"><td class=\"sign\">"
-                            << kSign[kind] << "</td><td>" << HtmlEscape(p.name) << "</td><td>"
-                            << was << "</td><td>" << is << "</td></tr>\n";
-                    };
-                    if (both) {
-                        row(pk, Joined(p.removed), Joined(p.added));
-                        continue;
-                    }
-                    if (!p.removed.empty()) {
-                        row(Index(PropertyChange::Kind::Removed), Joined(p.removed), "");
-                    }
-                    if (!p.added.empty()) {
-                        row(Index(PropertyChange::Kind::Added), "", Joined(p.added));
+                    for (const auto& row : PropertyRows(p)) {
+                        const int rk = Index(row.kind);
+                        out << "<tr class=\"" << kRow[rk] << "\"><td class=\"sign\">" << kSign[rk]
+                            << "</td><td>" << HtmlEscape(p.name) << "</td><td>" << Joined(row.old)
+                            << "</td><td>" << Joined(row.now) << "</td></tr>\n";
                     }
                 }
             }

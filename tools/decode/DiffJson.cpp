@@ -69,17 +69,13 @@ void Property(std::string& out, const PropertyChange& p) {
     out += '}';
 }
 
-class DiffJsonFormat : public CollectingFormat {
+class DiffJsonFormat : public DiffFormat {
   public:
     explicit DiffJsonFormat(Output& out) : out_(out) {}
 
-    int Finish(int status) override {
-        if (status == kExitNotDone || collections_.size() != 2) {
-            return kExitNotDone;  // a file that could not be read: nothing to compare
-        }
-        const Collection& old = collections_[0];
-        const Collection& now = collections_[1];
-        const auto changes = Compare(old, now);
+  private:
+    void Write(const Collection& old, const Collection& now,
+               const std::vector<ClassChange>& changes) override {
         std::string& out = out_.Text();
         out += '{';
         Member(out, "old", old.file);
@@ -124,10 +120,8 @@ class DiffJsonFormat : public CollectingFormat {
             out += "]}";
         }
         out += "]}\n";
-        return status != kExitDecoded ? kExitNotDone : changes.empty() ? 0 : 1;
     }
 
-  private:
     Output& out_;
 };
 

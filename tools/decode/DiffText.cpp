@@ -7,24 +7,13 @@ namespace qrx {
 
 namespace {
 
-class DiffTextFormat : public CollectingFormat {
+class DiffTextFormat : public DiffFormat {
   public:
     explicit DiffTextFormat(Output& out) : out_(out) {}
 
-    int Finish(int status) override {
-        if (status == kExitNotDone || collections_.size() != 2) {
-            return kExitNotDone;  // a file that could not be read: nothing to compare
-        }
-        const Collection& old = collections_[0];
-        const Collection& now = collections_[1];
-        const auto changes = Compare(old, now);
-        Write(old, now, changes);
-        return status != kExitDecoded ? kExitNotDone : changes.empty() ? 0 : 1;
-    }
-
   private:
     void Write(const Collection& old, const Collection& now,
-               const std::vector<ClassChange>& changes) {
+               const std::vector<ClassChange>& changes) override {
         const bool incomplete = !old.failures.empty() || !now.failures.empty();
         if (changes.empty() && !incomplete) {
             return;
@@ -50,16 +39,18 @@ class DiffTextFormat : public CollectingFormat {
                 out += " " + Escaped(inst.label) + "\n";
                 for (const auto& p : inst.properties) {
                     const std::string name = Escaped(p.name);
-                    if (p.kind == PropertyChange::Kind::Changed && !p.set) {
-                        out += "    ~ " + name + ": " + Escaped(p.removed.front()) + " → " +
-                               Escaped(p.added.front()) + "\n";
-                        continue;
-                    }
-                    for (const auto& v : p.removed) {
-                        out += "    - " + name + ": " + Escaped(v) + "\n";
-                    }
-                    for (const auto& v : p.added) {
-                        out += "    + " + name + ": " + Escaped(v) + "\n";
+                    for (const auto& row : PropertyRows(p)) {
+                        if (row.kind == PropertyChange::Kind::Changed) {
+                            out += "    ~ " + name + ": " + Escaped(row.old.front()) + " → " +
+                                   Escaped(row.now.front()) + "\n";
+                            continue;
+                        }
+                        for (const auto& v :
+                             row.kind == PropertyChange::Kind::Removed ? row.old : row.now) {
+                            out += "    ";
+                            out += kMark[static_cast<int>(row.kind)];
+                            out += " " + name + ": " + Escaped(v) + "\n";
+                        }
                     }
                 }
                 out_.Commit();
