@@ -9,12 +9,9 @@
 #include <random>
 #include <sstream>
 
-#include "cipher/clsCipher.h"
 #include "platform/Base64.h"
 #include "platform/RecordLimits.h"
-#include "platform/linux/IconvCodec.h"
-#include "platform/linux/OpenSslCrypto.h"
-#include "tests/support/Fakes.h"
+#include "tests/support/DecoderFolder.h"
 
 namespace qrx::test {
 namespace {
@@ -49,32 +46,16 @@ std::string Read(const fs::path& p) {
     return s.str();
 }
 
-struct DecoderProcess : ::testing::Test {
-    fs::path dir;
-    OpenSslCrypto crypto{EvpDecryption()};
-    IconvCodec codec;
-    FakeWindow window;
+struct DecoderProcess : DecoderFolder {
     std::string good;      // the data file of kRecords
     std::string expected;  // what the decoder prints for it
 
-    void SetUp() override {
-        char pattern[] = "/tmp/qrx-decode-XXXXXX";
-        dir = mkdtemp(pattern);
+    DecoderProcess() : DecoderFolder("/tmp/qrx-decode-XXXXXX") {
+        good = Encrypted(kRecords);
         for (const auto& r : kRecords) {
-            good += Cipher(r) + "\r\n";
             expected += r + "\n";
         }
     }
-    void TearDown() override { fs::remove_all(dir); }
-
-    std::string Cipher(const std::string& record) {
-        return clsCipher(crypto, codec, window).gfEncryptDecrypt(record, 0);
-    }
-    std::string File(const std::string& name, const std::string& bytes) {
-        std::ofstream(dir / name, std::ios::binary) << bytes;
-        return (dir / name).string();
-    }
-    // Runs the decoder with shell-quoted arguments; `to` replaces the output file.
     // Runs the decoder with shell-quoted arguments; `to` replaces the output file, `before`
     // is a shell command run first (a limit).
     Result Decode(const std::string& args, const std::string& to = "",

@@ -10,10 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "cipher/clsCipher.h"
-#include "platform/linux/IconvCodec.h"
-#include "platform/linux/OpenSslCrypto.h"
-#include "tests/support/Fakes.h"
+#include "tests/support/DecoderFolder.h"
 
 namespace qrx::test {
 namespace {
@@ -98,39 +95,20 @@ Customer YamadaLater() {
 // Names on the desk's disk that are personal too.
 const char* const kNames[] = {"ACME商事", "山田太郎", "佐藤花子"};
 
-struct DeskWeek : ::testing::Test {
-    fs::path dir;
-    OpenSslCrypto crypto{EvpDecryption()};
-    IconvCodec codec;
-    FakeWindow window;
-    std::string err;
-
-    void SetUp() override {
-        char pattern[] = "/tmp/qrx-desk-XXXXXX";
-        dir = mkdtemp(pattern);
+struct DeskWeek : DecoderFolder {
+    DeskWeek() : DecoderFolder("/tmp/qrx-desk-XXXXXX") {
         fs::create_directories(dir / "受付/ACME商事/山田太郎様");
         Write("受付/ACME商事/山田太郎様/PC_INFO_261201090000.dat", kYamada.records);
         Write("受付/ACME商事/山田太郎様/PC_INFO_261207101530.dat", YamadaLater().records);
         Write("受付/佐藤花子.dat", kSato.records, "not*base64\r\n");
-        Zip("受付/suzuki.zip", {{"PC_INFO_261205143000.dat", Encrypted(kSuzuki.records)}},
-            "zip:encryption=zipcrypt", "s3cret");
         std::ofstream(dir / "pw.txt") << "s3cret\r\n";
         std::ofstream(dir / "wrong.txt") << "guess\n";
     }
-    void TearDown() override { fs::remove_all(dir); }
+    void SetUp() override {
+        Zip("受付/suzuki.zip", {{"PC_INFO_261205143000.dat", Encrypted(kSuzuki.records)}},
+            "zip:encryption=zipcrypt", "s3cret");
+    }
 
-    std::string Encrypted(const std::vector<std::string>& records) {
-        clsCipher cipher(crypto, codec, window);
-        std::string out;
-        for (const auto& r : records) {
-            out += cipher.gfEncryptDecrypt(r, 0) + "\r\n";
-        }
-        return out;
-    }
-    void Write(const std::string& name, const std::vector<std::string>& records,
-               const std::string& tail = "") {
-        std::ofstream(dir / name, std::ios::binary) << Encrypted(records) << tail;
-    }
     // An archive written by libarchive: zip (`options` may ask for encryption), 7z or tar.gz.
     void Zip(const std::string& name,
              const std::vector<std::pair<std::string, std::string>>& members,
@@ -163,22 +141,6 @@ struct DeskWeek : ::testing::Test {
         }
         archive_write_close(a);
         archive_write_free(a);
-    }
-    // Runs the decoder in the folder; standard output is returned, standard error kept.
-    std::string Run(const std::string& args, int* status) {
-        const std::string command =
-            "cd '" + dir.string() + "' && " QRX_DECODER " " + args + " 2>stderr.txt";
-        FILE* p = popen(command.c_str(), "r");
-        std::string out;
-        char buf[4096];
-        for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) {
-            out.append(buf, n);
-        }
-        const int rc = pclose(p);
-        *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-        std::ifstream e(dir / "stderr.txt");
-        err.assign(std::istreambuf_iterator<char>(e), {});
-        return out;
     }
 };
 

@@ -9,10 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "cipher/clsCipher.h"
-#include "platform/linux/IconvCodec.h"
-#include "platform/linux/OpenSslCrypto.h"
-#include "tests/support/Fakes.h"
+#include "tests/support/DecoderFolder.h"
 
 namespace qrx::test {
 namespace {
@@ -127,46 +124,11 @@ bool Holds(const std::string& text, const std::string& value) {
     return false;
 }
 
-struct Reports : ::testing::Test {
-    fs::path dir;
-    OpenSslCrypto crypto{EvpDecryption()};
-    IconvCodec codec;
-    FakeWindow window;
-    std::string err;
-
-    void SetUp() override {
-        char pattern[] = "/tmp/qrx-report-XXXXXX";
-        dir = mkdtemp(pattern);
+struct Reports : DecoderFolder {
+    Reports() : DecoderFolder("/tmp/qrx-report-XXXXXX") {
         Write("PC_INFO_261201090000.dat", kOld);
         Write("PC_INFO_261207101530.dat", kNew);
         Write("PC_INFO_261207101531.dat", kNew, "not*base64\r\n");
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    void Write(const std::string& name, const std::vector<std::string>& records,
-               const std::string& tail = "") {
-        clsCipher cipher(crypto, codec, window);
-        std::ofstream out(dir / name, std::ios::binary);
-        for (const auto& r : records) {
-            out << cipher.gfEncryptDecrypt(r, 0) << "\r\n";
-        }
-        out << tail;
-    }
-    // Runs the decoder in the folder; standard output is returned, standard error kept.
-    std::string Run(const std::string& args, int* status) {
-        const std::string command =
-            "cd " + dir.string() + " && " QRX_DECODER " " + args + " 2>stderr.txt";
-        FILE* p = popen(command.c_str(), "r");
-        std::string out;
-        char buf[4096];
-        for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) {
-            out.append(buf, n);
-        }
-        const int rc = pclose(p);
-        *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-        std::ifstream e(dir / "stderr.txt");
-        err.assign(std::istreambuf_iterator<char>(e), {});
-        return out;
     }
 };
 
