@@ -6,6 +6,7 @@
 #include <set>
 
 #include "collect/CollectionPlan.h"
+#include "tests/support/Tables.h"
 #include "tools/decode/Escape.h"
 #include "tools/decode/LineDecoder.h"
 
@@ -58,11 +59,7 @@ TEST(Escaping, JsonStringsHoldNoControlCharacterAndOnlyUtf8) {
         {"テスト ～ ①髙", "\"テスト ～ ①髙\""},
         {"\xff(\xed\xa0\x80", "\"\xEF\xBF\xBD(\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},
     };
-    for (const auto& [in, out] : cases) {
-        std::string json;
-        AppendJsonString(json, in);
-        EXPECT_EQ(json, out) << in;
-    }
+    ExpectEachRow(cases, Appended(AppendJsonString));
 }
 
 TEST(RecordShape, ExactlyTheNamesTheProgramRecords) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <sstream>
 
+#include "tests/support/Tables.h"
 #include "tools/decode/Diff.h"
 #include "tools/decode/Html.h"
 #include "tools/decode/Inputs.h"
@@ -142,6 +143,27 @@ TEST(Placing, ALargeClassIsHandedOverInPartsThatBeginWithAnInstance) {
     EXPECT_EQ(total, 1000u);
 }
 
+// Instances of a Caption and, when not empty, a MACAddress.
+std::vector<Instance> Adapters(const std::vector<std::pair<std::string, std::string>>& list) {
+    std::vector<Instance> out;
+    for (const auto& [caption, mac] : list) {
+        Instance& i = out.emplace_back();
+        i.properties.push_back({"Caption", {caption}});
+        if (!mac.empty()) {
+            i.properties.push_back({"MACAddress", {mac}});
+        }
+    }
+    return out;
+}
+
+std::vector<const Instance*> Pointers(const std::vector<Instance>& instances) {
+    std::vector<const Instance*> out;
+    for (const auto& i : instances) {
+        out.push_back(&i);
+    }
+    return out;
+}
+
 // The instances of one class in two files, as "Caption/MAC" pairs, and the pairs expected.
 TEST(Matching, ByIdentityNotByPosition) {
     struct Case {
@@ -171,29 +193,10 @@ TEST(Matching, ByIdentityNotByPosition) {
         {"Win32_Processor", {{"a", ""}, {"b", ""}}, {{"c", ""}}, {"0>0", "-1"}},
     };
     for (const auto& c : cases) {
-        const auto make = [](const auto& list) {
-            std::vector<Instance> out;
-            for (const auto& [caption, mac] : list) {
-                Instance i;
-                i.properties.push_back({"Caption", {caption}});
-                if (!mac.empty()) {
-                    i.properties.push_back({"MACAddress", {mac}});
-                }
-                out.push_back(i);
-            }
-            return out;
-        };
-        const auto old = make(c.old);
-        const auto now = make(c.now);
-        std::vector<const Instance*> po, pn;
-        for (const auto& i : old) {
-            po.push_back(&i);
-        }
-        for (const auto& i : now) {
-            pn.push_back(&i);
-        }
+        const auto old = Adapters(c.old);
+        const auto now = Adapters(c.now);
         std::vector<std::string> got;
-        for (const auto& p : MatchInstances(c.cls, po, pn)) {
+        for (const auto& p : MatchInstances(c.cls, Pointers(old), Pointers(now))) {
             if (p.old && p.now) {
                 got.push_back(std::to_string(p.old - old.data()) + ">" +
                               std::to_string(p.now - now.data()));
@@ -211,30 +214,15 @@ TEST(Matching, ByIdentityNotByPosition) {
 }
 
 TEST(Matching, LabelsTellInstancesOfOneModelApart) {
-    const auto make = [](std::vector<std::pair<std::string, std::string>> list) {
-        std::vector<Instance> out;
-        for (const auto& [caption, mac] : list) {
-            Instance& i = out.emplace_back();
-            i.properties.push_back({"Caption", {caption}});
-            if (!mac.empty()) {
-                i.properties.push_back({"MACAddress", {mac}});
-            }
-        }
-        return out;
-    };
-    const auto old = make({{"[00000001] X", "M1"},
-                           {"[00000002] X", "M2"},
-                           {"[00000003] Y", ""},
-                           {"[00000004] Z", ""},
-                           {"[00000005] Z", ""}});
-    const auto now = make({{"[00000009] X", "M1"}});
-    std::vector<const Instance*> po, pn;
-    for (const auto& i : old) {
-        po.push_back(&i);
-    }
-    pn.push_back(&now[0]);
+    const auto old = Adapters({{"[00000001] X", "M1"},
+                               {"[00000002] X", "M2"},
+                               {"[00000003] Y", ""},
+                               {"[00000004] Z", ""},
+                               {"[00000005] Z", ""}});
+    const auto now = Adapters({{"[00000009] X", "M1"}});
     std::vector<std::string> labels;
-    for (const auto& p : MatchInstances("Win32_NetworkAdapterConfiguration", po, pn)) {
+    for (const auto& p :
+         MatchInstances("Win32_NetworkAdapterConfiguration", Pointers(old), Pointers(now))) {
         labels.push_back(p.label);
     }
     EXPECT_EQ(labels,
@@ -501,9 +489,7 @@ TEST(Html, EscapingAndCollectionTime) {
         {"\xff\xc3(\xed\xa0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD(\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
         {"\xc2\x85", "\\u0085"},
     };
-    for (const auto& [in, out] : escapes) {
-        EXPECT_EQ(HtmlEscape(in), out) << in;
-    }
+    ExpectEachRow(escapes, HtmlEscape);
     const std::pair<std::string, std::string> times[] = {
         {"/x/PC_INFO_261206090507.dat", "2026-12-06 09:05:07"},
         {"C:\\Tools\\PC_INFO_191231235959.dat", "2019-12-31 23:59:59"},
@@ -514,9 +500,7 @@ TEST(Html, EscapingAndCollectionTime) {
         {"report.dat", ""},
         {"week.zip:PC_INFO_261206090507.dat", "2026-12-06 09:05:07"},
     };
-    for (const auto& [in, out] : times) {
-        EXPECT_EQ(CollectionTime(in), out) << in;
-    }
+    ExpectEachRow(times, CollectionTime);
 }
 
 // What a spreadsheet, a terminal and a person get: CSV fields, readable values, names of inputs.
@@ -535,11 +519,7 @@ TEST(DeskTexts, CsvFieldsReadableValuesAndInputNames) {
         {"\xff日本", "\xEF\xBF\xBD日本"},
         {"", ""},
     };
-    for (const auto& [in, out] : fields) {
-        std::string field;
-        AppendCsvField(field, in);
-        EXPECT_EQ(field, out) << in;
-    }
+    ExpectEachRow(fields, Appended(AppendCsvField));
     const std::tuple<std::string, std::string, std::string> readable[] = {
         {"TotalVisibleMemorySize", "16647364", "15.9 GiB"},
         {"TotalVisibleMemorySize", "16x", ""},
@@ -571,14 +551,11 @@ TEST(DeskTexts, CsvFieldsReadableValuesAndInputNames) {
         {"x\u200By\uFEFFz\u00ADw\u2028", "x\\u200by\\ufeffz\\u00adw\\u2028"},
         {"①～\u2010テスト", "①～\u2010テスト"},
     };
+    ExpectEachRow(invisible, Escaped);
+    ExpectEachRow(invisible, HtmlEscape);
+    ExpectEachRow(invisible, Appended(AppendCsvField));
     for (const auto& [in, out] : invisible) {
-        EXPECT_EQ(Escaped(in), out) << in;
-        EXPECT_EQ(HtmlEscape(in), out) << in;
-        std::string json, csv;
-        AppendJsonString(json, in);
-        EXPECT_EQ(json, "\"" + out + "\"") << in;
-        AppendCsvField(csv, in);
-        EXPECT_EQ(csv, out) << in;
+        EXPECT_EQ(Appended(AppendJsonString)(in), "\"" + out + "\"") << in;
     }
     EXPECT_TRUE(IsArchiveName("a/Week.ZIP"));
     EXPECT_TRUE(IsArchiveName("w.tar.gz"));
