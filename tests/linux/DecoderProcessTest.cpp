@@ -199,32 +199,34 @@ TEST_F(DecoderProcess, WhatIsNotARecordIsNeverShownAsOne) {
     }
 }
 
-TEST_F(DecoderProcess, ControlCharactersOfRecordsAreShownEscaped) {
-    const Result r = Decode(File("crafted.dat", Cipher("Caption\tq\x1b[31mred\x07\x7f") + "\r\n" +
-                                                    Cipher("Name\ta\nb\rc") + "\r\n"));
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "Caption\tq\\x1b[31mred\\x07\\x7f\nName\ta\\x0ab\\x0dc\n");
-}
-
-TEST_F(DecoderProcess, UnencryptedJapaneseRecordsInUtf8AndCodePage932) {
+// Files that decode whole to exactly these lines: control characters of records shown escaped,
+// unencrypted Japanese records in UTF-8 and code page 932, and the longest record the Linux
+// program writes, encrypted or stored as plain text.
+TEST_F(DecoderProcess, WholeFilesDecodeToExactlyTheirRecords) {
     const Bytes cp932 = codec.ToShiftJis("Name\t髙テスト ～ ①\\");
-    const Result r =
-        Decode(File("plain.dat", "Caption\tテスト ～ ① 日本語\r\n" +
-                                     std::string(cp932.begin(), cp932.end()) + "\r\n"));
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "(未暗号化) Caption\tテスト ～ ① 日本語\n(未暗号化) Name\t髙テスト ～ ①\\\n");
-}
-
-// The longest record the Linux program writes, encrypted or stored as plain text, is a line the
-// decoder takes.
-TEST_F(DecoderProcess, TheLongestRecordsOfTheLinuxProgramDecode) {
-    const std::string record = "Description\t" + std::string(kMaxStandInValueBytes, 'x');
-    const std::string line = Cipher(record);
-    ASSERT_NE(line, record);
-    EXPECT_LE(line.size(), MaxDataLineBytes(kMaxStandInRecordBytes));
-    const Result r = Decode(File("long.dat", line + "\r\n" + record + "\r\n"));
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, record + "\n(未暗号化) " + record + "\n");
+    const std::string longest = "Description\t" + std::string(kMaxStandInValueBytes, 'x');
+    const std::string longLine = Cipher(longest);
+    ASSERT_NE(longLine, longest);
+    EXPECT_LE(longLine.size(), MaxDataLineBytes(kMaxStandInRecordBytes));
+    const struct {
+        const char* file;
+        std::string bytes;
+        std::string out;
+    } cases[] = {
+        {"crafted.dat",
+         Cipher("Caption\tq\x1b[31mred\x07\x7f") + "\r\n" + Cipher("Name\ta\nb\rc") + "\r\n",
+         "Caption\tq\\x1b[31mred\\x07\\x7f\nName\ta\\x0ab\\x0dc\n"},
+        {"plain.dat",
+         "Caption\tテスト ～ ① 日本語\r\n" + std::string(cp932.begin(), cp932.end()) + "\r\n",
+         "(未暗号化) Caption\tテスト ～ ① 日本語\n(未暗号化) Name\t髙テスト ～ ①\\\n"},
+        {"long.dat", longLine + "\r\n" + longest + "\r\n",
+         longest + "\n(未暗号化) " + longest + "\n"},
+    };
+    for (const auto& c : cases) {
+        const Result r = Decode(File(c.file, c.bytes));
+        EXPECT_EQ(r.status, 0) << c.file << "\n" << r.err;
+        EXPECT_EQ(r.out, c.out) << c.file;
+    }
 }
 
 TEST_F(DecoderProcess, TooLongAndAmbiguousLinesAreReportedAndTheRestDecodes) {
