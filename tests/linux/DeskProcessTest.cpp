@@ -271,17 +271,11 @@ TEST_F(DeskWeek, DiffPageAndIndexRenderAndPrint) {
     }
     { std::ofstream(dir / "index.html") << Run(std::string("--html ") + kWeek, &status); }
     const fs::path build = fs::path(QRX_SCREENSHOT).parent_path();
-    const std::string chromium = "chromium --headless --no-sandbox --disable-gpu --user-data-dir=" +
-                                 (dir / "profile").string() + " ";
+    const std::string chromium = Chromium();
     const auto url = [&](const char* page) { return "file://" + (dir / page).string(); };
     const auto dump = [&](const std::string& command) {
-        FILE* p = popen(command.c_str(), "r");
         std::string out;
-        char buf[4096];
-        for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) {
-            out.append(buf, n);
-        }
-        EXPECT_EQ(pclose(p), 0) << command;
+        EXPECT_EQ(RunShell(command, out), 0) << command;
         return out;
     };
     const std::string diff = dump(chromium + "--dump-dom " + url("diff.html") + " 2>/dev/null");

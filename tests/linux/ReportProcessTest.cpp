@@ -286,18 +286,11 @@ TEST_F(Reports, HtmlPageIsSelfContainedEscapedAndRendersAsTables) {
     { std::ofstream(dir / "report.html") << page; }
 
     // What a browser makes of it: the tables, arrays as lists, the value as text.
-    const std::string chromium =
-        "chromium --headless --no-sandbox --disable-gpu "
-        "--user-data-dir=" +
-        (dir / "profile").string() + " ";
+    const std::string chromium = Chromium();
     const std::string url = "file://" + (dir / "report.html").string();
-    FILE* p = popen((chromium + "--dump-dom " + url + " 2>/dev/null").c_str(), "r");
     std::string dom;
-    char buf[4096];
-    for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) {
-        dom.append(buf, n);
-    }
-    ASSERT_EQ(pclose(p), 0) << "chromium (scripts/setup.sh installs it)";
+    ASSERT_EQ(RunShell(chromium + "--dump-dom " + url + " 2>/dev/null", dom), 0)
+        << "chromium (scripts/setup.sh installs it)";
     std::size_t tables = 0;
     for (auto at = dom.find("<table>"); at != std::string::npos; at = dom.find("<table>", at + 1)) {
         ++tables;

@@ -50,6 +50,11 @@ struct DecoderFolder : ::testing::Test {
                const std::string& tail = "") {
         File(name, Encrypted(records) + tail);
     }
+    // Headless Chromium with its profile in the folder; its arguments follow.
+    std::string Chromium() const {
+        return "chromium --headless --no-sandbox --disable-gpu --user-data-dir=" +
+               (dir / "profile").string() + " ";
+    }
     // Runs the decoder in the folder; standard output is returned, standard error kept in `err`.
     std::string Run(const std::string& args, int* status) {
         std::string out;
