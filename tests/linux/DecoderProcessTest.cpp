@@ -1,7 +1,6 @@
 // The support decoder as the support desk runs it: the real binary on files made here from one
 // good data file, damaged the ways files get damaged in transfer, or crafted.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <fstream>
@@ -61,11 +60,10 @@ struct DecoderProcess : DecoderFolder {
     Result Decode(const std::string& args, const std::string& to = "",
                   const std::string& before = "") {
         const std::string out = to.empty() ? (dir / "out").string() : to;
-        const std::string cmd = before + std::string(QRX_DECODER) + " " + args + " >" + out +
-                                " 2>" + (dir / "err").string();
-        const int raw = std::system(cmd.c_str());
+        std::string none;  // standard output goes to `out`
         Result r;
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        r.status = RunShell(
+            before + QRX_DECODER " " + args + " >" + out + " 2>" + (dir / "err").string(), none);
         r.out = to.empty() ? Read(out) : "";
         r.err = Read(dir / "err");
         return r;

@@ -3,7 +3,6 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <fstream>

@@ -1,7 +1,6 @@
 // The decoder's reports as a support desk runs them: the real binary on data files encrypted
 // with the real cipher, and the HTML page rendered by headless Chromium.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cctype>
 #include <filesystem>
