@@ -45,11 +45,11 @@ class DiffTextFormat : public DiffFormat {
                                    Escaped(row.now.front()) + "\n";
                             continue;
                         }
-                        for (const auto& v :
-                             row.kind == PropertyChange::Kind::Removed ? row.old : row.now) {
-                            out += "    ";
-                            out += kMark[static_cast<int>(row.kind)];
-                            out += " " + name + ": " + Escaped(v) + "\n";
+                        for (const auto& v : row.old) {
+                            out += "    - " + name + ": " + Escaped(v) + "\n";
+                        }
+                        for (const auto& v : row.now) {
+                            out += "    + " + name + ": " + Escaped(v) + "\n";
                         }
                     }
                 }
