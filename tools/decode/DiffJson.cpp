@@ -69,6 +69,20 @@ void Property(std::string& out, const PropertyChange& p) {
     out += '}';
 }
 
+// Opens `{"KEY":NAME,"change":KIND,"LIST":[` of a class or an instance, after a comma unless it
+// comes first.
+template <typename K>
+void Open(std::string& out, bool first, const char* key, std::string_view name, K kind,
+          const char* list) {
+    out += first ? "{" : ",{";
+    Member(out, key, name);
+    out += ',';
+    Member(out, "change", NameOf(kind));
+    out += ",\"";
+    out += list;
+    out += "\":[";
+}
+
 class DiffJsonFormat : public DiffFormat {
   public:
     explicit DiffJsonFormat(Output& out) : out_(out) {}
@@ -98,18 +112,10 @@ class DiffJsonFormat : public DiffFormat {
         out += "],\"classes\":[";
         for (std::size_t c = 0; c < changes.size(); ++c) {
             const ClassChange& cls = changes[c];
-            out += c == 0 ? "{" : ",{";
-            Member(out, "class", cls.name);
-            out += ',';
-            Member(out, "change", NameOf(cls.kind));
-            out += ",\"instances\":[";
+            Open(out, c == 0, "class", cls.name, cls.kind, "instances");
             for (std::size_t i = 0; i < cls.instances.size(); ++i) {
                 const InstanceChange& inst = cls.instances[i];
-                out += i == 0 ? "{" : ",{";
-                Member(out, "instance", inst.label);
-                out += ',';
-                Member(out, "change", NameOf(inst.kind));
-                out += ",\"properties\":[";
+                Open(out, i == 0, "instance", inst.label, inst.kind, "properties");
                 for (std::size_t p = 0; p < inst.properties.size(); ++p) {
                     out += p == 0 ? "" : ",";
                     Property(out, inst.properties[p]);
