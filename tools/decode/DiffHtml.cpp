@@ -35,13 +35,7 @@ class DiffHtmlFormat : public DiffFormat {
   private:
     void Write(const Collection& old, const Collection& now,
                const std::vector<ClassChange>& changes) override {
-        std::ostringstream page;
-        Write(page, old, now, changes);
-        out_.Text() += page.str();
-    }
-
-    void Write(std::ostream& out, const Collection& old, const Collection& now,
-               const std::vector<ClassChange>& changes) {
+        std::ostringstream out;
         WriteHtmlHead(out, "QRX_PC_INFO 収集データの違い", masked_);
         out << "<table class=\"files\">\n<tbody>\n";
         for (const auto* c : {&old, &now}) {
@@ -60,6 +54,7 @@ class DiffHtmlFormat : public DiffFormat {
         }
         if (changes.empty()) {
             out << "<p>違いはありません。</p>\n</body>\n</html>\n";
+            out_.Text() += out.str();
             return;
         }
         out << "<p class=\"legend\">";
@@ -90,6 +85,7 @@ class DiffHtmlFormat : public DiffFormat {
             out << "</tbody>\n</table>\n</div>\n";
         }
         out << "</body>\n</html>\n";
+        out_.Text() += out.str();
     }
 
     Output& out_;
