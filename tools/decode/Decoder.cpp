@@ -60,30 +60,6 @@ std::optional<std::string> FirstLine(const InputOpener& open, const std::string&
     return text;
 }
 
-std::unique_ptr<IFormat> MakeFormat(const DecoderOptions& o, Output& output, bool several) {
-    switch (o.output) {
-        case DecoderOptions::Output::Json:
-            return MakeJsonFormat(output);
-        case DecoderOptions::Output::DiffText:
-            return MakeDiffTextFormat(output);
-        case DecoderOptions::Output::DiffJson:
-            return MakeDiffJsonFormat(output);
-        case DecoderOptions::Output::DiffHtml:
-            return MakeDiffHtmlFormat(output, o.mask);
-        case DecoderOptions::Output::Html:
-            return MakeHtmlFormat(output, o.mask);
-        case DecoderOptions::Output::SummaryText:
-            return MakeSummaryTextFormat(output);
-        case DecoderOptions::Output::SummaryJson:
-            return MakeSummaryJsonFormat(output);
-        case DecoderOptions::Output::Csv:
-            return MakeCsvFormat(output);
-        case DecoderOptions::Output::Text:
-            break;
-    }
-    return MakeTextFormat(output, several);
-}
-
 }  // namespace
 
 int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, ITextCodec& codec,
@@ -97,13 +73,13 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
                std::ostream& err) {
     DecoderOptions o;
     if (const std::string wrong = ParseDecoderOptions(args, o); !wrong.empty()) {
-        err << "QRX_PC_INFO_DECODE: " << wrong << "\n" << kDecoderUsage;
+        err << "QRX_PC_INFO_DECODE: " << wrong << "\n" << DecoderUsage();
         return kExitNotDone;
     }
     Output output(out);
     if (o.help || o.version) {
-        output.Text() += o.help ? std::string(kDecoderUsage)
-                                : std::string("QRX_PC_INFO_DECODE ") + QRX_VERSION + "\n";
+        output.Text() +=
+            o.help ? DecoderUsage() : std::string("QRX_PC_INFO_DECODE ") + QRX_VERSION + "\n";
         return Close(output, err, kExitDecoded);
     }
     std::optional<std::string> password;
@@ -163,7 +139,7 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
         o.files.size() > 1 ||
         (o.files[0] != "-" &&
          (IsArchiveName(o.files[0]) || tree.KindOf(o.files[0]) == IFileTree::Kind::Folder));
-    const std::unique_ptr<IFormat> format = MakeFormat(o, output, several);
+    const std::unique_ptr<IFormat> format = o.format->make(output, {several, o.mask});
     LineDecoder decoder(crypto, codec);
     RecordPlacer placer;
     PlacedRecord placed;
