@@ -3,15 +3,10 @@
 #include <algorithm>
 #include <ostream>
 
+#include "tools/decode/FileDecoder.h"
 #include "tools/decode/Options.h"
 #include "tools/decode/common/Escape.h"
 #include "tools/decode/formats/Format.h"
-#include "tools/decode/inputs/InputText.h"
-#include "tools/decode/inputs/Inputs.h"
-#include "tools/decode/inputs/RecordReader.h"
-#include "tools/decode/records/LineDecoder.h"
-#include "tools/decode/records/Mask.h"
-#include "tools/decode/records/RecordModel.h"
 
 #ifndef QRX_VERSION
 #define QRX_VERSION "0"
@@ -20,8 +15,6 @@
 namespace qrx {
 
 namespace {
-
-constexpr std::size_t kInputChunk = 64 * 1024;
 
 // Writes what is left; an output error overrides every other outcome.
 int Close(Output& output, std::ostream& err, int status) {
@@ -33,31 +26,135 @@ int Close(Output& output, std::ostream& err, int status) {
     return status;
 }
 
-// The first line of a small file, without its line end: the archives' password.
+// The first line of a small file, without its line end: the archives' password, the key.
 std::optional<std::string> FirstLine(const InputOpener& open, const std::string& path,
-                                     std::string& error) {
-    const std::unique_ptr<IByteInput> input = open(path, error);
-    if (!input) {
-        return std::nullopt;
-    }
+                                     std::ostream& err) {
+    std::string error;
     std::string text;
-    char buffer[4096];
-    std::size_t got = 0;
-    do {
-        if (!input->Read(buffer, sizeof buffer, got, error)) {
-            return std::nullopt;
+    if (const std::unique_ptr<IByteInput> input = open(path, error)) {
+        char buffer[4096];
+        std::size_t got = 0;
+        do {
+            if (!input->Read(buffer, sizeof buffer, got, error)) {
+                break;
+            }
+            text.append(buffer, got);
+        } while (got > 0 && text.find_first_of("\r\n") == std::string::npos && text.size() < 4096);
+    }
+    if (error.empty()) {
+        if (text.starts_with("\xEF\xBB\xBF")) {
+            text.erase(0, 3);
         }
-        text.append(buffer, got);
-    } while (got > 0 && text.find_first_of("\r\n") == std::string::npos && text.size() < 4096);
-    if (text.starts_with("\xEF\xBB\xBF")) {
-        text.erase(0, 3);
-    }
-    text.resize(std::min(text.find_first_of("\r\n"), text.size()));
-    if (text.empty()) {
+        text.resize(std::min(text.find_first_of("\r\n"), text.size()));
+        if (!text.empty()) {
+            return text;
+        }
         error = "1 行目が空です";
-        return std::nullopt;
     }
-    return text;
+    err << "QRX_PC_INFO_DECODE: " << Escaped(path) << ": " << error << "\n";
+    return std::nullopt;
+}
+
+// Reads the password and the key that the options name in files, and refuses a key that names
+// a file; false when one could not be had.
+bool ReadSecrets(DecoderOptions& o, const InputOpener& open, IFileTree& tree,
+                 std::optional<std::string>& password, std::ostream& err) {
+    if (o.passwordFile && !(password = FirstLine(open, *o.passwordFile, err))) {
+        return false;
+    }
+    if (o.maskKeyFile) {
+        return (o.maskKey = FirstLine(open, *o.maskKeyFile, err)).has_value();
+    }
+    // A file name where the key belongs is a slip (a key file meant, an argument missing): the
+    // name would be the key, and the file would not be read.
+    std::string ignored;
+    if (o.maskKey && (*o.maskKey == "-" || tree.KindOf(*o.maskKey) == IFileTree::Kind::Folder ||
+                      open(*o.maskKey, ignored))) {
+        err << "QRX_PC_INFO_DECODE: --mask-key の鍵 " << Escaped(*o.maskKey)
+            << " はファイルかフォルダーの名前です。鍵をファイルから読むときは "
+               "--mask-key-file をお使いください\n";
+        return false;
+    }
+    return true;
+}
+
+// Decodes the data files that the arguments stand for: files, standard input, the files below
+// folders and in archives.
+class Arguments {
+  public:
+    Arguments(FileDecoder& decoder, const InputOpener& open, IFileTree& tree,
+              const std::optional<std::string>& password)
+        : decoder_(decoder), open_(open), tree_(tree), password_(password) {}
+
+    // Whether any argument stood for more than one data file.
+    bool AnyMany() const {
+        return std::any_of(counts_.begin(), counts_.end(), [](std::size_t n) { return n > 1; });
+    }
+
+    void DecodeAll(const std::vector<std::string>& files) {
+        for (const auto& file : files) {
+            count_ = 0;
+            const bool go = file != "-" && tree_.KindOf(file) == IFileTree::Kind::Folder
+                                ? Folder(file)
+                            : file != "-" && IsArchiveName(file) ? Archive(file)
+                                                                 : File(file);
+            counts_.push_back(count_);
+            if (!go) {
+                break;
+            }
+        }
+    }
+
+  private:
+    bool File(const std::string& path) {
+        ++count_;
+        std::string error;
+        const std::unique_ptr<IByteInput> input = open_(path, error);
+        if (!input) {
+            decoder_.Unreadable(path, error);
+            return true;
+        }
+        return decoder_.Decode(decoder_.Shown(path), *input);
+    }
+    bool Folder(const std::string& folder) {
+        std::vector<std::string> found;
+        std::string failed, error;
+        if (!DataFilesBelow(tree_, folder, found, failed, error)) {
+            decoder_.Unreadable(failed, error);
+        } else if (found.empty()) {
+            decoder_.Unreadable(folder, "データファイル (PC_INFO_*.dat) がありません");
+        }
+        return std::all_of(found.begin(), found.end(), [&](const auto& f) { return File(f); });
+    }
+    bool Archive(const std::string& archive) {
+        bool go = true;
+        std::string member;
+        const std::string error = tree_.ReadArchive(
+            archive, password_, kMaxMemberBytes, IsDataFileName,
+            [&](const std::string& name, IByteInput& input) {
+                ++count_;
+                return go = decoder_.Decode(decoder_.Shown(archive + ":" + name), input);
+            },
+            member);
+        if (!error.empty() && go) {
+            decoder_.Unreadable(member.empty() ? archive : archive + ":" + member,
+                                decoder_.MaskedReason(error, archive, "(圧縮ファイル)"));
+        }
+        return go;
+    }
+
+    FileDecoder& decoder_;
+    const InputOpener& open_;
+    IFileTree& tree_;
+    const std::optional<std::string>& password_;
+    std::size_t count_ = 0;
+    std::vector<std::size_t> counts_;  // the data files each argument stood for
+};
+
+bool SeveralFiles(const DecoderOptions& o, IFileTree& tree) {
+    return o.files.size() > 1 ||
+           (o.files[0] != "-" &&
+            (IsArchiveName(o.files[0]) || tree.KindOf(o.files[0]) == IFileTree::Kind::Folder));
 }
 
 }  // namespace
@@ -83,239 +180,23 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
         return Close(output, err, kExitDecoded);
     }
     std::optional<std::string> password;
-    if (o.passwordFile) {
-        std::string error;
-        password = FirstLine(open, *o.passwordFile, error);
-        if (!password) {
-            err << "QRX_PC_INFO_DECODE: " << Escaped(*o.passwordFile) << ": " << error << "\n";
-            return kExitNotDone;
-        }
-    }
-    if (o.maskKeyFile) {
-        std::string error;
-        o.maskKey = FirstLine(open, *o.maskKeyFile, error);
-        if (!o.maskKey) {
-            err << "QRX_PC_INFO_DECODE: " << Escaped(*o.maskKeyFile) << ": " << error << "\n";
-            return kExitNotDone;
-        }
-    } else if (o.maskKey) {
-        // A file name where the key belongs is a slip (a key file meant, an argument missing):
-        // the name would be the key, and the file would not be read.
-        std::string ignored;
-        if (*o.maskKey == "-" || tree.KindOf(*o.maskKey) == IFileTree::Kind::Folder ||
-            open(*o.maskKey, ignored)) {
-            err << "QRX_PC_INFO_DECODE: --mask-key の鍵 " << Escaped(*o.maskKey)
-                << " はファイルかフォルダーの名前です。鍵をファイルから読むときは "
-                   "--mask-key-file をお使いください\n";
-            return kExitNotDone;
-        }
-    }
-    struct HeldLine {
-        std::size_t line;
-        DecodedLine decoded;
-    };
-    std::vector<HeldLine> held;
-    std::unique_ptr<Masker> masker;
-    if (o.mask) {
-        masker = std::make_unique<Masker>(o.maskKey ? *o.maskKey : Masker::RandomKey(), hash);
-    }
-    // Masked, files are shown without their folders and personal names, reasons without them too.
-    MaskedFileNames maskedNames;
-    const auto shown = [&](const std::string& name) {
-        if (!o.mask) {
-            return name == "-" ? std::string("(標準入力)") : name;
-        }
-        return maskedNames(name, name == "-");
-    };
-    const auto shownReason = [&](std::string reason, const std::string& name,
-                                 const std::string& as) {
-        for (auto at = o.mask && !name.empty() ? reason.find(name) : std::string::npos;
-             at != std::string::npos; at = reason.find(name, at + as.size())) {
-            reason.replace(at, name.size(), as);
-        }
-        return reason;
-    };
-    const bool several =
-        o.files.size() > 1 ||
-        (o.files[0] != "-" &&
-         (IsArchiveName(o.files[0]) || tree.KindOf(o.files[0]) == IFileTree::Kind::Folder));
-    const std::unique_ptr<IFormat> format = o.format->make(output, {several, o.mask});
-    LineDecoder decoder(crypto, codec);
-    RecordPlacer placer;
-    PlacedRecord placed;
-    std::string masked;
-    int status = kExitDecoded;
-    std::string full;  // why the format can take no more
-    std::vector<char> chunk(kInputChunk);
-
-    // A file, a folder or an archive that could not be read, as a whole. `path` is the name it
-    // was found by, which the reason may mention.
-    const auto unreadable = [&](const std::string& path, const std::string& reason) {
-        const std::string name = shown(path);
-        const std::string error = shownReason(reason, path, name);
-        err << Escaped(name) << ": " << Escaped(error) << "\n";
-        status = kExitNotDone;
-        format->BeginFile(name, false);
-        format->Failure(0, error);
-        format->EndFile();
-    };
-    // Decodes one data file; false when no more output can be written.
-    const auto decode = [&](const std::string& name, IByteInput& input) {
-        const std::string shownName = Escaped(name);
-        std::string error;
-        format->BeginFile(name, true);
-        placer.BeginFile();
-        const auto fail = [&](std::size_t line, const std::string& reason) {
-            // One piece, so that an unbuffered stream writes it at once.
-            err << shownName + ":" + std::to_string(line) + ": " + Escaped(reason) + "\n";
-            status = std::max(status, kExitBadLine);
-            format->Failure(line, reason);
-        };
-        const auto handle = [&](std::size_t line, const DecodedLine& d) {
-            if (d.kind == DecodedLine::Kind::Failed) {
-                if (!d.unknownClass.empty()) {
-                    placer.UnknownClass(d.unknownClass);
-                }
-                return fail(line, d.reason);
-            }
-            const bool plain = d.kind == DecodedLine::Kind::Unencrypted;
-            if (std::string why = placer.Place(d.text, plain, line, placed); !why.empty()) {
-                return fail(line, why);
-            }
-            if (masker && placed.kind == PlacedRecord::Kind::Value) {
-                masked = masker->Record(d.text);
-                placed.text = masked;
-                placed.property = placed.text.substr(0, placed.property.size());
-                placed.value = placed.text.substr(placed.property.size() + 1);
-            }
-            format->Record(placed);
-        };
-        // Masking learns the whole file (its host name and serial numbers, which come late)
-        // before it masks any of it: the lines are held, at most kMaxCollectedBytes of them.
-        held.clear();
-        std::size_t heldBytes = 0;
-        bool tooLarge = false;
-        RecordReader reader(decoder, [&](std::size_t line, const DecodedLine& d) {
-            if (!masker) {
-                return handle(line, d);
-            }
-            heldBytes += sizeof(HeldLine) + d.text.size() + d.reason.size();
-            if (tooLarge || heldBytes > kMaxCollectedBytes) {
-                tooLarge = true;
-                held.clear();
-                return;
-            }
-            held.push_back({line, d});
-        });
-        InputText text([&](const char* data, std::size_t size) { reader.Feed(data, size); });
-        for (;;) {
-            std::size_t got = 0;
-            if (!input.Read(chunk.data(), chunk.size(), got, error)) {
-                err << shownName << ": " << Escaped(error) << "\n";
-                status = kExitNotDone;
-                format->Failure(0, error);
-                break;
-            }
-            if (got == 0 || output.Failed() || !(full = format->Full()).empty()) {
-                break;
-            }
-            text.Feed(chunk.data(), got);
-        }
-        if (output.Failed() || !full.empty()) {
-            return false;  // reading stopped in the file, maybe within a line that is not wrong
-        }
-        text.Finish();
-        reader.Finish();
-        if (tooLarge) {
-            const std::string reason = "--mask で扱えるのは 1 ファイル " +
-                                       std::to_string(kMaxCollectedBytes / 1024 / 1024) +
-                                       " MiB までです (1 回の収集は数 KB です)";
-            err << shownName << ": " << reason << "\n";
-            status = kExitNotDone;
-            format->Failure(0, reason);
-        } else if (masker) {
-            masker->ForgetLearned();
-            for (const auto& h : held) {
-                if (h.decoded.kind != DecodedLine::Kind::Failed) {
-                    masker->Learn(h.decoded.text);
-                }
-            }
-            for (const auto& h : held) {
-                handle(h.line, h.decoded);
-                if (output.Failed()) {
-                    return false;
-                }
-                output.Commit();
-            }
-            held.clear();
-        }
-        format->EndFile();
-        return !output.Failed() && (full = format->Full()).empty();
-    };
-    const auto openAndDecode = [&](const std::string& path) {
-        std::string error;
-        const std::unique_ptr<IByteInput> input = open(path, error);
-        if (!input) {
-            unreadable(path, error);
-            return true;
-        }
-        return decode(shown(path), *input);
-    };
-
-    std::vector<std::size_t> perArgument;  // the data files each argument stood for
-    for (const auto& file : o.files) {
-        std::size_t count = 0;
-        bool go = true;
-        if (file == "-") {
-            ++count;
-            go = openAndDecode(file);
-        } else if (tree.KindOf(file) == IFileTree::Kind::Folder) {
-            std::vector<std::string> found;
-            std::string failed, error;
-            if (!DataFilesBelow(tree, file, found, failed, error)) {
-                unreadable(failed, error);
-            } else if (found.empty()) {
-                unreadable(file, "データファイル (PC_INFO_*.dat) がありません");
-            }
-            for (std::size_t n = 0; go && n < found.size(); ++n) {
-                ++count;
-                go = openAndDecode(found[n]);
-            }
-        } else if (IsArchiveName(file)) {
-            std::string member;
-            std::string error = tree.ReadArchive(
-                file, password, kMaxMemberBytes, IsDataFileName,
-                [&](const std::string& name, IByteInput& input) {
-                    ++count;
-                    return go = decode(shown(file + ":" + name), input);
-                },
-                member);
-            if (!error.empty() && go) {
-                unreadable(member.empty() ? file : file + ":" + member,
-                           shownReason(error, file, "(圧縮ファイル)"));
-            }
-        } else {
-            ++count;
-            go = openAndDecode(file);
-        }
-        perArgument.push_back(count);
-        if (!go) {
-            break;
-        }
-    }
-    if (!full.empty()) {
-        err << "QRX_PC_INFO_DECODE: " << full << "\n";
+    if (!ReadSecrets(o, open, tree, password, err)) {
         return kExitNotDone;
     }
-    if (o.Diff() && !output.Failed() &&
-        std::any_of(perArgument.begin(), perArgument.end(), [](std::size_t n) { return n > 1; })) {
+    const std::unique_ptr<IFormat> format = o.format->make(output, {SeveralFiles(o, tree), o.mask});
+    FileDecoder decoder(o, crypto, codec, hash, *format, output, err);
+    Arguments arguments(decoder, open, tree, password);
+    arguments.DecodeAll(o.files);
+    if (!decoder.Full().empty()) {
+        err << "QRX_PC_INFO_DECODE: " << decoder.Full() << "\n";
+        return kExitNotDone;
+    }
+    if (o.Diff() && !output.Failed() && arguments.AnyMany()) {
         err << "QRX_PC_INFO_DECODE: --diff で比べるのは 1 つずつのデータファイルです。"
                "フォルダーや圧縮ファイルに複数入っているときは、そのファイルを指定してください\n";
         return Close(output, err, kExitNotDone);
     }
-    if (!output.Failed()) {
-        status = format->Finish(status);
-    }
+    const int status = output.Failed() ? decoder.Status() : format->Finish(decoder.Status());
     return Close(output, err, status);
 }
 

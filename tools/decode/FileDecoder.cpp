@@ -1,0 +1,167 @@
+#include "tools/decode/FileDecoder.h"
+
+#include <algorithm>
+
+#include "tools/decode/common/Escape.h"
+#include "tools/decode/inputs/InputText.h"
+#include "tools/decode/inputs/RecordReader.h"
+
+namespace qrx {
+
+namespace {
+
+constexpr std::size_t kInputChunk = 64 * 1024;
+
+}  // namespace
+
+FileDecoder::FileDecoder(const DecoderOptions& options, ICryptoProvider& crypto, ITextCodec& codec,
+                         IKeyedHash& hash, IFormat& format, Output& output, std::ostream& err)
+    : options_(options),
+      format_(format),
+      output_(output),
+      err_(err),
+      decoder_(crypto, codec),
+      chunk_(kInputChunk) {
+    if (options.mask) {
+        masker_ = std::make_unique<Masker>(options.maskKey ? *options.maskKey : Masker::RandomKey(),
+                                           hash);
+    }
+}
+
+std::string FileDecoder::Shown(const std::string& path) {
+    if (!options_.mask) {
+        return path == "-" ? std::string("(標準入力)") : path;
+    }
+    return maskedNames_(path, path == "-");
+}
+
+std::string FileDecoder::MaskedReason(std::string reason, const std::string& path,
+                                      const std::string& as) const {
+    for (auto at = options_.mask && !path.empty() ? reason.find(path) : std::string::npos;
+         at != std::string::npos; at = reason.find(path, at + as.size())) {
+        reason.replace(at, path.size(), as);
+    }
+    return reason;
+}
+
+void FileDecoder::Unreadable(const std::string& path, const std::string& reason) {
+    const std::string name = Shown(path);
+    const std::string error = MaskedReason(reason, path, name);
+    err_ << Escaped(name) << ": " << Escaped(error) << "\n";
+    status_ = kExitNotDone;
+    format_.BeginFile(name, false);
+    format_.Failure(0, error);
+    format_.EndFile();
+}
+
+bool FileDecoder::Decode(const std::string& name, IByteInput& input) {
+    shownName_ = Escaped(name);
+    format_.BeginFile(name, true);
+    placer_.BeginFile();
+    held_.clear();
+    heldBytes_ = 0;
+    tooLarge_ = false;
+    RecordReader reader(decoder_,
+                        [this](std::size_t line, const DecodedLine& d) { Hold(line, d); });
+    InputText text([&](const char* data, std::size_t size) { reader.Feed(data, size); });
+    Read(input, shownName_, [&](const char* data, std::size_t size) { text.Feed(data, size); });
+    if (output_.Failed() || !full_.empty()) {
+        return false;  // reading stopped in the file, maybe within a line that is not wrong
+    }
+    text.Finish();
+    reader.Finish();
+    if (masker_ && !MaskHeld(shownName_)) {
+        return false;
+    }
+    format_.EndFile();
+    return !output_.Failed() && (full_ = format_.Full()).empty();
+}
+
+void FileDecoder::Read(IByteInput& input, const std::string& shownName,
+                       const std::function<void(const char*, std::size_t)>& feed) {
+    for (;;) {
+        std::string error;
+        std::size_t got = 0;
+        if (!input.Read(chunk_.data(), chunk_.size(), got, error)) {
+            err_ << shownName << ": " << Escaped(error) << "\n";
+            status_ = kExitNotDone;
+            format_.Failure(0, error);
+            return;
+        }
+        if (got == 0 || output_.Failed() || !(full_ = format_.Full()).empty()) {
+            return;
+        }
+        feed(chunk_.data(), got);
+    }
+}
+
+// Masking learns the whole file (its host name and serial numbers, which come late) before it
+// masks any of it: the lines are held, at most kMaxCollectedBytes of them.
+void FileDecoder::Hold(std::size_t line, const DecodedLine& decoded) {
+    if (!masker_) {
+        return Place(line, decoded);
+    }
+    heldBytes_ += sizeof(HeldLine) + decoded.text.size() + decoded.reason.size();
+    if (tooLarge_ || heldBytes_ > kMaxCollectedBytes) {
+        tooLarge_ = true;
+        held_.clear();
+        return;
+    }
+    held_.push_back({line, decoded});
+}
+
+bool FileDecoder::MaskHeld(const std::string& shownName) {
+    if (tooLarge_) {
+        const std::string reason = "--mask で扱えるのは 1 ファイル " +
+                                   std::to_string(kMaxCollectedBytes / 1024 / 1024) +
+                                   " MiB までです (1 回の収集は数 KB です)";
+        err_ << shownName << ": " << reason << "\n";
+        status_ = kExitNotDone;
+        format_.Failure(0, reason);
+        return true;
+    }
+    masker_->ForgetLearned();
+    for (const auto& h : held_) {
+        if (h.decoded.kind != DecodedLine::Kind::Failed) {
+            masker_->Learn(h.decoded.text);
+        }
+    }
+    for (const auto& h : held_) {
+        Place(h.line, h.decoded);
+        if (output_.Failed()) {
+            return false;
+        }
+        output_.Commit();
+    }
+    held_.clear();
+    return true;
+}
+
+void FileDecoder::Place(std::size_t line, const DecodedLine& d) {
+    if (d.kind == DecodedLine::Kind::Failed) {
+        if (!d.unknownClass.empty()) {
+            placer_.UnknownClass(d.unknownClass);
+        }
+        return Fail(line, d.reason);
+    }
+    const bool plain = d.kind == DecodedLine::Kind::Unencrypted;
+    if (std::string why = placer_.Place(d.text, plain, line, placed_); !why.empty()) {
+        return Fail(line, why);
+    }
+    if (masker_ && placed_.kind == PlacedRecord::Kind::Value) {
+        masked_ = masker_->Record(d.text);
+        placed_.text = masked_;
+        placed_.property = placed_.text.substr(0, placed_.property.size());
+        placed_.value = placed_.text.substr(placed_.property.size() + 1);
+    }
+    format_.Record(placed_);
+}
+
+void FileDecoder::Fail(std::size_t line, const std::string& reason) {
+    // One piece, so that an unbuffered stream writes it at once.
+    err_ << shownName_ + ":" + std::to_string(line) + ": " + Escaped(reason) + "\n";
+    status_ = std::max(status_, kExitBadLine);
+    format_.Failure(line, reason);
+}
+
+}  // namespace qrx

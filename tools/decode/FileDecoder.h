@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "tools/decode/Options.h"
+#include "tools/decode/formats/Format.h"
+#include "tools/decode/inputs/Inputs.h"
+#include "tools/decode/records/LineDecoder.h"
+#include "tools/decode/records/Mask.h"
+#include "tools/decode/records/RecordModel.h"
+
+namespace qrx {
+
+// The way of each data file from bytes to the format: read, frame into lines, decode, hold the
+// whole file for masking (which learns from it), place each record by the plan, hand it to the
+// format. One object serves every file of a run; what goes wrong is told to `err` and to the
+// format, and kept in Status().
+class FileDecoder {
+  public:
+    FileDecoder(const DecoderOptions& options, ICryptoProvider& crypto, ITextCodec& codec,
+                IKeyedHash& hash, IFormat& format, Output& output, std::ostream& err);
+
+    // How a file is named in the outputs: masked, without its folders and personal names.
+    std::string Shown(const std::string& path);
+    // Decodes one data file, named as shown; false when no more output can be written.
+    bool Decode(const std::string& name, IByteInput& input);
+    // A file, a folder or an archive that could not be read as a whole. `path` is the name it
+    // was found by, which the reason may mention; `as` replaces it there when masking.
+    void Unreadable(const std::string& path, const std::string& reason);
+    std::string MaskedReason(std::string reason, const std::string& path,
+                             const std::string& as) const;
+
+    int Status() const { return status_; }
+    // Why the format can take no more, else empty.
+    const std::string& Full() const { return full_; }
+
+  private:
+    struct HeldLine {
+        std::size_t line;
+        DecodedLine decoded;
+    };
+    // Reads the input through `feed` until its end, a failure, or the output can take no more.
+    void Read(IByteInput& input, const std::string& shownName,
+              const std::function<void(const char*, std::size_t)>& feed);
+    // A decoded line: held while masking learns the file, else placed at once.
+    void Hold(std::size_t line, const DecodedLine& decoded);
+    // Masks the held lines with what was learnt from them and places them; false when no more
+    // output can be written.
+    bool MaskHeld(const std::string& shownName);
+    void Place(std::size_t line, const DecodedLine& decoded);
+    void Fail(std::size_t line, const std::string& reason);
+
+    const DecoderOptions& options_;
+    IFormat& format_;
+    Output& output_;
+    std::ostream& err_;
+    LineDecoder decoder_;
+    RecordPlacer placer_;
+    std::unique_ptr<Masker> masker_;
+    MaskedFileNames maskedNames_;
+    PlacedRecord placed_;
+    std::string masked_;
+    std::vector<HeldLine> held_;
+    std::size_t heldBytes_ = 0;
+    bool tooLarge_ = false;
+    std::string shownName_;  // of the file being decoded, escaped
+    std::vector<char> chunk_;
+    int status_ = kExitDecoded;
+    std::string full_;
+};
+
+}  // namespace qrx
