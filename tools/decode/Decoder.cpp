@@ -9,6 +9,7 @@
 #include "tools/decode/Inputs.h"
 #include "tools/decode/LineDecoder.h"
 #include "tools/decode/Mask.h"
+#include "tools/decode/MaskMap.h"
 #include "tools/decode/Options.h"
 #include "tools/decode/RecordModel.h"
 #include "tools/decode/RecordReader.h"
@@ -33,9 +34,9 @@ int Close(Output& output, std::ostream& err, int status) {
     return status;
 }
 
-// The first line of a small file, without its line end: the archives' password.
-std::optional<std::string> FirstLine(const InputOpener& open, const std::string& path,
-                                     std::string& error) {
+// A small file whole (a key, a password, the desk's words, a map), at most `limit` bytes.
+std::optional<std::string> SmallFile(const InputOpener& open, const std::string& path,
+                                     std::size_t limit, std::string& error) {
     const std::unique_ptr<IByteInput> input = open(path, error);
     if (!input) {
         return std::nullopt;
@@ -48,16 +49,71 @@ std::optional<std::string> FirstLine(const InputOpener& open, const std::string&
             return std::nullopt;
         }
         text.append(buffer, got);
-    } while (got > 0 && text.find_first_of("\r\n") == std::string::npos && text.size() < 4096);
+        if (text.size() > limit) {
+            error = std::to_string(limit / 1024) + " KiB を超えています";
+            return std::nullopt;
+        }
+    } while (got > 0);
     if (text.starts_with("\xEF\xBB\xBF")) {
         text.erase(0, 3);
     }
-    text.resize(std::min(text.find_first_of("\r\n"), text.size()));
-    if (text.empty()) {
-        error = "1 行目が空です";
-        return std::nullopt;
+    return text;
+}
+
+// The first line of a small file, without its line end: the archives' password, the key.
+std::optional<std::string> FirstLine(const InputOpener& open, const std::string& path,
+                                     std::string& error) {
+    std::optional<std::string> text = SmallFile(open, path, 64 * 1024, error);
+    if (text) {
+        text->resize(std::min(text->find_first_of("\r\n"), text->size()));
+        if (text->empty()) {
+            error = "1 行目が空です";
+            return std::nullopt;
+        }
     }
     return text;
+}
+
+// The lines of the desk's words file, each without the spaces around it; empty lines skipped.
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find_first_of("\r\n", at), text.size());
+        const std::string line = text.substr(at, end - at);
+        const auto first = line.find_first_not_of(" \t");
+        if (first != std::string::npos) {
+            lines.push_back(line.substr(first, line.find_last_not_of(" \t") - first + 1));
+        }
+        at = end + 1;
+    }
+    return lines;
+}
+
+// --unmask: the texts given with every pseudonym of the table turned back.
+int Unmask(const DecoderOptions& o, const InputOpener& open, Output& output, std::ostream& err) {
+    std::string error;
+    const std::optional<std::string> table =
+        SmallFile(open, *o.unmaskMap, kMaxCollectedBytes, error);
+    MaskPairs pairs;
+    std::size_t bad = 0;
+    if (!table || !ParseMaskMap(*table, pairs, bad)) {
+        err << "QRX_PC_INFO_DECODE: " << Escaped(*o.unmaskMap) << ": "
+            << (table ? std::to_string(bad) + " 行目が「仮の値<TAB>元の値」ではありません" : error)
+            << "\n";
+        return kExitNotDone;
+    }
+    int status = kExitDecoded;
+    for (const auto& file : o.files) {
+        const std::optional<std::string> text = SmallFile(open, file, kMaxCollectedBytes, error);
+        if (!text) {
+            err << Escaped(file) << ": " << error << "\n";
+            status = kExitNotDone;
+            continue;
+        }
+        output.Text() += Unmasked(*text, pairs);
+        output.Flush();
+    }
+    return status;
 }
 
 std::unique_ptr<IFormat> MakeFormat(const DecoderOptions& o, Output& output, bool several) {
@@ -106,21 +162,29 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
                                 : std::string("QRX_PC_INFO_DECODE ") + QRX_VERSION + "\n";
         return Close(output, err, kExitDecoded);
     }
+    if (o.unmaskMap) {
+        return Close(output, err, Unmask(o, open, output, err));
+    }
+    // Masked, a file given with an option is named by the option: its path may hold a name.
+    const auto optionFile = [&](const char* option, const std::string& path,
+                                const std::string& error) {
+        err << "QRX_PC_INFO_DECODE: " << (o.mask ? std::string(option) : Escaped(path)) << ": "
+            << (o.mask ? std::string(error) : Escaped(error)) << "\n";
+        return kExitNotDone;
+    };
     std::optional<std::string> password;
-    if (o.passwordFile) {
-        std::string error;
-        password = FirstLine(open, *o.passwordFile, error);
-        if (!password) {
-            err << "QRX_PC_INFO_DECODE: " << Escaped(*o.passwordFile) << ": " << error << "\n";
-            return kExitNotDone;
-        }
+    std::string optionError;
+    if (o.passwordFile && !(password = FirstLine(open, *o.passwordFile, optionError))) {
+        return optionFile("--password-file", *o.passwordFile, optionError);
+    }
+    std::optional<std::string> words;
+    if (o.maskWordsFile && !(words = SmallFile(open, *o.maskWordsFile, 1024 * 1024, optionError))) {
+        return optionFile("--mask-words", *o.maskWordsFile, optionError);
     }
     if (o.maskKeyFile) {
-        std::string error;
-        o.maskKey = FirstLine(open, *o.maskKeyFile, error);
+        o.maskKey = FirstLine(open, *o.maskKeyFile, optionError);
         if (!o.maskKey) {
-            err << "QRX_PC_INFO_DECODE: " << Escaped(*o.maskKeyFile) << ": " << error << "\n";
-            return kExitNotDone;
+            return optionFile("--mask-key-file", *o.maskKeyFile, optionError);
         }
     } else if (o.maskKey) {
         // A file name where the key belongs is a slip (a key file meant, an argument missing):
@@ -140,8 +204,20 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
     };
     std::vector<HeldLine> held;
     std::unique_ptr<Masker> masker;
+    std::map<std::string, std::string> map;
+    std::unique_ptr<IByteOutput> mapFile;
     if (o.mask) {
         masker = std::make_unique<Masker>(o.maskKey ? *o.maskKey : Masker::RandomKey(), hash);
+        if (words) {
+            masker->SetWords(Lines(*words));
+        }
+    }
+    if (o.maskMapFile) {
+        // Made before anything is decoded: a table that cannot be kept stops the run.
+        if (!(mapFile = tree.CreateNew(*o.maskMapFile, optionError))) {
+            return optionFile("--mask-map", *o.maskMapFile, optionError);
+        }
+        masker->KeepMap(&map);
     }
     // Masked, files are shown without their folders and personal names, reasons without them too.
     MaskedFileNames maskedNames;
@@ -176,7 +252,7 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
     // was found by, which the reason may mention.
     const auto unreadable = [&](const std::string& path, const std::string& reason) {
         const std::string name = shown(path);
-        const std::string error = shownReason(reason, path, name);
+        const std::string error = masker ? masker->Words(shownReason(reason, path, name)) : reason;
         err << Escaped(name) << ": " << Escaped(error) << "\n";
         status = kExitNotDone;
         format->BeginFile(name, false);
@@ -265,6 +341,11 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
                 }
             }
             for (const auto& h : held) {
+                if (h.decoded.kind != DecodedLine::Kind::Failed) {
+                    masker->LearnInside(h.decoded.text);
+                }
+            }
+            for (const auto& h : held) {
                 handle(h.line, h.decoded);
                 if (output.Failed()) {
                     return false;
@@ -339,6 +420,13 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
     }
     if (!output.Failed()) {
         status = format->Finish(status);
+    }
+    if (mapFile) {
+        const std::string table = MaskMapText(map);
+        if (!mapFile->Write(table.data(), table.size(), optionError)) {
+            optionFile("--mask-map", *o.maskMapFile, optionError);
+            status = kExitNotDone;
+        }
     }
     return Close(output, err, status);
 }

@@ -20,12 +20,17 @@ h2 .time { font-weight: normal; font-size: .85em; margin-left: 1em; color: #444;
 h3 { font-size: 1em; margin: 1.2em 0 .3em; }
 table { border-collapse: collapse; margin-bottom: .5em; max-width: 100%; }
 th, td { border: 1px solid #889; padding: .2em .5em; text-align: left; vertical-align: top;
-         overflow-wrap: anywhere; }
-th { background: #e8ecf2; font-weight: 600; }
+         word-break: keep-all; overflow-wrap: break-word; }
+th { background: #e8ecf2; font-weight: 600; white-space: nowrap; }
+.file { white-space: nowrap; }
 ul.values { margin: 0; padding-left: 1.2em; }
 .note { color: #444; font-size: .9em; }
 .masked { border: 1px solid #a80; background: #fff6e0; padding: .3em .6em; display: inline-block; }
 .failures li, .error { color: #a00; }
+p.warning { border: 2px solid #b60; background: #fff0c8; padding: .4em .6em; font-weight: 600; }
+tr.bad td { background: #fbe3e3; }
+.bad-mark { color: #fff; background: #a00; font-size: .8em; padding: 0 .4em; margin-left: 1em; }
+.code { font-family: Consolas, "DejaVu Sans Mono", "Liberation Mono", "Courier New", monospace; }
 .readable { color: #444; margin-left: .4em; }
 table.index td.n { text-align: right; }
 table.diff td.sign { font-family: monospace; font-weight: bold; text-align: center; width: 1.5em; }

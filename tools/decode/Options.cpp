@@ -7,6 +7,7 @@ namespace qrx {
 const char* const kDecoderUsage =
     "使い方: QRX_PC_INFO_DECODE [--json | --csv | --summary [--json]]\n"
     "                           [--mask | --mask-key 鍵 | --mask-key-file ファイル]\n"
+    "                           [--mask-words ファイル] [--mask-map ファイル]\n"
     "                           [--password-file ファイル] [ファイル・フォルダー・圧縮ファイル "
     "...]\n"
     "       QRX_PC_INFO_DECODE --diff [--json | --html] [--mask | --mask-key 鍵] 旧ファイル "
@@ -45,6 +46,15 @@ const char* const kDecoderUsage =
     "  --mask-key-file ファイル\n"
     "                  --mask-key の鍵をファイルの 1 行目から読みます (ps や履歴に残りません)\n"
     "                  例: QRX_PC_INFO_DECODE --mask-key-file 鍵.txt --csv 受付 > 一覧.csv\n"
+    "  --mask-words ファイル\n"
+    "                  ファイルに 1 行 1 語で書いた語 (会社名、人名、ドメインなど) も、大文字・\n"
+    "                  小文字、全角・半角を問わず仮の値にします (--mask を含みます)\n"
+    "  --mask-map ファイル\n"
+    "                  仮の値と元の値の対応表を新しいファイルに書きます (所有者だけが読める\n"
+    "                  ファイル。あるファイルには書きません)。窓口で保管し、送らないでください\n"
+    "  --unmask 対応表 [テキストファイル ...]\n"
+    "                  メーカーからの返信などのテキストの仮の値を、--mask-map の表で元に戻します\n"
+    "                  例: QRX_PC_INFO_DECODE --unmask 対応表.txt 返信.txt\n"
     "  --help          この説明を表示します\n"
     "  --version       バージョンを表示します\n"
     "終了コード: 0 すべての行を復号して出力した, 1 復号できない行があった,\n"
@@ -97,6 +107,14 @@ std::string ParseDecoderOptions(const std::vector<std::string>& args, DecoderOpt
             }
             o.mask = true;
             o.maskKeyFile = args[++i];
+        } else if (a == "--mask-words" || a == "--mask-map" || a == "--unmask") {
+            if (i + 1 >= args.size()) {
+                return Escaped(a) + " には値が必要です";
+            }
+            o.mask = o.mask || a != "--unmask";
+            (a == "--mask-words" ? o.maskWordsFile
+             : a == "--mask-map" ? o.maskMapFile
+                                 : o.unmaskMap) = args[++i];
         } else if (a == "--help" || a == "-h") {
             o.help = true;
             return {};
@@ -112,6 +130,9 @@ std::string ParseDecoderOptions(const std::vector<std::string>& args, DecoderOpt
     }
     if (o.maskKey && o.maskKeyFile) {
         return "--mask-key と --mask-key-file は同時に使えません";
+    }
+    if (o.unmaskMap && (o.mask || diff || html || summary || csv || json || o.passwordFile)) {
+        return "--unmask はほかのオプションと一緒に使えません";
     }
     if (diff + html + summary + csv - (diff && html) > 1) {
         return "--diff、--html、--summary、--csv は一緒に使えません (--diff --html を除く)";

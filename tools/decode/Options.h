@@ -21,16 +21,18 @@ struct DecoderOptions {
     };
     Output output = Output::Text;
     bool mask = false;
-    std::optional<std::string> maskKey;       // --mask-key; without it --mask draws a random key
-    std::optional<std::string> maskKeyFile;   // --mask-key-file: the key is its first line
-    std::optional<std::string> passwordFile;  // --password-file: the archives' password
+    std::optional<std::string> maskKey;        // --mask-key; without it --mask draws a random key
+    std::optional<std::string> maskKeyFile;    // --mask-key-file: the key is its first line
+    std::optional<std::string> maskWordsFile;  // --mask-words: the desk's words, one a line
+    std::optional<std::string> maskMapFile;    // --mask-map: the pseudonyms' table, written new
+    std::optional<std::string> unmaskMap;      // --unmask: turns texts back with that table
+    std::optional<std::string> passwordFile;   // --password-file: the archives' password
     bool help = false;
     bool version = false;
     // At least one; "-" is standard input, a folder stands for the data files below it, an
     // archive for its data files.
     std::vector<std::string> files;
 
-    bool Collects() const { return Diff() || output == Output::Html; }
     bool Diff() const {
         return output == Output::DiffText || output == Output::DiffJson ||
                output == Output::DiffHtml;
