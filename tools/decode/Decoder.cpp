@@ -116,8 +116,13 @@ int Unmask(const DecoderOptions& o, const InputOpener& open, Output& output, std
     return status;
 }
 
-std::unique_ptr<IFormat> MakeFormat(const DecoderOptions& o, Output& output, bool several) {
+std::unique_ptr<IFormat> MakeFormat(const DecoderOptions& o, Output& output, bool several,
+                                    IFileTree& tree, std::string& error) {
     switch (o.output) {
+        case DecoderOptions::Output::Xlsx:
+            return MakeXlsxFormat(
+                [&tree, path = *o.xlsxFile](std::string& why) { return tree.CreateNew(path, why); },
+                error);
         case DecoderOptions::Output::Json:
             return MakeJsonFormat(output);
         case DecoderOptions::Output::DiffText:
@@ -239,7 +244,15 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
         o.files.size() > 1 ||
         (o.files[0] != "-" &&
          (IsArchiveName(o.files[0]) || tree.KindOf(o.files[0]) == IFileTree::Kind::Folder));
-    const std::unique_ptr<IFormat> format = MakeFormat(o, output, several);
+    if (std::string ignored; o.xlsxFile && open(*o.xlsxFile, ignored)) {
+        // Refused before the work: the workbook is made new at the end.
+        return optionFile("--xlsx", *o.xlsxFile, "既にあるファイルには書きません");
+    }
+    const std::unique_ptr<IFormat> format = MakeFormat(o, output, several, tree, optionError);
+    if (!format) {
+        err << "QRX_PC_INFO_DECODE: " << optionError << "\n";
+        return kExitNotDone;
+    }
     LineDecoder decoder(crypto, codec);
     RecordPlacer placer;
     PlacedRecord placed;
@@ -420,6 +433,10 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
     }
     if (!output.Failed()) {
         status = format->Finish(status);
+        if (const std::string why = format->Full(); !why.empty()) {
+            err << "QRX_PC_INFO_DECODE: " << (o.mask ? masker->Words(why) : why) << "\n";
+            status = kExitNotDone;
+        }
     }
     if (mapFile) {
         const std::string table = MaskMapText(map);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -65,6 +66,10 @@ std::unique_ptr<IFormat> MakeDiffHtmlFormat(Output& out, bool masked);
 std::unique_ptr<IFormat> MakeSummaryTextFormat(Output& out);
 std::unique_ptr<IFormat> MakeSummaryJsonFormat(Output& out);
 std::unique_ptr<IFormat> MakeCsvFormat(Output& out);
+// The workbook of --xlsx, which `create` makes new once it is written; null with the reason
+// where this build has no workbook writer.
+using FileMaker = std::function<std::unique_ptr<IByteOutput>(std::string& error)>;
+std::unique_ptr<IFormat> MakeXlsxFormat(FileMaker create, std::string& error);
 
 // The base of the formats that need every file whole before they write: the collections, with
 // their memory bounded by kMaxCollectedBytes.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "tools/decode/Adapters.h"
 #include "tools/decode/Escape.h"
 #include "tools/decode/Format.h"
 #include "tools/decode/Readable.h"
@@ -29,7 +30,7 @@ ul.values { margin: 0; padding-left: 1.2em; }
 .failures li, .error { color: #a00; }
 p.warning { border: 2px solid #b60; background: #fff0c8; padding: .4em .6em; font-weight: 600; }
 tr.bad td { background: #fbe3e3; }
-.bad-mark { color: #fff; background: #a00; font-size: .8em; padding: 0 .4em; margin-left: 1em; }
+.bad-mark { white-space: nowrap; color: #fff; background: #a00; font-size: .8em; padding: 0 .4em; margin-left: 1em; }
 .code { font-family: Consolas, "DejaVu Sans Mono", "Liberation Mono", "Courier New", monospace; }
 .readable { color: #444; margin-left: .4em; }
 table.index td.n { text-align: right; }
@@ -55,12 +56,19 @@ p.legend .changed { background: #fff4d2; }
 }
 )";
 
+// A value; device ids and paths in a font where "\\" is a backslash, not a yen sign.
+std::string Shown(const std::string& value) {
+    return value.find('\\') != std::string::npos || value.starts_with('/')
+               ? "<span class=\"code\">" + HtmlEscape(value) + "</span>"
+               : HtmlEscape(value);
+}
+
 void Values(std::ostream& out, const Property* p) {
     if (p == nullptr) {
         return;
     }
     if (p->values.size() == 1 && !p->multiValued) {
-        out << HtmlEscape(p->values.front());
+        out << Shown(p->values.front());
         if (const std::string readable = ReadableValue(p->name, p->values.front());
             !readable.empty()) {
             out << "<span class=\"readable\">(" << HtmlEscape(readable) << ")</span>";
@@ -69,9 +77,31 @@ void Values(std::ostream& out, const Property* p) {
     }
     out << "<ul class=\"values\">";
     for (const auto& v : p->values) {
-        out << "<li>" << HtmlEscape(v) << "</li>";
+        out << "<li>" << Shown(v) << "</li>";
     }
     out << "</ul>";
+}
+
+// The network adapters a row each, before the two classes they come from.
+void AdapterTable(std::ostream& out, const Collection& c) {
+    const std::vector<AdapterRow> rows = AdapterRows(c);
+    if (rows.empty()) {
+        return;
+    }
+    out << "<h3>ネットワークアダプター</h3>\n<table class=\"adapters\">\n<thead><tr>";
+    for (const char* h : {"番号", "名前", "種類", "MAC アドレス", "IP アドレス", "デバイス ID"}) {
+        out << "<th scope=\"col\">" << h << "</th>";
+    }
+    out << "</tr></thead>\n<tbody>\n";
+    for (const auto& r : rows) {
+        out << "<tr><td>" << HtmlEscape(r.index) << "</td><td>" << HtmlEscape(r.name) << "</td><td>"
+            << HtmlEscape(r.type) << "</td><td>" << HtmlEscape(r.mac) << "</td><td>";
+        for (std::size_t k = 0; k < r.addresses.size(); ++k) {
+            out << (k == 0 ? "" : "<br>") << HtmlEscape(r.addresses[k]);
+        }
+        out << "</td><td>" << Shown(r.deviceId) << "</td></tr>\n";
+    }
+    out << "</tbody>\n</table>\n";
 }
 
 void ClassTable(std::ostream& out, const ClassRecords& cls) {
@@ -159,10 +189,10 @@ void WriteHtmlHead(std::ostream& out, const std::string& title, bool masked) {
         << HtmlEscape(title) << "</title>\n<style>" << kStyle << "</style>\n</head>\n<body>\n<h1>"
         << HtmlEscape(title) << "</h1>\n";
     if (masked) {
-        out << "<p class=\"masked\">個人を特定できる値 (MAC アドレス、IP "
-               "アドレス、コンピューター名、"
-               "シリアル番号、UUID) は仮の値に置き換えてあります。ファイルは PC_INFO_日時.dat "
-               "の名前か file-1 などで示し、フォルダー名は載せていません。</p>\n";
+        out << "<p class=\"masked\">個人や会社を特定できる値 (MAC アドレスをどの書き方でも、IP "
+               "アドレス、コンピューター名と DNS ドメイン、シリアル番号、UUID、プロダクトキー、"
+               "パスのユーザー名、窓口が指定した語) は仮の値に置き換えてあります。ファイルは "
+               "PC_INFO_日時.dat の名前か file-1 などで示し、フォルダー名は載せていません。</p>\n";
     }
 }
 
@@ -174,12 +204,14 @@ void WriteSummaryIndex(std::ostream& out, const std::vector<FileSummary>& rows) 
     out << "</tr></thead>\n<tbody>\n";
     for (std::size_t n = 0; n < rows.size(); ++n) {
         const auto cells = SummaryCells(rows[n]);
-        out << "<tr>";
+        const bool bad = rows[n].undecoded != 0 || !rows[n].error.empty();
+        out << (bad ? "<tr class=\"bad\">" : "<tr>");
         for (std::size_t k = 0; k < cells.size(); ++k) {
             const bool number = k >= cells.size() - 2;
             out << (number ? "<td class=\"n\">" : "<td>");
             if (k == 0) {
-                out << "<a href=\"#file-" << n + 1 << "\">" << HtmlEscape(cells[k]) << "</a>";
+                out << "<a class=\"file\" href=\"#file-" << n + 1 << "\">" << HtmlEscape(cells[k])
+                    << "</a>";
             } else {
                 out << HtmlEscape(cells[k]);
             }
@@ -202,12 +234,21 @@ void WriteHtml(std::ostream& out, const std::vector<Collection>& collections, bo
         if (const std::string time = CollectionTime(c.file); !time.empty()) {
             out << "<span class=\"time\">収集日時 " << HtmlEscape(time) << "</span>";
         }
+        const auto bad = static_cast<std::size_t>(
+            std::count_if(c.failures.begin(), c.failures.end(),
+                          [](const LineFailure& f) { return f.line != 0; }));
+        if (bad != 0 || c.failures.size() > bad) {
+            out << "<span class=\"bad-mark\">"
+                << (bad != 0 ? "復号できない行 " + std::to_string(bad) : std::string("読めません"))
+                << "</span>";
+        }
         out << "</h2>\n";
         for (const auto& f : c.failures) {
             if (f.line == 0) {
                 out << "<p class=\"error\">" << HtmlEscape(f.reason) << "</p>\n";
             }
         }
+        AdapterTable(out, c);
         for (const auto& cls : c.classes) {
             ClassTable(out, cls);
         }

@@ -10,6 +10,7 @@ const char* const kDecoderUsage =
     "                           [--mask-words ファイル] [--mask-map ファイル]\n"
     "                           [--password-file ファイル] [ファイル・フォルダー・圧縮ファイル "
     "...]\n"
+    "       QRX_PC_INFO_DECODE --xlsx 一覧.xlsx [--mask ...] ファイル・フォルダー ...\n"
     "       QRX_PC_INFO_DECODE --diff [--json | --html] [--mask | --mask-key 鍵] 旧ファイル "
     "新ファイル\n"
     "       QRX_PC_INFO_DECODE --html [--mask | --mask-key 鍵] ファイル ... > 報告.html\n"
@@ -26,6 +27,9 @@ const char* const kDecoderUsage =
     "値)\n"
     "                  を BOM 付き UTF-8、CR LF で出力します (Excel でそのまま開けます)\n"
     "                  例: QRX_PC_INFO_DECODE --csv 受付フォルダー > 一覧.csv\n"
+    "  --xlsx ファイル Excel のブック (一覧のシートと記録のシート) を新しいファイルに書きます。\n"
+    "                  値はすべて文字列のセル (0411 の 0 も残り、数式は動きません)。\n"
+    "                  Windows 版にはまだありません\n"
     "  --summary       1 ファイル 1 行の一覧 (収集日時、コンピューター名、OS とビルド、\n"
     "                  プロセッサー、メモリ、アダプター数、復号できない行数) を出力します\n"
     "                  例: QRX_PC_INFO_DECODE --summary 受付フォルダー\n"
@@ -107,6 +111,11 @@ std::string ParseDecoderOptions(const std::vector<std::string>& args, DecoderOpt
             }
             o.mask = true;
             o.maskKeyFile = args[++i];
+        } else if (a == "--xlsx") {
+            if (i + 1 >= args.size()) {
+                return Escaped(a) + " には値が必要です";
+            }
+            o.xlsxFile = args[++i];
         } else if (a == "--mask-words" || a == "--mask-map" || a == "--unmask") {
             if (i + 1 >= args.size()) {
                 return Escaped(a) + " には値が必要です";
@@ -131,14 +140,19 @@ std::string ParseDecoderOptions(const std::vector<std::string>& args, DecoderOpt
     if (o.maskKey && o.maskKeyFile) {
         return "--mask-key と --mask-key-file は同時に使えません";
     }
-    if (o.unmaskMap && (o.mask || diff || html || summary || csv || json || o.passwordFile)) {
+    const bool xlsx = o.xlsxFile.has_value();
+    if (o.unmaskMap &&
+        (o.mask || diff || html || summary || csv || json || xlsx || o.passwordFile)) {
         return "--unmask はほかのオプションと一緒に使えません";
     }
-    if (diff + html + summary + csv - (diff && html) > 1) {
-        return "--diff、--html、--summary、--csv は一緒に使えません (--diff --html を除く)";
+    if (diff + html + summary + csv + xlsx - (diff && html) > 1) {
+        return "--diff、--html、--summary、--csv、--xlsx は一緒に使えません (--diff --html を除く)";
     }
-    if (json && (html || csv)) {
-        return std::string(html ? "--html" : "--csv") + " と --json は同時に使えません";
+    if (json && (html || csv || xlsx)) {
+        return std::string(html  ? "--html"
+                           : csv ? "--csv"
+                                 : "--xlsx") +
+               " と --json は同時に使えません";
     }
     if (diff && o.files.size() != 2) {
         return "--diff には比較する 2 つのファイルを指定してください";
@@ -153,6 +167,7 @@ std::string ParseDecoderOptions(const std::vector<std::string>& args, DecoderOpt
                : html    ? Output::Html
                : summary ? (json ? Output::SummaryJson : Output::SummaryText)
                : csv     ? Output::Csv
+               : xlsx    ? Output::Xlsx
                : json    ? Output::Json
                          : Output::Text;
     return {};

@@ -17,7 +17,8 @@ struct DecoderOptions {
         Html,
         SummaryText,
         SummaryJson,
-        Csv
+        Csv,
+        Xlsx
     };
     Output output = Output::Text;
     bool mask = false;
@@ -27,6 +28,7 @@ struct DecoderOptions {
     std::optional<std::string> maskMapFile;    // --mask-map: the pseudonyms' table, written new
     std::optional<std::string> unmaskMap;      // --unmask: turns texts back with that table
     std::optional<std::string> passwordFile;   // --password-file: the archives' password
+    std::optional<std::string> xlsxFile;       // --xlsx: the workbook, written new
     bool help = false;
     bool version = false;
     // At least one; "-" is standard input, a folder stands for the data files below it, an
