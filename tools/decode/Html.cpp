@@ -23,14 +23,15 @@ table { border-collapse: collapse; margin-bottom: .5em; max-width: 100%; }
 th, td { border: 1px solid #889; padding: .2em .5em; text-align: left; vertical-align: top;
          word-break: keep-all; overflow-wrap: break-word; }
 th { background: #e8ecf2; font-weight: 600; white-space: nowrap; }
-.file { white-space: nowrap; }
+table.index td:first-child { white-space: nowrap; }
 ul.values { margin: 0; padding-left: 1.2em; }
 .note { color: #444; font-size: .9em; }
 .masked { border: 1px solid #a80; background: #fff6e0; padding: .3em .6em; display: inline-block; }
 .failures li, .error { color: #a00; }
 p.warning { border: 2px solid #b60; background: #fff0c8; padding: .4em .6em; font-weight: 600; }
 tr.bad td { background: #fbe3e3; }
-.bad-mark { white-space: nowrap; color: #fff; background: #a00; font-size: .8em; padding: 0 .4em; margin-left: 1em; }
+p.bad-mark { display: inline-block; color: #fff; background: #a00; font-weight: 600;
+             padding: .1em .6em; margin: 0; }
 .code { font-family: Consolas, "DejaVu Sans Mono", "Liberation Mono", "Courier New", monospace; }
 .readable { color: #444; margin-left: .4em; }
 table.index td.n { text-align: right; }
@@ -210,8 +211,7 @@ void WriteSummaryIndex(std::ostream& out, const std::vector<FileSummary>& rows) 
             const bool number = k >= cells.size() - 2;
             out << (number ? "<td class=\"n\">" : "<td>");
             if (k == 0) {
-                out << "<a class=\"file\" href=\"#file-" << n + 1 << "\">" << HtmlEscape(cells[k])
-                    << "</a>";
+                out << "<a href=\"#file-" << n + 1 << "\">" << HtmlEscape(cells[k]) << "</a>";
             } else {
                 out << HtmlEscape(cells[k]);
             }
@@ -234,15 +234,12 @@ void WriteHtml(std::ostream& out, const std::vector<Collection>& collections, bo
         if (const std::string time = CollectionTime(c.file); !time.empty()) {
             out << "<span class=\"time\">収集日時 " << HtmlEscape(time) << "</span>";
         }
-        const auto bad = static_cast<std::size_t>(
-            std::count_if(c.failures.begin(), c.failures.end(),
-                          [](const LineFailure& f) { return f.line != 0; }));
-        if (bad != 0 || c.failures.size() > bad) {
-            out << "<span class=\"bad-mark\">"
-                << (bad != 0 ? "復号できない行 " + std::to_string(bad) : std::string("読めません"))
-                << "</span>";
-        }
         out << "</h2>\n";
+        // A file with lines that did not decode is marked at a glance, below its name.
+        if (const auto bad = std::count_if(c.failures.begin(), c.failures.end(),
+                                           [](const LineFailure& f) { return f.line != 0; })) {
+            out << "<p class=\"bad-mark\">復号できない行 " << bad << "</p>\n";
+        }
         for (const auto& f : c.failures) {
             if (f.line == 0) {
                 out << "<p class=\"error\">" << HtmlEscape(f.reason) << "</p>\n";
