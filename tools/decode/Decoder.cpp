@@ -35,35 +35,6 @@ int Close(Output& output, std::ostream& err, int status) {
     return status;
 }
 
-std::unique_ptr<IFormat> MakeFormat(const DecoderOptions& o, Output& output, bool several,
-                                    IFileTree& tree, std::string& error) {
-    switch (o.output) {
-        case DecoderOptions::Output::Xlsx:
-            return MakeXlsxFormat(
-                [&tree, path = *o.xlsxFile](std::string& why) { return tree.CreateNew(path, why); },
-                error);
-        case DecoderOptions::Output::Json:
-            return MakeJsonFormat(output);
-        case DecoderOptions::Output::DiffText:
-            return MakeDiffTextFormat(output);
-        case DecoderOptions::Output::DiffJson:
-            return MakeDiffJsonFormat(output);
-        case DecoderOptions::Output::DiffHtml:
-            return MakeDiffHtmlFormat(output, o.mask);
-        case DecoderOptions::Output::Html:
-            return MakeHtmlFormat(output, o.mask);
-        case DecoderOptions::Output::SummaryText:
-            return MakeSummaryTextFormat(output);
-        case DecoderOptions::Output::SummaryJson:
-            return MakeSummaryJsonFormat(output);
-        case DecoderOptions::Output::Csv:
-            return MakeCsvFormat(output);
-        case DecoderOptions::Output::Text:
-            break;
-    }
-    return MakeTextFormat(output, several);
-}
-
 }  // namespace
 
 int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, ITextCodec& codec,
@@ -77,13 +48,13 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
                std::ostream& err) {
     DecoderOptions o;
     if (const std::string wrong = ParseDecoderOptions(args, o); !wrong.empty()) {
-        err << "QRX_PC_INFO_DECODE: " << wrong << "\n" << kDecoderUsage;
+        err << "QRX_PC_INFO_DECODE: " << wrong << "\n" << DecoderUsage();
         return kExitNotDone;
     }
     Output output(out);
     if (o.help || o.version) {
-        output.Text() += o.help ? std::string(kDecoderUsage)
-                                : std::string("QRX_PC_INFO_DECODE ") + QRX_VERSION + "\n";
+        output.Text() +=
+            o.help ? DecoderUsage() : std::string("QRX_PC_INFO_DECODE ") + QRX_VERSION + "\n";
         return Close(output, err, kExitDecoded);
     }
     if (o.unmaskMap) {
@@ -163,15 +134,18 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
         o.files.size() > 1 ||
         (o.files[0] != "-" &&
          (IsArchiveName(o.files[0]) || tree.KindOf(o.files[0]) == IFileTree::Kind::Folder));
-    if (std::string ignored; o.xlsxFile && open(*o.xlsxFile, ignored)) {
-        // Refused before the work: the workbook is made new at the end.
-        return optionFile("--xlsx", *o.xlsxFile, "既にあるファイルには書きません");
+    if (std::string ignored; o.formatFile && open(*o.formatFile, ignored)) {
+        // Refused before the work: the file is made new at the end.
+        return optionFile(std::string(o.format->flag).c_str(), *o.formatFile,
+                          "既にあるファイルには書きません");
     }
-    const std::unique_ptr<IFormat> format = MakeFormat(o, output, several, tree, optionError);
-    if (!format) {
-        err << "QRX_PC_INFO_DECODE: " << optionError << "\n";
-        return kExitNotDone;
+    FormatSettings settings{several, o.mask, {}};
+    if (o.formatFile) {
+        settings.create = [&tree, path = *o.formatFile](std::string& why) {
+            return tree.CreateNew(path, why);
+        };
     }
+    const std::unique_ptr<IFormat> format = o.format->make(output, settings);
     LineDecoder decoder(crypto, codec);
     RecordPlacer placer;
     PlacedRecord placed;

@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "tools/decode/formats/DiffFormat.h"
-#include "tools/decode/formats/Format.h"
+#include "tools/decode/formats/Formats.h"
 #include "tools/decode/formats/Html.h"
 
 namespace qrx {
@@ -97,8 +97,8 @@ class DiffHtmlFormat : public DiffFormat {
 
 }  // namespace
 
-std::unique_ptr<IFormat> MakeDiffHtmlFormat(Output& out, bool masked) {
-    return std::make_unique<DiffHtmlFormat>(out, masked);
+std::unique_ptr<IFormat> MakeDiffHtmlFormat(Output& out, const FormatSettings& settings) {
+    return std::make_unique<DiffHtmlFormat>(out, settings.masked);
 }
 
 }  // namespace qrx

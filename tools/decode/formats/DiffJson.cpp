@@ -5,7 +5,7 @@
 //  "properties": [{"property", "change", "old", "new"} or {..., "removed": [], "added": []}]}]}]}
 #include "tools/decode/common/Escape.h"
 #include "tools/decode/formats/DiffFormat.h"
-#include "tools/decode/formats/Format.h"
+#include "tools/decode/formats/Formats.h"
 
 namespace qrx {
 
@@ -139,7 +139,7 @@ class DiffJsonFormat : public DiffFormat {
 
 }  // namespace
 
-std::unique_ptr<IFormat> MakeDiffJsonFormat(Output& out) {
+std::unique_ptr<IFormat> MakeDiffJsonFormat(Output& out, const FormatSettings&) {
     return std::make_unique<DiffJsonFormat>(out);
 }
 

@@ -1,7 +1,7 @@
 // --diff: what changed between two collections, for people.
 #include "tools/decode/common/Escape.h"
 #include "tools/decode/formats/DiffFormat.h"
-#include "tools/decode/formats/Format.h"
+#include "tools/decode/formats/Formats.h"
 
 namespace qrx {
 
@@ -67,7 +67,7 @@ class DiffTextFormat : public DiffFormat {
 
 }  // namespace
 
-std::unique_ptr<IFormat> MakeDiffTextFormat(Output& out) {
+std::unique_ptr<IFormat> MakeDiffTextFormat(Output& out, const FormatSettings&) {
     return std::make_unique<DiffTextFormat>(out);
 }
 

@@ -5,7 +5,7 @@
 
 #include "tools/decode/common/Escape.h"
 #include "tools/decode/formats/Adapters.h"
-#include "tools/decode/formats/Format.h"
+#include "tools/decode/formats/Formats.h"
 #include "tools/decode/formats/Readable.h"
 
 namespace qrx {
@@ -301,8 +301,8 @@ class HtmlFormat : public CollectingFormat {
 
 }  // namespace
 
-std::unique_ptr<IFormat> MakeHtmlFormat(Output& out, bool masked) {
-    return std::make_unique<HtmlFormat>(out, masked);
+std::unique_ptr<IFormat> MakeHtmlFormat(Output& out, const FormatSettings& settings) {
+    return std::make_unique<HtmlFormat>(out, settings.masked);
 }
 
 }  // namespace qrx

@@ -10,6 +10,7 @@
 
 #include "tools/decode/common/Escape.h"
 #include "tools/decode/formats/Format.h"
+#include "tools/decode/formats/Formats.h"
 #include "tools/decode/formats/Html.h"
 #include "tools/decode/formats/Readable.h"
 #include "tools/decode/formats/Summary.h"
@@ -101,7 +102,7 @@ class XlsxFormat : public IFormat {
   public:
     static constexpr lxw_row_t kMaxRows = 1048576;
 
-    explicit XlsxFormat(FileMaker create) : create_(std::move(create)) {
+    explicit XlsxFormat(FormatSettings::Maker create) : create_(std::move(create)) {
         if (folder_.Path().empty()) {
             full_ = "--xlsx の一時フォルダーを作れません";
             return;
@@ -188,7 +189,7 @@ class XlsxFormat : public IFormat {
         }
     }
 
-    FileMaker create_;
+    FormatSettings::Maker create_;
     PrivateFolder folder_;
     std::string temp_;
     lxw_workbook* book_ = nullptr;
@@ -202,8 +203,8 @@ class XlsxFormat : public IFormat {
 
 }  // namespace
 
-std::unique_ptr<IFormat> MakeXlsxFormat(FileMaker create, std::string&) {
-    return std::make_unique<XlsxFormat>(std::move(create));
+std::unique_ptr<IFormat> MakeXlsxFormat(Output&, const FormatSettings& settings) {
+    return std::make_unique<XlsxFormat>(settings.create);
 }
 
 }  // namespace qrx
