@@ -278,12 +278,11 @@ LRESULT CALLBACK Win32Window::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 void Win32Window::OnButtonCommand(WPARAM wp) {
     const int id = LOWORD(wp) - kFirstButtonId;
-    if (HIWORD(wp) != BN_CLICKED || id < 0 || id > static_cast<int>(ButtonId::cmdUUID) ||
-        events_ == nullptr) {
+    if (HIWORD(wp) != BN_CLICKED || id < 0 || events_ == nullptr) {
         return;
     }
-    // A notification or posted command for a button that is disabled now is dropped: disabled
-    // buttons ignore clicks.
+    // The buttons are those of the layout. A notification or posted command for a button that
+    // is not there, or is disabled now, is dropped: disabled buttons ignore clicks.
     HWND button = Button(static_cast<ButtonId>(id));
     if (button == nullptr || !IsWindowEnabled(button)) {
         return;

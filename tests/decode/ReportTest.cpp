@@ -526,7 +526,6 @@ TEST(DeskTexts, CsvFieldsReadableValuesAndInputNames) {
         {"Locale", "0411", "日本語 (日本)"},
         {"Locale", "0409", "英語 (米国)"},
         {"Locale", "04111", ""},
-        {"OSLanguage", "1041", "日本語 (日本)"},
         {"CountryCode", "81", "日本"},
         {"CountryCode", "999", ""},
         {"Caption", "0411", ""},

@@ -1,12 +1,15 @@
 #include "tools/decode/Decoder.h"
 
 #include <algorithm>
+#include <map>
 #include <ostream>
 
+#include "tools/decode/DeskFiles.h"
 #include "tools/decode/FileDecoder.h"
 #include "tools/decode/Options.h"
 #include "tools/decode/common/Escape.h"
 #include "tools/decode/formats/Format.h"
+#include "tools/decode/records/MaskMap.h"
 
 #ifndef QRX_VERSION
 #define QRX_VERSION "0"
@@ -26,56 +29,98 @@ int Close(Output& output, std::ostream& err, int status) {
     return status;
 }
 
-// The first line of a small file, without its line end: the archives' password, the key.
-std::optional<std::string> FirstLine(const InputOpener& open, const std::string& path,
-                                     std::ostream& err) {
-    std::string error;
-    std::string text;
-    if (const std::unique_ptr<IByteInput> input = open(path, error)) {
-        char buffer[4096];
-        std::size_t got = 0;
-        do {
-            if (!input->Read(buffer, sizeof buffer, got, error)) {
-                break;
-            }
-            text.append(buffer, got);
-        } while (got > 0 && text.find_first_of("\r\n") == std::string::npos && text.size() < 4096);
-    }
-    if (error.empty()) {
-        if (text.starts_with("\xEF\xBB\xBF")) {
-            text.erase(0, 3);
-        }
-        text.resize(std::min(text.find_first_of("\r\n"), text.size()));
-        if (!text.empty()) {
-            return text;
-        }
-        error = "1 行目が空です";
-    }
-    err << "QRX_PC_INFO_DECODE: " << Escaped(path) << ": " << error << "\n";
-    return std::nullopt;
+// Masked, a file given with an option is named by the option: its path may hold a name.
+void OptionFileFailed(const DecoderOptions& o, std::string_view option, const std::string& path,
+                      const std::string& error, std::ostream& err) {
+    err << "QRX_PC_INFO_DECODE: " << (o.mask ? std::string(option) : Escaped(path)) << ": "
+        << (o.mask ? error : Escaped(error)) << "\n";
 }
 
-// Reads the password and the key that the options name in files, and refuses a key that names
-// a file; false when one could not be had.
-bool ReadSecrets(DecoderOptions& o, const InputOpener& open, IFileTree& tree,
-                 std::optional<std::string>& password, std::ostream& err) {
-    if (o.passwordFile && !(password = FirstLine(open, *o.passwordFile, err))) {
+// What the desk hands the decoder in small files beside the data files.
+struct Secrets {
+    std::optional<std::string> password;  // the archives'
+    std::optional<std::string> words;     // the desk's own words to mask, one a line
+};
+
+// Reads the password, the words and the key that the options name in files, and refuses a key
+// that names a file; false when one could not be had.
+bool ReadSecrets(DecoderOptions& o, const InputOpener& open, IFileTree& tree, Secrets& secrets,
+                 std::ostream& err) {
+    std::string error;
+    if (o.passwordFile && !(secrets.password = FirstLine(open, *o.passwordFile, error))) {
+        OptionFileFailed(o, "--password-file", *o.passwordFile, error, err);
         return false;
     }
-    if (o.maskKeyFile) {
-        return (o.maskKey = FirstLine(open, *o.maskKeyFile, err)).has_value();
+    if (o.maskWordsFile &&
+        !(secrets.words = SmallFile(open, *o.maskWordsFile, 1024 * 1024, error))) {
+        OptionFileFailed(o, "--mask-words", *o.maskWordsFile, error, err);
+        return false;
+    }
+    if (o.maskKeyFile && !(o.maskKey = FirstLine(open, *o.maskKeyFile, error))) {
+        OptionFileFailed(o, "--mask-key-file", *o.maskKeyFile, error, err);
+        return false;
     }
     // A file name where the key belongs is a slip (a key file meant, an argument missing): the
     // name would be the key, and the file would not be read.
     std::string ignored;
-    if (o.maskKey && (*o.maskKey == "-" || tree.KindOf(*o.maskKey) == IFileTree::Kind::Folder ||
-                      open(*o.maskKey, ignored))) {
+    if (!o.maskKeyFile && o.maskKey &&
+        (*o.maskKey == "-" || tree.KindOf(*o.maskKey) == IFileTree::Kind::Folder ||
+         open(*o.maskKey, ignored))) {
         err << "QRX_PC_INFO_DECODE: --mask-key の鍵 " << Escaped(*o.maskKey)
             << " はファイルかフォルダーの名前です。鍵をファイルから読むときは "
                "--mask-key-file をお使いください\n";
         return false;
     }
     return true;
+}
+
+// The table of --mask-map: the file is made before anything is decoded (a table that cannot be
+// kept stops the run) and written at the end.
+struct MaskTable {
+    std::map<std::string, std::string> pairs;
+    std::unique_ptr<IByteOutput> file;
+};
+
+// The masker of --mask (null without it), with the desk's words and the table of --mask-map;
+// false when the table's file cannot be made.
+bool MakeMasker(const DecoderOptions& o, IKeyedHash& hash, IFileTree& tree, const Secrets& secrets,
+                MaskTable& table, std::unique_ptr<Masker>& masker, std::ostream& err) {
+    if (o.mask) {
+        masker = std::make_unique<Masker>(o.maskKey ? *o.maskKey : Masker::RandomKey(), hash);
+        if (secrets.words) {
+            masker->SetWords(Lines(*secrets.words));
+        }
+    }
+    if (o.maskMapFile) {
+        std::string error;
+        if (!(table.file = tree.CreateNew(*o.maskMapFile, error))) {
+            OptionFileFailed(o, "--mask-map", *o.maskMapFile, error, err);
+            return false;
+        }
+        masker->KeepMap(&table.pairs);
+    }
+    return true;
+}
+
+// The format the options ask for; null when the file it would make is there already.
+std::unique_ptr<IFormat> MakeFormat(const DecoderOptions& o, const InputOpener& open,
+                                    IFileTree& tree, Output& output, std::ostream& err) {
+    const bool several =
+        o.files.size() > 1 ||
+        (o.files[0] != "-" &&
+         (IsArchiveName(o.files[0]) || tree.KindOf(o.files[0]) == IFileTree::Kind::Folder));
+    if (std::string ignored; o.formatFile && open(*o.formatFile, ignored)) {
+        // Refused before the work: the file is made new at the end.
+        OptionFileFailed(o, o.format->flag, *o.formatFile, "既にあるファイルには書きません", err);
+        return nullptr;
+    }
+    FormatSettings settings{several, o.mask, {}};
+    if (o.formatFile) {
+        settings.create = [&tree, path = *o.formatFile](std::string& why) {
+            return tree.CreateNew(path, why);
+        };
+    }
+    return o.format->make(output, settings);
 }
 
 // Decodes the data files that the arguments stand for: files, standard input, the files below
@@ -151,12 +196,6 @@ class Arguments {
     std::vector<std::size_t> counts_;  // the data files each argument stood for
 };
 
-bool SeveralFiles(const DecoderOptions& o, IFileTree& tree) {
-    return o.files.size() > 1 ||
-           (o.files[0] != "-" &&
-            (IsArchiveName(o.files[0]) || tree.KindOf(o.files[0]) == IFileTree::Kind::Folder));
-}
-
 }  // namespace
 
 int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, ITextCodec& codec,
@@ -179,13 +218,22 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
             o.help ? DecoderUsage() : std::string("QRX_PC_INFO_DECODE ") + QRX_VERSION + "\n";
         return Close(output, err, kExitDecoded);
     }
-    std::optional<std::string> password;
-    if (!ReadSecrets(o, open, tree, password, err)) {
+    if (o.unmaskMap) {
+        return Close(output, err, Unmask(o, open, output, err));
+    }
+    Secrets secrets;
+    MaskTable table;
+    std::unique_ptr<Masker> masker;
+    if (!ReadSecrets(o, open, tree, secrets, err) ||
+        !MakeMasker(o, hash, tree, secrets, table, masker, err)) {
         return kExitNotDone;
     }
-    const std::unique_ptr<IFormat> format = o.format->make(output, {SeveralFiles(o, tree), o.mask});
-    FileDecoder decoder(o, crypto, codec, hash, *format, output, err);
-    Arguments arguments(decoder, open, tree, password);
+    const std::unique_ptr<IFormat> format = MakeFormat(o, open, tree, output, err);
+    if (!format) {
+        return kExitNotDone;
+    }
+    FileDecoder decoder(o, crypto, codec, std::move(masker), *format, output, err);
+    Arguments arguments(decoder, open, tree, secrets.password);
     arguments.DecodeAll(o.files);
     if (!decoder.Full().empty()) {
         err << "QRX_PC_INFO_DECODE: " << decoder.Full() << "\n";
@@ -196,7 +244,20 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
                "フォルダーや圧縮ファイルに複数入っているときは、そのファイルを指定してください\n";
         return Close(output, err, kExitNotDone);
     }
-    const int status = output.Failed() ? decoder.Status() : format->Finish(decoder.Status());
+    int status = decoder.Status();
+    if (!output.Failed()) {
+        status = format->Finish(status);
+        if (const std::string why = format->Full(); !why.empty()) {
+            err << "QRX_PC_INFO_DECODE: " << decoder.Masked(why) << "\n";
+            status = kExitNotDone;
+        }
+    }
+    std::string error;
+    if (const std::string text = MaskMapText(table.pairs);
+        table.file && !table.file->Write(text.data(), text.size(), error)) {
+        OptionFileFailed(o, "--mask-map", *o.maskMapFile, error, err);
+        status = kExitNotDone;
+    }
     return Close(output, err, status);
 }
 

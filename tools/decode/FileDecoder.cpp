@@ -15,18 +15,15 @@ constexpr std::size_t kInputChunk = 64 * 1024;
 }  // namespace
 
 FileDecoder::FileDecoder(const DecoderOptions& options, ICryptoProvider& crypto, ITextCodec& codec,
-                         IKeyedHash& hash, IFormat& format, Output& output, std::ostream& err)
+                         std::unique_ptr<Masker> masker, IFormat& format, Output& output,
+                         std::ostream& err)
     : options_(options),
       format_(format),
       output_(output),
       err_(err),
       decoder_(crypto, codec),
-      chunk_(kInputChunk) {
-    if (options.mask) {
-        masker_ = std::make_unique<Masker>(options.maskKey ? *options.maskKey : Masker::RandomKey(),
-                                           hash);
-    }
-}
+      masker_(std::move(masker)),
+      chunk_(kInputChunk) {}
 
 std::string FileDecoder::Shown(const std::string& path) {
     if (!options_.mask) {
@@ -46,7 +43,7 @@ std::string FileDecoder::MaskedReason(std::string reason, const std::string& pat
 
 void FileDecoder::Unreadable(const std::string& path, const std::string& reason) {
     const std::string name = Shown(path);
-    const std::string error = MaskedReason(reason, path, name);
+    const std::string error = masker_ ? masker_->Words(MaskedReason(reason, path, name)) : reason;
     err_ << Escaped(name) << ": " << Escaped(error) << "\n";
     status_ = kExitNotDone;
     format_.BeginFile(name, false);
@@ -124,6 +121,11 @@ bool FileDecoder::MaskHeld(const std::string& shownName) {
     for (const auto& h : held_) {
         if (h.decoded.kind != DecodedLine::Kind::Failed) {
             masker_->Learn(h.decoded.text);
+        }
+    }
+    for (const auto& h : held_) {
+        if (h.decoded.kind != DecodedLine::Kind::Failed) {
+            masker_->LearnInside(h.decoded.text);
         }
     }
     for (const auto& h : held_) {

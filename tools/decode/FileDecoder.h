@@ -23,8 +23,9 @@ namespace qrx {
 // format, and kept in Status().
 class FileDecoder {
   public:
+    // `masker` is null unless the options mask.
     FileDecoder(const DecoderOptions& options, ICryptoProvider& crypto, ITextCodec& codec,
-                IKeyedHash& hash, IFormat& format, Output& output, std::ostream& err);
+                std::unique_ptr<Masker> masker, IFormat& format, Output& output, std::ostream& err);
 
     // How a file is named in the outputs: masked, without its folders and personal names.
     std::string Shown(const std::string& path);
@@ -37,6 +38,10 @@ class FileDecoder {
                              const std::string& as) const;
 
     int Status() const { return status_; }
+    // A text of the decoder's own as the outputs show it: masked, without the desk's words.
+    std::string Masked(const std::string& text) const {
+        return masker_ ? masker_->Words(text) : text;
+    }
     // Why the format can take no more, else empty.
     const std::string& Full() const { return full_; }
 

@@ -20,6 +20,16 @@ std::string_view FormatOption(std::string_view arg) {
     return {};
 }
 
+// Whether the option names a format that writes a file of its own, named after it.
+bool TakesFile(std::string_view option) {
+    for (const FormatRow& row : FormatRows()) {
+        if (row.flag == option && row.writesFile) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool Names(const FormatRow& row, std::string_view option) {
     return option == row.flag || option == row.with;
 }
@@ -67,6 +77,7 @@ std::string DecoderUsage() {
         "使い方: QRX_PC_INFO_DECODE " + shared +
         "]\n"
         "                           [--mask | --mask-key 鍵 | --mask-key-file ファイル]\n"
+        "                           [--mask-words ファイル] [--mask-map ファイル]\n"
         "                           [--password-file ファイル] [ファイル・フォルダー・圧縮ファイル "
         "...]\n" +
         own +
@@ -85,7 +96,9 @@ std::string DecoderUsage() {
            "  --password-file ファイル\n"
            "                  パスワード付き .zip のパスワードを、ファイルの 1 行目から読みます\n"
            "                  例: QRX_PC_INFO_DECODE --summary --password-file pw.txt 受付.zip\n"
-           "  --mask          MAC・IP アドレス、CSName、SerialNumber、UUID を同じ形の仮の値に\n"
+           "  --mask          MAC アドレス (どの書き方も)、IP アドレス、CSName と DNS ドメイン、\n"
+           "                  "
+           "SerialNumber、UUID、プロダクトキー、パスのユーザー名を同じ形の仮の値に\n"
            "                  置き換えます (鍵は実行ごとに乱数で、元の値には戻せません)。\n"
            "                  ファイル名は PC_INFO_日時.dat の形ならその名前だけ、それ以外は "
            "file-1、\n"
@@ -96,6 +109,19 @@ std::string DecoderUsage() {
            "                  --mask-key の鍵をファイルの 1 行目から読みます (ps "
            "や履歴に残りません)\n"
            "                  例: QRX_PC_INFO_DECODE --mask-key-file 鍵.txt --csv 受付 > 一覧.csv\n"
+           "  --mask-words ファイル\n"
+           "                  ファイルに 1 行 1 語で書いた語 (会社名、人名、ドメインなど) "
+           "も、大文字・\n"
+           "                  小文字、全角・半角を問わず仮の値にします (--mask を含みます)\n"
+           "  --mask-map ファイル\n"
+           "                  仮の値と元の値の対応表を新しいファイルに書きます "
+           "(所有者だけが読める\n"
+           "                  "
+           "ファイル。あるファイルには書きません)。窓口で保管し、送らないでください\n"
+           "  --unmask 対応表 [テキストファイル ...]\n"
+           "                  メーカーからの返信などのテキストの仮の値を、--mask-map "
+           "の表で元に戻します\n"
+           "                  例: QRX_PC_INFO_DECODE --unmask 対応表.txt 返信.txt\n"
            "  --help          この説明を表示します\n"
            "  --version       バージョンを表示します\n"
            "終了コード: 0 すべての行を復号して出力した, 1 復号できない行があった,\n"
@@ -116,6 +142,12 @@ std::string ParseDecoderOptions(const std::vector<std::string>& args, DecoderOpt
         } else if (const std::string_view option = FormatOption(a); !option.empty()) {
             if (std::find(asked.begin(), asked.end(), option) == asked.end()) {
                 asked.push_back(option);
+            }
+            if (TakesFile(option)) {
+                if (i + 1 >= args.size()) {
+                    return Escaped(a) + " には値が必要です";
+                }
+                o.formatFile = args[++i];
             }
         } else if (a == "--password-file") {
             if (i + 1 >= args.size()) {
@@ -143,6 +175,14 @@ std::string ParseDecoderOptions(const std::vector<std::string>& args, DecoderOpt
             }
             o.mask = true;
             o.maskKeyFile = args[++i];
+        } else if (a == "--mask-words" || a == "--mask-map" || a == "--unmask") {
+            if (i + 1 >= args.size()) {
+                return Escaped(a) + " には値が必要です";
+            }
+            o.mask = o.mask || a != "--unmask";
+            (a == "--mask-words" ? o.maskWordsFile
+             : a == "--mask-map" ? o.maskMapFile
+                                 : o.unmaskMap) = args[++i];
         } else if (a == "--help" || a == "-h") {
             o.help = true;
             return {};
@@ -158,6 +198,9 @@ std::string ParseDecoderOptions(const std::vector<std::string>& args, DecoderOpt
     }
     if (o.maskKey && o.maskKeyFile) {
         return "--mask-key と --mask-key-file は同時に使えません";
+    }
+    if (o.unmaskMap && (o.mask || !asked.empty() || o.passwordFile)) {
+        return "--unmask はほかのオプションと一緒に使えません";
     }
     if (std::string wrong = ChooseFormat(asked, o); !wrong.empty()) {
         return wrong;

@@ -12,9 +12,13 @@ namespace qrx {
 struct DecoderOptions {
     const FormatRow* format = &FormatRows()[0];
     bool mask = false;
-    std::optional<std::string> maskKey;       // --mask-key; without it --mask draws a random key
-    std::optional<std::string> maskKeyFile;   // --mask-key-file: the key is its first line
-    std::optional<std::string> passwordFile;  // --password-file: the archives' password
+    std::optional<std::string> maskKey;        // --mask-key; without it --mask draws a random key
+    std::optional<std::string> maskKeyFile;    // --mask-key-file: the key is its first line
+    std::optional<std::string> maskWordsFile;  // --mask-words: the desk's words, one a line
+    std::optional<std::string> maskMapFile;    // --mask-map: the pseudonyms' table, written new
+    std::optional<std::string> unmaskMap;      // --unmask: turns texts back with that table
+    std::optional<std::string> passwordFile;   // --password-file: the archives' password
+    std::optional<std::string> formatFile;     // the file of a format that writes one (--xlsx)
     bool help = false;
     bool version = false;
     // At least one; "-" is standard input, a folder stands for the data files below it, an

@@ -45,6 +45,9 @@ class DiffHtmlFormat : public DiffFormat {
                 << (time.empty() ? "" : "収集日時 " + HtmlEscape(time)) << "</td></tr>\n";
         }
         out << "</tbody>\n</table>\n";
+        for (const auto& w : warnings_) {
+            out << "<p class=\"warning\">注意: " << HtmlEscape(w) << "</p>\n";
+        }
         for (const auto* c : {&old, &now}) {
             if (!c->failures.empty()) {
                 out << "<p class=\"error\">" << HtmlEscape(c->file) << ": 復号できない行が "

@@ -96,6 +96,12 @@ class DiffJsonFormat : public DiffFormat {
         out += ',';
         Member(out, "new", now.file);
         out += changes.empty() ? ",\"same\":true" : ",\"same\":false";
+        out += ",\"warnings\":[";
+        for (std::size_t k = 0; k < warnings_.size(); ++k) {
+            out += k == 0 ? "" : ",";
+            AppendJsonString(out, warnings_[k]);
+        }
+        out += ']';
         out += ",\"undecodable\":[";
         bool first = true;
         for (const Collection* c : {&old, &now}) {

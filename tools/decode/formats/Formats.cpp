@@ -11,6 +11,7 @@ std::unique_ptr<IFormat> MakeDiffTextFormat(Output& out, const FormatSettings& s
 std::unique_ptr<IFormat> MakeDiffJsonFormat(Output& out, const FormatSettings& settings);
 std::unique_ptr<IFormat> MakeDiffHtmlFormat(Output& out, const FormatSettings& settings);
 std::unique_ptr<IFormat> MakeHtmlFormat(Output& out, const FormatSettings& settings);
+std::unique_ptr<IFormat> MakeXlsxFormat(Output& out, const FormatSettings& settings);
 
 namespace {
 
@@ -45,6 +46,11 @@ constexpr FormatRow kRows[] = {
      "                  (複数のファイルでは先頭に一覧。--diff と --html で扱える記録は\n"
      "                  全ファイルで 64 MiB までです)\n",
      MakeHtmlFormat},
+    {"--xlsx", "", false, "--xlsx 一覧.xlsx [--mask ...] ファイル・フォルダー ...", true,
+     "  --xlsx ファイル Excel のブック (一覧のシートと記録のシート) を新しいファイルに書きます。\n"
+     "                  値はすべて文字列のセル (0411 の 0 も残り、数式は動きません)。\n"
+     "                  Windows 版にはまだありません (--csv をお使いください)\n",
+     MakeXlsxFormat, true},
 };
 
 }  // namespace

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "tools/decode/formats/Format.h"
@@ -12,6 +14,9 @@ namespace qrx {
 struct FormatSettings {
     bool several = false;  // more than one data file may come (files, a folder, an archive)
     bool masked = false;   // --mask: the pages say that the values are pseudonyms
+    // For a format that writes a file of its own: makes it new, once it is written.
+    using Maker = std::function<std::unique_ptr<IByteOutput>(std::string& error)>;
+    Maker create;
 };
 
 // One output format of the decoder, as the command line asks for it. A new format is a file of
@@ -26,6 +31,7 @@ struct FormatRow {
     bool ownLine;
     std::string_view usage;  // its lines in the usage's list of options, or empty
     std::unique_ptr<IFormat> (*make)(Output& out, const FormatSettings& settings);
+    bool writesFile = false;  // `flag` is followed by the name of the file it writes
 };
 
 // Every format. Options that no row names together are a usage error.

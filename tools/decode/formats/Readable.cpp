@@ -85,10 +85,6 @@ std::string LocaleName(std::string_view hexLcid) {
     return hexLcid.size() == 4 ? Find(kLocales, hexLcid, 16) : std::string();
 }
 
-std::string OsLanguageName(std::string_view decimalLcid) {
-    return Find(kLocales, decimalLcid, 10);
-}
-
 std::string CountryName(std::string_view code) {
     return Find(kCountries, code, 10);
 }
@@ -99,9 +95,6 @@ std::string ReadableValue(std::string_view property, std::string_view value) {
     }
     if (property == "Locale") {
         return LocaleName(value);
-    }
-    if (property == "OSLanguage") {
-        return OsLanguageName(value);
     }
     if (property == "CountryCode") {
         return CountryName(value);

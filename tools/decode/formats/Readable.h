@@ -13,11 +13,10 @@ namespace qrx {
 // value is not a whole number.
 std::string GibFromKb(std::string_view kb);
 
-// The language and region of a Locale (hex LCID, "0411") or an OSLanguage (decimal LCID, "1041"):
-// "日本語 (日本)"; of a CountryCode (the telephone country code, "81"): "日本". Empty for the
-// values that the table of common ones does not know.
+// The language and region of a Locale (a hex LCID, "0411"): "日本語 (日本)"; of a CountryCode (the
+// telephone country code, "81"): "日本". Empty for the values that the table of common ones does
+// not know.
 std::string LocaleName(std::string_view hexLcid);
-std::string OsLanguageName(std::string_view decimalLcid);
 std::string CountryName(std::string_view code);
 
 // A name for a property's value, empty when it has none: the three above by property name.
