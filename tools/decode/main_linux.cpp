@@ -2,7 +2,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <archive.h>
+
+#include <langinfo.h>
+
 #include <cerrno>
+#include <clocale>
 #include <cstring>
 #include <iostream>
 #include <memory>
@@ -63,6 +68,11 @@ class FdOutput : public qrx::IByteOutput {
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
+    // libarchive gives member names in the locale's character set: UTF-8 whatever the desk's
+    // locale is (the C locale of a service or a cron job would turn Japanese names into nothing).
+    if (std::setlocale(LC_CTYPE, "") == nullptr || std::string(nl_langinfo(CODESET)) != "UTF-8") {
+        std::setlocale(LC_CTYPE, "C.UTF-8");
+    }
     std::unique_ptr<qrx::OpenSslCrypto> crypto;
     std::unique_ptr<qrx::IconvCodec> codec;
     try {
@@ -74,7 +84,9 @@ int main(int argc, char** argv) {
     }
     FdOutput out;
     qrx::OpenSslKeyedHash hash;
-    qrx::ArchiveTree tree;
+    qrx::ArchiveTree tree([](archive* a, const std::string& path) {
+        return archive_read_open_filename(a, path.c_str(), 64 * 1024);
+    });
     const std::vector<std::string> args(argv + 1, argv + argc);
     return qrx::RunDecoder(
         args, *crypto, *codec, hash,

@@ -1,11 +1,14 @@
-// The support decoder on Windows: CryptoAPI, the system's code page 932 and the C runtime's
-// file calls; a console window gets the text as UTF-16 characters.
+// The support decoder on Windows: CryptoAPI, the system's code page 932, the C runtime's file
+// calls and libarchive; a console window gets the text as UTF-16 characters.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
+#include <archive.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -19,8 +22,8 @@
 #include "platform/windows/WinCrypto.h"
 #include "platform/windows/WinKeyedHash.h"
 #include "platform/windows/WinText.h"
+#include "tools/decode/ArchiveTree.h"
 #include "tools/decode/Decoder.h"
-#include "tools/decode/FolderTree.h"
 
 namespace {
 
@@ -166,6 +169,9 @@ int wmain(int argc, wchar_t** argv) {
     _setmode(_fileno(stdin), _O_BINARY);
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
+    // libarchive takes member names in the C locale as bytes it cannot convert: with the
+    // system's locale it gives them as UTF-16, and so as UTF-8, whatever their language.
+    setlocale(LC_CTYPE, "");
     const auto consoleOut = ConsoleFor(STD_OUTPUT_HANDLE);
     const auto consoleErr = ConsoleFor(STD_ERROR_HANDLE);
     StdOutput out(consoleOut.get());
@@ -173,7 +179,9 @@ int wmain(int argc, wchar_t** argv) {
     qrx::WinCrypto crypto;
     qrx::WinCodec codec;
     qrx::WinKeyedHash hash;
-    qrx::FolderTree tree;  // folders; archives are refused with a message
+    qrx::ArchiveTree tree([](archive* a, const std::string& path) {
+        return archive_read_open_filename_w(a, qrx::Widen(path).c_str(), 64 * 1024);
+    });
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
         args.push_back(qrx::Narrow(argv[i]));
