@@ -159,7 +159,9 @@ void FileDecoder::Place(std::size_t line, const DecodedLine& d) {
     format_.Record(placed_);
 }
 
-void FileDecoder::Fail(std::size_t line, const std::string& reason) {
+void FileDecoder::Fail(std::size_t line, const std::string& why) {
+    // A reason may quote the file (a class name): masked like a value.
+    const std::string reason = masker_ ? masker_->Value("", why) : why;
     // One piece, so that an unbuffered stream writes it at once.
     err_ << shownName_ + ":" + std::to_string(line) + ": " + Escaped(reason) + "\n";
     status_ = std::max(status_, kExitBadLine);

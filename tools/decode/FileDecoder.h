@@ -59,7 +59,7 @@ class FileDecoder {
     // output can be written.
     bool MaskHeld(const std::string& shownName);
     void Place(std::size_t line, const DecodedLine& decoded);
-    void Fail(std::size_t line, const std::string& reason);
+    void Fail(std::size_t line, const std::string& why);
 
     const DecoderOptions& options_;
     IFormat& format_;
