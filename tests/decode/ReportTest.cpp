@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "tests/support/Tables.h"
+#include "tools/decode/Options.h"
 #include "tools/decode/formats/Html.h"
 #include "tools/decode/formats/Readable.h"
 #include "tools/decode/inputs/Inputs.h"
@@ -562,4 +563,29 @@ TEST(DeskTexts, CsvFieldsReadableValuesAndInputNames) {
 }
 
 }  // namespace
+// Each row of the table is asked for by its options in either order (a repeat counts once), is
+// in the usage, and options that no row takes together are refused by name.
+TEST(DecoderOptions, FormatsAndTheirConflictsComeFromTheTable) {
+    for (const FormatRow& row : FormatRows()) {
+        std::vector<std::string> args = {"a.dat", "b.dat"};
+        for (const std::string_view option : {row.flag, row.with, row.flag}) {
+            if (!option.empty()) {
+                args.insert(args.begin(), std::string(option));
+            }
+        }
+        if (row.writesFile) {
+            args[args.size() - 3] = "out.file";  // the repeated flag's place
+        }
+        DecoderOptions o;
+        EXPECT_EQ(ParseDecoderOptions(args, o), "") << row.flag << " " << row.with;
+        EXPECT_EQ(o.format, &row) << row.flag << " " << row.with;
+        EXPECT_NE(DecoderUsage().find(row.synopsis), std::string::npos) << row.synopsis;
+    }
+    DecoderOptions o;
+    EXPECT_EQ(ParseDecoderOptions({"--html", "--json", "a.dat"}, o),
+              "--html と --json は同時に使えません");
+    EXPECT_EQ(ParseDecoderOptions({"--summary", "--diff", "--json", "a.dat", "b.dat"}, o),
+              "--summary と --diff は同時に使えません");
+}
+
 }  // namespace qrx::test
