@@ -30,6 +30,43 @@ bool TakesFile(std::string_view option) {
     return false;
 }
 
+// A key given on the command line: not empty, and not an option taken for one.
+std::string CheckKey(const std::string& key) {
+    if (key.empty()) {
+        return "--mask-key の鍵が空です";
+    }
+    if (key.starts_with("--")) {
+        return "--mask-key の後がオプションです: " + Escaped(key) +
+               " (鍵をファイルから読むときは --mask-key-file ファイル)";
+    }
+    return {};
+}
+
+// The options that take a value: where it goes, whether they turn masking on, how it is checked.
+struct ValueOption {
+    std::string_view name;
+    std::optional<std::string> DecoderOptions::*value;
+    bool masks;
+    std::string (*check)(const std::string& value);
+};
+constexpr ValueOption kValueOptions[] = {
+    {"--password-file", &DecoderOptions::passwordFile, false, nullptr},
+    {"--mask-key", &DecoderOptions::maskKey, true, CheckKey},
+    {"--mask-key-file", &DecoderOptions::maskKeyFile, true, nullptr},
+    {"--mask-words", &DecoderOptions::maskWordsFile, true, nullptr},
+    {"--mask-map", &DecoderOptions::maskMapFile, true, nullptr},
+    {"--unmask", &DecoderOptions::unmaskMap, false, nullptr},
+};
+
+const ValueOption* FindValueOption(std::string_view arg) {
+    for (const ValueOption& v : kValueOptions) {
+        if (v.name == arg) {
+            return &v;
+        }
+    }
+    return nullptr;
+}
+
 bool Names(const FormatRow& row, std::string_view option) {
     return option == row.flag || option == row.with;
 }
@@ -149,40 +186,17 @@ std::string ParseDecoderOptions(const std::vector<std::string>& args, DecoderOpt
                 }
                 o.formatFile = args[++i];
             }
-        } else if (a == "--password-file") {
-            if (i + 1 >= args.size()) {
-                return Escaped(a) + " には値が必要です";
-            }
-            o.passwordFile = args[++i];
         } else if (a == "--mask") {
             o.mask = true;
-        } else if (a == "--mask-key") {
+        } else if (const ValueOption* v = FindValueOption(a)) {
             if (i + 1 >= args.size()) {
                 return Escaped(a) + " には値が必要です";
             }
-            o.mask = true;
-            o.maskKey = args[++i];
-            if (o.maskKey->empty()) {
-                return "--mask-key の鍵が空です";
+            o.mask = o.mask || v->masks;
+            o.*(v->value) = args[++i];
+            if (std::string wrong = v->check ? v->check(args[i]) : ""; !wrong.empty()) {
+                return wrong;
             }
-            if (o.maskKey->starts_with("--")) {
-                return "--mask-key の後がオプションです: " + Escaped(*o.maskKey) +
-                       " (鍵をファイルから読むときは --mask-key-file ファイル)";
-            }
-        } else if (a == "--mask-key-file") {
-            if (i + 1 >= args.size()) {
-                return Escaped(a) + " には値が必要です";
-            }
-            o.mask = true;
-            o.maskKeyFile = args[++i];
-        } else if (a == "--mask-words" || a == "--mask-map" || a == "--unmask") {
-            if (i + 1 >= args.size()) {
-                return Escaped(a) + " には値が必要です";
-            }
-            o.mask = o.mask || a != "--unmask";
-            (a == "--mask-words" ? o.maskWordsFile
-             : a == "--mask-map" ? o.maskMapFile
-                                 : o.unmaskMap) = args[++i];
         } else if (a == "--help" || a == "-h") {
             o.help = true;
             return {};
