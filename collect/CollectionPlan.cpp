@@ -10,8 +10,8 @@ constexpr Personal kNone = Personal::None;
 
 // clang-format off
 // name, run, category, recorded, multi-valued, personal, identity, indexed. Only text reaches
-// the data file: PhysicalAdapter (a boolean) and OSLanguage (an integer) are queried and traced,
-// never recorded.
+// the data file: PhysicalAdapter (a boolean) is queried and traced, OSLanguage (an integer) is
+// queried only; neither is recorded.
 constexpr PlannedProperty kAdapterConfiguration[] = {
     {"Caption",                true,  true,  true,  false, kNone,              1, true},
     {"IPAddress",              true,  true,  true,  true,  Personal::Ip,       0, false},
