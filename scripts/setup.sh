@@ -14,7 +14,7 @@ TEST_PACKAGES=(
   g++-mingw-w64-x86-64-posix wine64 wine
   xvfb xauth x11-utils imagemagick
   clang-14 libclang-rt-14-dev clang-format-14 zip locales chromium
-  hyperfine lshw inxi time python3-cryptography poppler-utils
+  hyperfine lshw inxi time python3-cryptography poppler-utils ntfs-3g
 )
 
 case "${1:-test}" in

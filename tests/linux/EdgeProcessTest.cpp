@@ -259,23 +259,29 @@ TEST_F(Edge, WithoutAnOpenSslProviderTheProgramStillWritesAndTheDecoderStopsAtOn
 }
 
 // Standard descriptors closed at start: a closed input is the end of input (the window closes
-// with its trace line), a closed output swallows the text and the run still writes its file.
+// with its trace line; with no terminal either, nothing was collected: status 1 and the reason),
+// a closed output swallows the text and the run still writes its file.
 TEST_F(Edge, ClosedStandardDescriptorsAreTheEndOfInputOrASilentOutput) {
     const struct {
         const char* command;
         bool dataFile;
+        int status = 0;
     } cases[] = {
-        {"./QRX_PC_INFO DEBUG <&-", false},
+        {"./QRX_PC_INFO DEBUG <&-", false, 1},
+        {"./QRX_PC_INFO DEBUG </dev/null", false, 1},
         {"sh -c \"printf '1\\n\\n\\n' | ./QRX_PC_INFO DEBUG >&-\"", true},
         {"sh -c \"printf '1\\n\\n\\n' | ./QRX_PC_INFO DEBUG 2>&-\"", true},
-        {"sh -c \"./QRX_PC_INFO DEBUG <&- >&- 2>&-\"", false},
+        {"sh -c \"./QRX_PC_INFO DEBUG <&- >&- 2>&-\"", false, 1},
     };
     for (const auto& c : cases) {
         fs::remove_all(dir / "INFO_LOG");
         for (const auto& f : Find(".dat")) {
             fs::remove(f);
         }
-        EXPECT_EQ(Run(c.command), 0) << c.command << "\n" << output;
+        EXPECT_EQ(Run(c.command), c.status) << c.command << "\n" << output;
+        EXPECT_EQ(output.find("no window and no terminal") != std::string::npos,
+                  c.status == 1 && !std::string(c.command).ends_with("2>&-\""))
+            << output;
         const auto logs = Find(".LOG");
         ASSERT_EQ(logs.size(), 1u) << c.command;
         EXPECT_TRUE(Read(logs[0]).ends_with("Program E n d----------\r\n")) << c.command;
