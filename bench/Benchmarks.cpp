@@ -8,7 +8,7 @@
 
 #include "app/Program.h"
 #include "platform/linux/LinuxServices.h"
-#include "platform/linux/OpenSslKeyedHash.h"
+#include "platform/linux/MbedTlsKeyedHash.h"
 #include "tools/decode/Decoder.h"
 
 namespace {
@@ -113,7 +113,7 @@ void BM_FullCollectionRun(benchmark::State& state) {
 BENCHMARK(BM_FullCollectionRun)->Unit(benchmark::kMillisecond);
 
 void BM_DecodeLines(benchmark::State& state) {
-    qrx::OpenSslCrypto crypto{qrx::EvpDecryption()};
+    qrx::MbedTlsCrypto crypto;
     qrx::IconvCodec codec;
     const std::string line = "Ca4775Wrg5GvsJl8KWnWTRfKunOuGzKNECK4Ny2bjpOSTLXOp6QAQ0yZz3HPE2jH\r\n";
     std::string file;
@@ -142,7 +142,7 @@ void BM_DecodeLines(benchmark::State& state) {
     for (auto _ : state) {
         Output out;
         std::ostringstream err;
-        qrx::OpenSslKeyedHash hash;
+        qrx::MbedTlsKeyedHash hash;
         qrx::RunDecoder(
             {}, crypto, codec, hash,
             [&](const std::string&, std::string&) { return std::make_unique<Input>(file); }, out,

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Compares a headless run of QRX_PC_INFO with the two system tools that report the same kind of
-# facts, side by side in one hyperfine run, and prints the ratios and the peak memory of each.
+# facts, side by side in one hyperfine run, and prints the ratios, the peak memory and the
+# instructions of each: valgrind's count (children included), which unlike the times does not
+# depend on the machine's load. INSTRUCTIONS=0 leaves the count out (inxi takes a minute there).
 # With a display (DISPLAY) it also measures the window's start-up: from the launch until the
 # window is mapped. Usage: bench/compare_peers.sh [build folder, default build/linux]
 set -euo pipefail
 build=$(realpath "${1:-build/linux}")
-for tool in hyperfine lshw inxi /usr/bin/time; do
+for tool in hyperfine lshw inxi /usr/bin/time valgrind; do
   command -v "$tool" >/dev/null || { echo "$tool is missing: scripts/setup.sh test installs it" >&2; exit 2; }
 done
 
@@ -34,17 +36,38 @@ kib[QRX_PC_INFO]=$(DISPLAY= WAYLAND_DISPLAY= peak "$qrx")
 kib[lshw]=$(peak "$lshw_cmd")
 kib[inxi]=$(peak "$inxi_cmd")
 
+# Instructions executed by a run and the processes it starts, from callgrind's summaries.
+instructions() {
+  [ "${INSTRUCTIONS:-1}" = 0 ] && { echo 0; return; }
+  mkdir "$work/cg.$1"
+  rm -f "$work"/PC_INFO_*.dat
+  env -u DISPLAY -u WAYLAND_DISPLAY sh -c "valgrind --tool=callgrind --trace-children=yes \
+    --callgrind-out-file=$work/cg.$1/%p $2" >/dev/null 2>&1 || true
+  cat "$work/cg.$1"/* | awk '/^summary:/ { n += $2 } END { print n + 0 }'
+}
+declare -A ir
+ir[QRX_PC_INFO]=$(instructions QRX_PC_INFO "$qrx")
+ir[lshw]=$(instructions lshw "$lshw_cmd")
+ir[inxi]=$(instructions inxi "$inxi_cmd")
+
 echo "$(date -u +%F), $(nproc) cores, $(uname -r), load $(cut -d' ' -f1 /proc/loadavg)"
-/usr/bin/python3 - "$work/times.json" "${kib[QRX_PC_INFO]}" "${kib[lshw]}" "${kib[inxi]}" <<'PY'
+/usr/bin/python3 - "$work/times.json" "${kib[QRX_PC_INFO]}" "${kib[lshw]}" "${kib[inxi]}" \
+  "${ir[QRX_PC_INFO]}" "${ir[lshw]}" "${ir[inxi]}" <<'PY'
 import json, sys
+names = ["QRX_PC_INFO", "lshw", "inxi"]
 results = {r["command"]: r for r in json.load(open(sys.argv[1]))["results"]}
-memory = dict(zip(["QRX_PC_INFO", "lshw", "inxi"], map(int, sys.argv[2:5])))
+memory = dict(zip(names, map(int, sys.argv[2:5])))
+count = dict(zip(names, map(int, sys.argv[5:8])))
 ours = results["QRX_PC_INFO"]["median"]
-print("%-12s %12s %10s %14s" % ("", "median", "ratio", "peak memory"))
-for name in ["QRX_PC_INFO", "lshw", "inxi"]:
+print("%-12s %12s %10s %14s %16s %10s" % ("", "median", "ratio", "peak memory", "instructions",
+                                          "ratio"))
+for name in names:
     median = results[name]["median"]
-    print("%-12s %9.1f ms %9.1fx %10.1f MiB" % (name, median * 1000, median / ours,
-                                                memory[name] / 1024))
+    line = "%-12s %9.1f ms %9.1fx %10.1f MiB" % (name, median * 1000, median / ours,
+                                                 memory[name] / 1024)
+    if count["QRX_PC_INFO"]:
+        line += " %14.2f M %9.1fx" % (count[name] / 1e6, count[name] / count["QRX_PC_INFO"])
+    print(line)
 PY
 
 if [ -n "${DISPLAY:-}" ] && command -v xev >/dev/null; then

@@ -1,6 +1,5 @@
-# The Linux backends: the terminal or a Qt 6 window, OpenSSL, iconv, sysfs and procfs.
+# The Linux backends: the terminal or a Qt 6 window, mbed TLS, iconv, sysfs and procfs.
 find_package(Qt6 REQUIRED COMPONENTS Widgets)
-find_package(OpenSSL REQUIRED)
 
 # The version of the interface between the program and the window's module: a digest of the
 # headers they share, so that a module of another build beside the program is refused rather
@@ -21,9 +20,8 @@ qrx_layer(qrx_linux FOLDERS platform/linux DEPENDS qrx_platform SOURCES
   platform/linux/LinuxSystem.cpp
   platform/linux/Ownership.cpp
   platform/linux/IconvCodec.cpp
-  platform/linux/OpenSslCrypto.cpp
-  platform/linux/OpenSslDecryption.cpp
-  platform/linux/OpenSslKeyedHash.cpp
+  platform/linux/MbedTlsCrypto.cpp
+  platform/linux/MbedTlsKeyedHash.cpp
   platform/linux/SysfsWmi.cpp
   platform/linux/facts/Dmi.cpp
   platform/linux/facts/Files.cpp
@@ -37,13 +35,13 @@ qrx_layer(qrx_linux FOLDERS platform/linux DEPENDS qrx_platform SOURCES
   platform/linux/DisplayCheck.cpp
   platform/linux/QtFrontEndLoader.cpp)
 target_link_libraries(qrx_linux PUBLIC ${CMAKE_DL_LIBS})
-# OpenSSL: the program only encrypts, through EVP and the default provider, which it links from
-# the static library (about 3.8 MB), so that no start pays for loading and relocating libcrypto.
-# What also decrypts (the decoder, the tests, the benchmark) links the shared library.
-find_library(QRX_LIBCRYPTO_STATIC libcrypto.a REQUIRED)
-add_library(qrx_linux_openssl INTERFACE)
-target_link_libraries(qrx_linux_openssl INTERFACE qrx_linux OpenSSL::Crypto)
-set(QRX_PLATFORM_LIB qrx_linux_openssl)
+# AES and HMAC-SHA256 from mbed TLS's static library (Debian's libmbedtls-dev, Apache-2.0), for
+# the program, the decoder, the tests and the benchmark alike: about 30 KB of code in the program,
+# no library to load at start and no configuration to read.
+find_library(QRX_MBEDCRYPTO_STATIC libmbedcrypto.a REQUIRED)
+find_file(QRX_MBEDTLS_LICENCE Apache-2.0 PATHS /usr/share/common-licenses NO_DEFAULT_PATH REQUIRED)
+target_link_libraries(qrx_linux PUBLIC ${QRX_MBEDCRYPTO_STATIC})
+set(QRX_PLATFORM_LIB qrx_linux)
 
 # The window's Japanese font: the characters the program shows, cut at build time with Debian's
 # fonttools from Debian's IPAGothic and compiled into the Qt module. It serves where the system
@@ -82,7 +80,7 @@ target_link_libraries(qrx_qt_module PRIVATE Qt6::Widgets qrx_warnings)
 target_link_options(qrx_qt_module PRIVATE -Wl,--no-undefined -Wl,--as-needed)
 
 add_executable(QRX_PC_INFO platform/linux/main.cpp)
-target_link_libraries(QRX_PC_INFO PRIVATE qrx_linux qrx_core ${QRX_LIBCRYPTO_STATIC} qrx_warnings)
+target_link_libraries(QRX_PC_INFO PRIVATE qrx_linux qrx_core qrx_warnings)
 add_dependencies(QRX_PC_INFO qrx_qt_module)
 
 # The JSON library of the support decoder, a Debian package.
@@ -94,6 +92,6 @@ find_package(LibArchive REQUIRED)
 option(QRX_FUZZ "Build the libFuzzer target (clang only)" OFF)
 if(QRX_FUZZ)
   add_executable(fuzz_decoder tools/decode/fuzz/FuzzDecoder.cpp)
-  target_link_libraries(fuzz_decoder PRIVATE qrx_decoder qrx_linux_openssl qrx_warnings)
+  target_link_libraries(fuzz_decoder PRIVATE qrx_decoder qrx_linux qrx_warnings)
   target_link_options(fuzz_decoder PRIVATE -fsanitize=fuzzer,address,undefined)
 endif()

@@ -36,6 +36,11 @@ else()
   install(FILES ${QRX_UI_FONT} DESTINATION ${customer}/font COMPONENT customer)
   install(FILES ${QRX_UI_FONT_LICENCE} DESTINATION ${customer}/font
     RENAME IPA_Font_License.txt COMPONENT customer)
+  # Both programs link mbed TLS, whose Apache License 2.0 asks that its text goes with them.
+  foreach(component customer desk)
+    install(FILES ${QRX_MBEDTLS_LICENCE} DESTINATION ${${component}} RENAME LICENSE_mbedTLS.txt
+      COMPONENT ${component})
+  endforeach()
 endif()
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY OFF)

@@ -3,7 +3,7 @@
 #include "platform/Services.h"
 #include "platform/linux/IconvCodec.h"
 #include "platform/linux/LinuxSystem.h"
-#include "platform/linux/OpenSslCrypto.h"
+#include "platform/linux/MbedTlsCrypto.h"
 #include "platform/linux/SysfsWmi.h"
 
 namespace qrx {
@@ -26,7 +26,7 @@ struct LinuxServices {
     LinuxAppInfo app;
     LinuxClock clock;
     PosixFileSystem files;
-    OpenSslCrypto crypto;
+    MbedTlsCrypto crypto;
     IconvCodec codec;
     SysfsWmi wmi;
 

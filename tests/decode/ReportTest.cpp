@@ -17,8 +17,8 @@
 #include "platform/windows/WinKeyedHash.h"
 using PlatformKeyedHash = qrx::WinKeyedHash;
 #else
-#include "platform/linux/OpenSslKeyedHash.h"
-using PlatformKeyedHash = qrx::OpenSslKeyedHash;
+#include "platform/linux/MbedTlsKeyedHash.h"
+using PlatformKeyedHash = qrx::MbedTlsKeyedHash;
 #endif
 
 namespace qrx::test {

@@ -1,11 +1,11 @@
-// The shared contracts over the Linux backends, and what only the OpenSSL provider shows.
+// The shared contracts over the Linux backends, and what only the mbed TLS provider shows.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/linux/LinuxServices.h"
-#include "platform/linux/OpenSslKeyedHash.h"
+#include "platform/linux/MbedTlsKeyedHash.h"
 #include "tests/shared/CipherContracts.h"
 #include "tests/shared/DecoderContract.h"
 #include "tests/shared/SystemContracts.h"
@@ -13,16 +13,12 @@
 namespace qrx::test {
 namespace {
 
-// The program only encrypts; these decrypt too, as the decoder does.
-struct DecryptingOpenSsl : OpenSslCrypto {
-    DecryptingOpenSsl() : OpenSslCrypto(EvpDecryption()) {}
-};
+// The program's services with the decoder's keyed hash: both use the same library.
 struct DecryptingServices : LinuxServices {
-    DecryptingServices() { crypto.DecryptWith(EvpDecryption()); }
-    OpenSslKeyedHash hash;
+    MbedTlsKeyedHash hash;
 };
 
-INSTANTIATE_TYPED_TEST_SUITE_P(Linux, CryptoContract, DecryptingOpenSsl);
+INSTANTIATE_TYPED_TEST_SUITE_P(Linux, CryptoContract, MbedTlsCrypto);
 INSTANTIATE_TYPED_TEST_SUITE_P(Linux, CodecContract, IconvCodec);
 INSTANTIATE_TYPED_TEST_SUITE_P(Linux, CipherLinesContract, DecryptingServices);
 INSTANTIATE_TYPED_TEST_SUITE_P(Linux, DecoderContract, DecryptingServices);
@@ -80,32 +76,56 @@ struct RunningAppInfo : LinuxAppInfo {
 };
 INSTANTIATE_TYPED_TEST_SUITE_P(Linux, AppInfoContract, RunningAppInfo);
 
-// An instance made without decryption, as the program's, encrypts and answers a bad algorithm
-// to Decrypt.
-TEST(OpenSslProvider, ReadsKeyBlobsAsCryptoApiDoes) {
-    OpenSslCrypto crypto;
+// The status numbers of each call that mbed TLS serves, the other key lengths and ECB included.
+TEST(MbedTlsProvider, AnswersEachCallWithCryptoApisCodes) {
+    MbedTlsCrypto crypto;
     ICryptoProvider::Handle prov = 0;
     ASSERT_EQ(crypto.AcquireContext(prov, 24, 0xF0000000), 0u);
-    Bytes blob{8, 2, 0, 0, 0x0E, 0x66, 0, 0, 16, 0, 0, 0};
-    blob.resize(28, 1);
+    // AES-128 under the key of NIST SP 800-38A, F.1.1; blob[4] is the low byte of the algorithm.
+    Bytes blob = Hex("080200000e660000100000002b7e151628aed2a6abf7158809cf4f3c");
     ICryptoProvider::Handle key = 0;
-    EXPECT_EQ(crypto.ImportKey(prov, blob.data(), 28, key), 0u);
-    std::uint8_t buffer[32] = {};
-    std::uint32_t length = 5;
-    EXPECT_EQ(crypto.Encrypt(key, true, buffer, length, sizeof buffer), 0u);
-    EXPECT_EQ(length, 16u);
-    EXPECT_EQ(crypto.Decrypt(key, true, buffer, length), ICryptoProvider::kNteBadAlgid);
-    blob[4] = 0;
-    blob[5] = 0;
-    EXPECT_EQ(crypto.ImportKey(prov, blob.data(), 28, key), ICryptoProvider::kNteBadAlgid);
-    blob[4] = 0x10;  // AES-256 wants 32 bytes
-    blob[5] = 0x66;
-    EXPECT_EQ(crypto.ImportKey(prov, blob.data(), 28, key), ICryptoProvider::kNteBadData);
+    const struct {
+        std::uint8_t alg;
+        std::uint32_t size;
+        std::uint32_t code;
+    } imports[] = {{0x0E, 16, 0},
+                   {0x0F, 16, ICryptoProvider::kNteBadData},
+                   {0x10, 16, ICryptoProvider::kNteBadData},
+                   {0x00, 16, ICryptoProvider::kNteBadAlgid},
+                   {0x0E, 12, ICryptoProvider::kNteBadData}};
+    for (const auto& row : imports) {
+        blob[4] = row.alg;
+        EXPECT_EQ(crypto.ImportKey(prov, blob.data(), 12 + row.size, key), row.code)
+            << int(row.alg) << " " << row.size;
+    }
+    const std::uint8_t ecb[4] = {2, 0, 0, 0};
+    ASSERT_EQ(crypto.SetKeyParam(key, 4, ecb), 0u);
+    Bytes buffer = Hex("6bc1bee22e409f96e93d7e117393172a");
+    buffer.resize(32);
+    std::uint32_t length = 16;
+    EXPECT_EQ(crypto.Encrypt(key, false, buffer.data(), length, 32), ICryptoProvider::kNteBadFlags);
+    EXPECT_EQ(crypto.Encrypt(key, true, buffer.data(), length, 31),
+              ICryptoProvider::kErrorMoreData);
+    EXPECT_EQ(length, 32u);
+    length = 16;
+    ASSERT_EQ(crypto.Encrypt(key, true, buffer.data(), length, 32), 0u);
+    EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + 16), Hex("3ad77bb40d7a3660a89ecaf32466ef97"));
+    // A ragged length, and a last block whose padding is not PKCS#7, leave the buffer alone.
+    const Bytes sent = buffer;
+    length = 31;
+    EXPECT_EQ(crypto.Decrypt(key, true, buffer.data(), length), ICryptoProvider::kNteBadData);
+    length = 16;
+    EXPECT_EQ(crypto.Decrypt(key, true, buffer.data(), length), ICryptoProvider::kNteBadData);
+    EXPECT_EQ(buffer, sent);
+    length = 32;
+    ASSERT_EQ(crypto.Decrypt(key, true, buffer.data(), length), 0u);
+    EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + length),
+              Hex("6bc1bee22e409f96e93d7e117393172a"));
+    EXPECT_EQ(crypto.DestroyKey(key), 0u);
+    EXPECT_EQ(crypto.Decrypt(key, true, buffer.data(), length), ICryptoProvider::kNteBadKey);
     EXPECT_EQ(crypto.ReleaseContext(prov), 0u);
     EXPECT_NE(crypto.ReleaseContext(prov), 0u);
-    EXPECT_EQ(crypto.SystemMessage(ICryptoProvider::kNteBadData, 0x400)
-                  .substr(crypto.SystemMessage(ICryptoProvider::kNteBadData, 0x400).size() - 2),
-              "\r\n");
+    EXPECT_TRUE(crypto.SystemMessage(ICryptoProvider::kNteBadData, 0x400).ends_with("\r\n"));
     EXPECT_EQ(crypto.SystemMessage(12345, 0x400), "");
 }
 

@@ -21,7 +21,7 @@
 
 #include "cipher/clsCipher.h"
 #include "platform/linux/IconvCodec.h"
-#include "platform/linux/OpenSslCrypto.h"
+#include "platform/linux/MbedTlsCrypto.h"
 #include "tests/support/Fakes.h"
 #include "tests/support/Processes.h"
 #include "tests/support/TempFolder.h"
@@ -135,7 +135,7 @@ TEST_F(Edge, AFileSizeLimitEndsInAnErrorWithWholeLinesOnly) {
     ASSERT_FALSE(text.empty());
     EXPECT_LE(text.size(), 300u);
     EXPECT_TRUE(text.ends_with("\r\n"));
-    OpenSslCrypto crypto{EvpDecryption()};
+    MbedTlsCrypto crypto;
     IconvCodec codec;
     FakeWindow window;
     clsCipher cipher(crypto, codec, window);
@@ -236,26 +236,6 @@ TEST_F(Edge, StartedThroughTheDynamicLoaderTheFilesStayBesideTheProgram) {
     }
     EXPECT_EQ(Run("sh -c \"printf '1\\n\\n\\n' | " + loader.string() + " ./QRX_PC_INFO\""), 0);
     EXPECT_EQ(Find(".dat").size(), 1u);
-}
-
-// An OpenSSL configuration whose only provider offers no cipher: the program encrypts with
-// the AES block function, which needs no provider, while the decoder, which decrypts through
-// the provider, says so once and stops with status 2 before its first line.
-TEST_F(Edge, WithoutAnOpenSslProviderTheProgramStillWritesAndTheDecoderStopsAtOnce) {
-    {
-        std::ofstream(dir / "openssl.cnf") << "openssl_conf = init\n[init]\nproviders = p\n"
-                                              "[p]\nnull = n\n[n]\nactivate = 1\n";
-    }
-    EXPECT_EQ(Run("sh -c \"printf '1\\n\\n\\n' | OPENSSL_CONF=openssl.cnf ./QRX_PC_INFO\""), 0)
-        << output;
-    const auto files = Find(".dat");
-    ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(
-        Run(std::string("env OPENSSL_CONF=openssl.cnf ") + QRX_DECODER + " " + files[0].string()),
-        2);
-    EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
-    EXPECT_TRUE(output.starts_with("QRX_PC_INFO_DECODE: ")) << output;
-    EXPECT_EQ(Run(std::string(QRX_DECODER) + " " + files[0].string() + " >/dev/null"), 0) << output;
 }
 
 // Standard descriptors closed at start: a closed input is the end of input (the window closes

@@ -6,7 +6,7 @@
 #include "app/Program.h"
 #include "platform/linux/IconvCodec.h"
 #include "platform/linux/LinuxSystem.h"
-#include "platform/linux/OpenSslCrypto.h"
+#include "platform/linux/MbedTlsCrypto.h"
 #include "platform/linux/SysfsWmi.h"
 #include "tests/support/Fakes.h"
 
@@ -28,7 +28,7 @@ TEST(EndToEnd, TheDataFileDecryptsToExactlyTheRecordsCollected) {
     app.folder = dir.string();
     FakeClock clock;
     PosixFileSystem files;
-    OpenSslCrypto crypto{EvpDecryption()};
+    MbedTlsCrypto crypto;
     IconvCodec codec;
     SysfsWmi::Seams seams;
     seams.interfaces = [] {

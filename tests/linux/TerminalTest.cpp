@@ -9,7 +9,7 @@
 #include "app/frmMain.h"
 #include "cipher/clsCipher.h"
 #include "platform/linux/IconvCodec.h"
-#include "platform/linux/OpenSslCrypto.h"
+#include "platform/linux/MbedTlsCrypto.h"
 #include "platform/linux/TerminalStreams.h"
 #include "platform/linux/TerminalWindowing.h"
 #include "tests/shared/FrontEndContracts.h"
@@ -274,7 +274,7 @@ TEST_F(Process, ARunWritesADataFileWhoseLinesDecryptToThePlan) {
     const auto data = Find(".dat");
     ASSERT_EQ(data.size(), 1u);
     EXPECT_NE(out.find("[" + data[0].string() + "]"), std::string::npos) << out;
-    OpenSslCrypto crypto{EvpDecryption()};
+    MbedTlsCrypto crypto;
     IconvCodec codec;
     FakeWindow window;
     clsCipher cipher(crypto, codec, window);

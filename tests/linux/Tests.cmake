@@ -1,4 +1,4 @@
-# Linux test executables: the real OpenSSL, iconv, sysfs reader, terminal and Qt window.
+# Linux test executables: the real mbed TLS, iconv, sysfs reader, terminal and Qt window.
 qrx_add_test(linux_tests
   linux/ContractTest.cpp
   linux/SysfsWmiTest.cpp
@@ -14,7 +14,7 @@ qrx_add_test(linux_tests
   linux/DeskProcessTest.cpp
   decode/ReportTest.cpp
   decode/LineTextTest.cpp)
-target_link_libraries(linux_tests PRIVATE qrx_linux_openssl qrx_decoder LibArchive::LibArchive)
+target_link_libraries(linux_tests PRIVATE qrx_linux qrx_decoder LibArchive::LibArchive)
 target_compile_definitions(linux_tests PRIVATE
   QRX_PROGRAM="$<TARGET_FILE:QRX_PC_INFO>"
   QRX_QT_MODULE="$<TARGET_FILE:qrx_qt_module>"
@@ -30,7 +30,7 @@ set_target_properties(qrx_planted_module PROPERTIES PREFIX "")
 
 # The Qt window through its module, as the program loads it.
 qrx_add_test(qt_tests qt/QtWindowTest.cpp ${PROJECT_SOURCE_DIR}/platform/linux/QtPlatformChoice.cpp)
-target_link_libraries(qt_tests PRIVATE qrx_linux_openssl Qt6::Widgets)
+target_link_libraries(qt_tests PRIVATE qrx_linux Qt6::Widgets)
 target_compile_definitions(qt_tests PRIVATE QRX_QT_MODULE="$<TARGET_FILE:qrx_qt_module>")
 add_dependencies(qt_tests qrx_qt_module)
 

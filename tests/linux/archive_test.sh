@@ -13,11 +13,11 @@ trap 'rm -rf "$work"' EXIT
 tar -xzf "$work"/out/QRX_PC_INFO-*-linux-*.tar.gz -C "$work"
 tar -xzf "$work"/out/QRX_PC_INFO_DESK-*-linux-*.tar.gz -C "$work"
 desk=$(echo "$work"/QRX_PC_INFO_DESK-*-linux-*/)
-[ "$(ls "$desk")" = "$(printf 'QRX_PC_INFO_DECODE\nREADME_ja.txt')" ] ||
+[ "$(ls "$desk")" = "$(printf 'LICENSE_mbedTLS.txt\nQRX_PC_INFO_DECODE\nREADME_ja.txt')" ] ||
   { echo "the desk's archive holds: $(ls "$desk")"; exit 1; }
 cd "$work"/QRX_PC_INFO-*-linux-*/
 [ "$(find . -type f | sort | tr '\n' ' ')" = \
-  "./QRX_PC_INFO ./QRX_PC_INFO_qt.so ./README_ja.txt ./font/IPA_Font_License.txt ./font/QRX_UI_Gothic.ttf " ] ||
+  "./LICENSE_mbedTLS.txt ./QRX_PC_INFO ./QRX_PC_INFO_qt.so ./README_ja.txt ./font/IPA_Font_License.txt ./font/QRX_UI_Gothic.ttf " ] ||
   { echo "the customer's archive holds: $(find . -type f | sort | tr '\n' ' ')"; exit 1; }
 
 printf '1\n\n\n' | env -u DISPLAY -u WAYLAND_DISPLAY ./QRX_PC_INFO >"$work/out.txt"

@@ -15,7 +15,7 @@
 
 #include "app/frmMain.h"
 #include "output/Common.h"
-#include "platform/linux/OpenSslCrypto.h"
+#include "platform/linux/MbedTlsCrypto.h"
 #include "platform/linux/QtFrontEnd.h"
 #include "platform/linux/QtPlatformChoice.h"
 #include "tests/shared/FrontEndContracts.h"
@@ -316,7 +316,7 @@ TEST(EmbeddedFont, HoldsEveryCharacterOfEveryCaptionAndMessage) {
     for (const auto& m : h.window.messages) {
         texts.push_back(m.text);
     }
-    OpenSslCrypto crypto{EvpDecryption()};
+    MbedTlsCrypto crypto;
     for (std::uint32_t code = 0x80090001; code <= 0x80090020; ++code) {
         texts.push_back(crypto.SystemMessage(code, 0));
     }

@@ -13,7 +13,7 @@
 
 #include "cipher/clsCipher.h"
 #include "platform/linux/IconvCodec.h"
-#include "platform/linux/OpenSslCrypto.h"
+#include "platform/linux/MbedTlsCrypto.h"
 #include "tests/support/Fakes.h"
 #include "tests/support/Processes.h"
 
@@ -21,7 +21,7 @@ namespace qrx::test {
 
 struct DecoderFolder : ::testing::Test {
     std::filesystem::path dir;
-    OpenSslCrypto crypto{EvpDecryption()};
+    MbedTlsCrypto crypto;
     IconvCodec codec;
     FakeWindow window;
     std::string err;  // the standard error of the last Run

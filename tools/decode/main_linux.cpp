@@ -9,8 +9,8 @@
 
 #include "platform/linux/Eintr.h"
 #include "platform/linux/IconvCodec.h"
-#include "platform/linux/OpenSslCrypto.h"
-#include "platform/linux/OpenSslKeyedHash.h"
+#include "platform/linux/MbedTlsCrypto.h"
+#include "platform/linux/MbedTlsKeyedHash.h"
 #include "tools/decode/ArchiveTree.h"
 #include "tools/decode/Decoder.h"
 
@@ -63,17 +63,17 @@ class FdOutput : public qrx::IByteOutput {
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
-    std::unique_ptr<qrx::OpenSslCrypto> crypto;
+    std::unique_ptr<qrx::MbedTlsCrypto> crypto;
     std::unique_ptr<qrx::IconvCodec> codec;
     try {
-        crypto = std::make_unique<qrx::OpenSslCrypto>(qrx::EvpDecryption());
+        crypto = std::make_unique<qrx::MbedTlsCrypto>();
         codec = std::make_unique<qrx::IconvCodec>();
     } catch (const std::exception& e) {
         std::cerr << "QRX_PC_INFO_DECODE: " << e.what() << std::endl;
         return 2;
     }
     FdOutput out;
-    qrx::OpenSslKeyedHash hash;
+    qrx::MbedTlsKeyedHash hash;
     qrx::ArchiveTree tree;
     const std::vector<std::string> args(argv + 1, argv + argc);
     return qrx::RunDecoder(

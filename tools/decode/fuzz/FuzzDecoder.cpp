@@ -13,8 +13,8 @@
 #include "platform/AppError.h"
 #include "platform/Base64.h"
 #include "platform/linux/IconvCodec.h"
-#include "platform/linux/OpenSslCrypto.h"
-#include "platform/linux/OpenSslKeyedHash.h"
+#include "platform/linux/MbedTlsCrypto.h"
+#include "platform/linux/MbedTlsKeyedHash.h"
 #include "tools/decode/Decoder.h"
 #include "tools/decode/Diff.h"
 #include "tools/decode/Html.h"
@@ -67,7 +67,7 @@ bool ValidHtmlText(const std::string& s) {
 // Every record masked keeps its name and the shape of its address; the records grouped compare
 // equal to themselves and to their own masked copy in structure; the page holds no markup of
 // the input.
-qrx::OpenSslKeyedHash hash;
+qrx::MbedTlsKeyedHash hash;
 
 // The records of a text placed and built as the decoder does.
 struct Builder {
@@ -135,7 +135,7 @@ void Reports(const std::string& text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static qrx::OpenSslCrypto crypto{qrx::EvpDecryption()};
+    static qrx::MbedTlsCrypto crypto;
     static qrx::IconvCodec codec;
     static qrx::LineDecoder decoder(crypto, codec);
     const std::string text(reinterpret_cast<const char*>(data), size);

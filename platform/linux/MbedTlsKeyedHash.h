@@ -4,8 +4,8 @@
 
 namespace qrx {
 
-// HMAC-SHA256 through OpenSSL's libcrypto.
-class OpenSslKeyedHash : public IKeyedHash {
+// HMAC-SHA256 through mbed TLS.
+class MbedTlsKeyedHash : public IKeyedHash {
   public:
     Digest HmacSha256(std::string_view key, std::string_view data) override;
 };

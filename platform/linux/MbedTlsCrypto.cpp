@@ -1,14 +1,8 @@
-#include "platform/linux/OpenSslCrypto.h"
+#include "platform/linux/MbedTlsCrypto.h"
 
-#include <openssl/crypto.h>
-#include <openssl/evp.h>
-#include <openssl/provider.h>
+#include <mbedtls/aes.h>
 
 #include <algorithm>
-#include <cstring>
-#include <memory>
-
-#include "platform/AppError.h"
 
 namespace qrx {
 
@@ -34,25 +28,9 @@ std::size_t KeyLengthOf(std::uint32_t algId) {
     }
 }
 
-// a ^= b for n bytes, eight at a time.
-void Xor(std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
-    std::size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        std::uint64_t x;
-        std::uint64_t y;
-        std::memcpy(&x, a + i, 8);
-        std::memcpy(&y, b + i, 8);
-        x ^= y;
-        std::memcpy(a + i, &x, 8);
-    }
-    for (; i < n; ++i) {
-        a[i] ^= b[i];
-    }
-}
-
 }  // namespace
 
-std::uint32_t OpenSslCrypto::AcquireContext(Handle& prov, std::uint32_t provType,
+std::uint32_t MbedTlsCrypto::AcquireContext(Handle& prov, std::uint32_t provType,
                                             std::uint32_t flags) {
     if (provType != kProvRsaAes) {
         return kNteBadType;
@@ -65,7 +43,7 @@ std::uint32_t OpenSslCrypto::AcquireContext(Handle& prov, std::uint32_t provType
     return 0;
 }
 
-std::uint32_t OpenSslCrypto::ImportKey(Handle prov, const std::uint8_t* blob, std::uint32_t blobLen,
+std::uint32_t MbedTlsCrypto::ImportKey(Handle prov, const std::uint8_t* blob, std::uint32_t blobLen,
                                        Handle& key) {
     if (!contexts_.contains(prov)) {
         return kNteBadUid;
@@ -89,14 +67,13 @@ std::uint32_t OpenSslCrypto::ImportKey(Handle prov, const std::uint8_t* blob, st
         return kNteBadData;
     }
     Key k;
-    k.algId = algId;
     k.secret.assign(blob + 12, blob + 12 + size);
     key = ++next_;
     keys_[key] = std::move(k);
     return 0;
 }
 
-std::uint32_t OpenSslCrypto::SetKeyParam(Handle key, std::uint32_t param,
+std::uint32_t MbedTlsCrypto::SetKeyParam(Handle key, std::uint32_t param,
                                          const std::uint8_t* data) {
     auto it = keys_.find(key);
     if (it == keys_.end()) {
@@ -124,7 +101,7 @@ std::uint32_t OpenSslCrypto::SetKeyParam(Handle key, std::uint32_t param,
     }
 }
 
-std::uint32_t OpenSslCrypto::Encrypt(Handle key, bool final, std::uint8_t* buffer,
+std::uint32_t MbedTlsCrypto::Encrypt(Handle key, bool final, std::uint8_t* buffer,
                                      std::uint32_t& length, std::uint32_t bufferSize) {
     auto it = keys_.find(key);
     if (it == keys_.end()) {
@@ -149,7 +126,7 @@ std::uint32_t OpenSslCrypto::Encrypt(Handle key, bool final, std::uint8_t* buffe
     return EncryptBlocks(it->second, buffer, length);
 }
 
-std::uint32_t OpenSslCrypto::Decrypt(Handle key, bool final, std::uint8_t* buffer,
+std::uint32_t MbedTlsCrypto::Decrypt(Handle key, bool final, std::uint8_t* buffer,
                                      std::uint32_t& length) {
     auto it = keys_.find(key);
     if (it == keys_.end()) {
@@ -161,111 +138,92 @@ std::uint32_t OpenSslCrypto::Decrypt(Handle key, bool final, std::uint8_t* buffe
     if (length == 0 || length % 16 != 0 || buffer == nullptr) {
         return kNteBadData;
     }
-    return DecryptBlocks(key, it->second, buffer, length);
+    return DecryptBlocks(it->second, buffer, length);
 }
 
 namespace {
 
-// AES-CBC and AES-ECB for each key length from OpenSSL's default provider, in a library context
-// of the program's own: the system's configuration is not read and no other provider is loaded.
-// Each cipher is fetched on first use: the first fetch builds the provider's table of ciphers,
-// the largest part of a run's cryptography (about 6 million instructions), and a fetch of every
-// cipher up front would add to it. The context lives until the process ends: freeing it at exit
-// would only cost time.
-const EVP_CIPHER* EvpCipher(std::size_t keyBytes, bool cbc) {
-    static OSSL_LIB_CTX* const context = [] {
-        OPENSSL_init_crypto(OPENSSL_INIT_NO_LOAD_CONFIG | OPENSSL_INIT_NO_ATEXIT, nullptr);
-        OSSL_LIB_CTX* c = OSSL_LIB_CTX_new();
-        return c != nullptr && OSSL_PROVIDER_load(c, "default") != nullptr ? c : nullptr;
-    }();
-    static EVP_CIPHER* ciphers[2][3] = {};
-    static const char* const names[2][3] = {{"AES-128-CBC", "AES-192-CBC", "AES-256-CBC"},
-                                            {"AES-128-ECB", "AES-192-ECB", "AES-256-ECB"}};
-    const std::size_t size = keyBytes == 16 ? 0 : keyBytes == 24 ? 1 : keyBytes == 32 ? 2 : 3;
-    if (context == nullptr || size == 3) {
-        return nullptr;
+// An mbed TLS AES context that is freed (and its key schedule wiped) when it goes.
+class AesContext {
+  public:
+    AesContext() { mbedtls_aes_init(&ctx_); }
+    ~AesContext() { mbedtls_aes_free(&ctx_); }
+    AesContext(const AesContext&) = delete;
+    AesContext& operator=(const AesContext&) = delete;
+    mbedtls_aes_context* get() { return &ctx_; }
+
+  private:
+    mbedtls_aes_context ctx_;
+};
+
+// Runs AES over `length` bytes (whole blocks) from `in` to `out` in the key's mode, with a copy
+// of its IV: a key's IV is the same for every message, as CryptoAPI's is after a final call.
+// Returns 0 or a Windows error code.
+std::uint32_t RunAes(const Bytes& secret, std::uint32_t mode, std::array<std::uint8_t, 16> iv,
+                     bool encrypt, const std::uint8_t* in, std::uint8_t* out,
+                     std::uint32_t length) {
+    AesContext ctx;
+    const auto bits = static_cast<unsigned int>(secret.size() * 8);
+    if ((encrypt ? mbedtls_aes_setkey_enc(ctx.get(), secret.data(), bits)
+                 : mbedtls_aes_setkey_dec(ctx.get(), secret.data(), bits)) != 0) {
+        return ICryptoProvider::kNteBadKey;
     }
-    EVP_CIPHER*& cipher = ciphers[cbc ? 0 : 1][size];
-    if (cipher == nullptr) {
-        cipher = EVP_CIPHER_fetch(context, names[cbc ? 0 : 1][size], nullptr);
+    const int direction = encrypt ? MBEDTLS_AES_ENCRYPT : MBEDTLS_AES_DECRYPT;
+    if (mode == ICryptoProvider::kCryptModeCbc) {
+        return mbedtls_aes_crypt_cbc(ctx.get(), direction, length, iv.data(), in, out) == 0
+                   ? 0
+                   : ICryptoProvider::kNteBadData;
     }
-    return cipher;
+    for (std::uint32_t at = 0; at < length; at += 16) {
+        if (mbedtls_aes_crypt_ecb(ctx.get(), direction, in + at, out + at) != 0) {
+            return ICryptoProvider::kNteBadData;
+        }
+    }
+    return 0;
 }
 
 }  // namespace
 
-std::uint32_t OpenSslCrypto::EncryptBlocks(const Key& k, std::uint8_t* buffer,
+std::uint32_t MbedTlsCrypto::EncryptBlocks(const Key& k, std::uint8_t* buffer,
                                            std::uint32_t& length) {
-    // The PKCS#7 padding is added here and the whole message encrypted in place in one call.
-    const EVP_CIPHER* cipher = EvpCipher(k.secret.size(), k.mode == kCryptModeCbc);
-    if (cipher == nullptr) {
-        return kNteBadKey;
-    }
+    // The PKCS#7 padding is added here and the whole message encrypted in place.
     const std::uint32_t pad = 16 - length % 16;
     std::fill_n(buffer + length, pad, static_cast<std::uint8_t>(pad));
     length += pad;
-    struct Free {
-        void operator()(EVP_CIPHER_CTX* ctx) const { EVP_CIPHER_CTX_free(ctx); }
-    };
-    const std::unique_ptr<EVP_CIPHER_CTX, Free> ctx(EVP_CIPHER_CTX_new());
-    int done = 0;
-    if (!ctx ||
-        EVP_EncryptInit_ex2(ctx.get(), cipher, k.secret.data(),
-                            k.mode == kCryptModeCbc ? k.iv.data() : nullptr, nullptr) != 1 ||
-        EVP_CIPHER_CTX_set_padding(ctx.get(), 0) != 1 ||
-        EVP_EncryptUpdate(ctx.get(), buffer, &done, buffer, static_cast<int>(length)) != 1 ||
-        done != static_cast<int>(length)) {
-        return kNteBadData;
-    }
-    return 0;
+    return RunAes(k.secret, k.mode, k.iv, true, buffer, buffer, length);
 }
 
-std::uint32_t OpenSslCrypto::DecryptBlocks(Handle handle, const Key& k, std::uint8_t* buffer,
+std::uint32_t MbedTlsCrypto::DecryptBlocks(const Key& k, std::uint8_t* buffer,
                                            std::uint32_t& length) {
-    // AES-ECB over the blocks, then, in CBC, each block XORed with the cipher block before it
-    // (the IV for the first), and the PKCS#7 padding checked here: the ECB context needs no new
-    // set-up per message, which makes decrypting many short lines several times cheaper.
-    if (!decryption_) {
-        return kNteBadAlgid;  // an instance that only encrypts
-    }
+    // Into a buffer of its own, so that a message that fails leaves the caller's as it was.
     scratch_.resize(length);
     if (const std::uint32_t code =
-            decryption_->Decrypt(handle, k.algId, k.secret, buffer, scratch_.data(), length)) {
+            RunAes(k.secret, k.mode, k.iv, false, buffer, scratch_.data(), length)) {
         return code;
     }
-    if (k.mode == kCryptModeCbc) {
-        // From the last block back, so that the cipher block before each is still in place.
-        for (std::uint32_t at = length - 16; at >= 16; at -= 16) {
-            Xor(scratch_.data() + at, buffer + at - 16, 16);
-        }
-        Xor(scratch_.data(), k.iv.data(), 16);
-    }
-    std::copy_n(scratch_.data(), length, buffer);
-    const std::uint8_t pad = buffer[length - 1];
+    const std::uint8_t pad = scratch_[length - 1];
     if (pad == 0 || pad > 16) {
         return kNteBadData;
     }
     for (std::uint32_t i = length - pad; i < length; ++i) {
-        if (buffer[i] != pad) {
+        if (scratch_[i] != pad) {
             return kNteBadData;
         }
     }
     length -= pad;
+    std::copy_n(scratch_.data(), length, buffer);
     return 0;
 }
 
-std::uint32_t OpenSslCrypto::DestroyKey(Handle key) {
-    if (decryption_) {
-        decryption_->Forget(key);
-    }
+std::uint32_t MbedTlsCrypto::DestroyKey(Handle key) {
     return keys_.erase(key) == 1 ? 0 : kNteBadKey;
 }
 
-std::uint32_t OpenSslCrypto::ReleaseContext(Handle prov) {
+std::uint32_t MbedTlsCrypto::ReleaseContext(Handle prov) {
     return contexts_.erase(prov) == 1 ? 0 : kNteBadUid;
 }
 
-std::string OpenSslCrypto::SystemMessage(std::uint32_t code, std::uint32_t /*languageId*/) {
+std::string MbedTlsCrypto::SystemMessage(std::uint32_t code, std::uint32_t /*languageId*/) {
     switch (code) {
         case kNteBadUid:
             return "プロバイダーのハンドルが不正です。\r\n";
