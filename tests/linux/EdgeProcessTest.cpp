@@ -331,7 +331,8 @@ TEST_F(Edge, UnderSudoTheFilesBelongToTheInvokingUser) {
 TEST_F(Edge, ARunWaitsForTheInstanceThatHoldsItsDataFile) {
     for (const bool released : {true, false}) {
         std::vector<int> held;
-        for (const auto& name : NextDataFiles()) {
+        const auto names = NextDataFiles();
+        for (const auto& name : names) {
             const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
             ASSERT_EQ(write(fd, "theirs\r\n", 8), 8);
             ASSERT_EQ(flock(fd, LOCK_EX), 0);
@@ -344,7 +345,7 @@ TEST_F(Edge, ARunWaitsForTheInstanceThatHoldsItsDataFile) {
         ASSERT_EQ(write(input, "1\n\n\n", 4), 4);
         close(input);
         std::this_thread::sleep_for(std::chrono::milliseconds(700));
-        for (const auto& name : NextDataFiles()) {
+        for (const auto& name : names) {
             EXPECT_EQ(Read(name), "theirs\r\n") << name << " written meanwhile";
         }
         for (const int fd : released ? held : std::vector<int>{}) {
