@@ -55,7 +55,7 @@ find_file(QRX_UI_FONT_LICENCE copyright PATHS /usr/share/doc/fonts-ipafont-gothi
   REQUIRED)
 file(GLOB QRX_UI_TEXT_SOURCES CONFIGURE_DEPENDS
   app/*.cpp app/*.h cipher/*.cpp collect/*.cpp output/*.cpp platform/*.cpp platform/*.h
-  platform/linux/*.cpp platform/linux/*.h platform/linux/facts/*.cpp)
+  platform/linux/*.cpp platform/linux/*.h platform/linux/facts/*.cpp programs/pc_info_linux.cpp)
 set(QRX_UI_FONT ${CMAKE_BINARY_DIR}/QRX_UI_Gothic.ttf)
 add_custom_command(OUTPUT ${QRX_UI_FONT} ${CMAKE_BINARY_DIR}/QrxUiFont.cpp
   COMMAND ${QRX_FONTTOOLS_PYTHON} ${CMAKE_SOURCE_DIR}/resources/make_font.py ${QRX_UI_FONT_SOURCE}
@@ -79,7 +79,7 @@ qrx_include_root(qrx_qt_module platform)
 target_link_libraries(qrx_qt_module PRIVATE Qt6::Widgets qrx_warnings)
 target_link_options(qrx_qt_module PRIVATE -Wl,--no-undefined -Wl,--as-needed)
 
-add_executable(QRX_PC_INFO platform/linux/main.cpp)
+add_executable(QRX_PC_INFO programs/pc_info_linux.cpp)
 target_link_libraries(QRX_PC_INFO PRIVATE qrx_linux qrx_core qrx_warnings)
 add_dependencies(QRX_PC_INFO qrx_qt_module)
 

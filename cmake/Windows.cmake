@@ -20,16 +20,16 @@ set_source_files_properties(resources/QRX_PC_INFO.rc PROPERTIES
   COMPILE_OPTIONS "${QRX_RC_FLAGS}"
   OBJECT_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/resources/QRX_PC_INFO.ico;${CMAKE_CURRENT_SOURCE_DIR}/resources/QRX_PC_INFO.manifest")
 
-add_executable(QRX_PC_INFO WIN32 platform/windows/main.cpp resources/QRX_PC_INFO.rc)
+add_executable(QRX_PC_INFO WIN32 programs/pc_info_windows.cpp resources/QRX_PC_INFO.rc)
 target_link_libraries(QRX_PC_INFO PRIVATE qrx_windows qrx_core qrx_warnings)
 # Subsystem 6.1 (Windows 7): an older version puts the window into a frame-compatibility mode
 # on Windows 10 and 11. The shipped programs carry no debugging sections.
 target_link_options(QRX_PC_INFO PRIVATE -municode -Wl,--subsystem,windows:6.1 -Wl,--tsaware -s)
 # The DLLs the program imports are all system DLLs that Windows takes from its own folder; those
-# the system loads later are kept to the system folder by main.cpp. Marking the imports'
-# dependencies as system32-only in the image (the load configuration's DependentLoadFlags) needs
-# a linker option that GNU ld does not have (Debian 12's binutils 2.40 has neither
-# --dependent-load-flag nor a load configuration from _load_config_used).
+# the system loads later are kept to the system folder by programs/pc_info_windows.cpp. Marking
+# the imports' dependencies as system32-only in the image (the load configuration's
+# DependentLoadFlags) needs a linker option that GNU ld does not have (Debian 12's binutils 2.40
+# has neither --dependent-load-flag nor a load configuration from _load_config_used).
 
 set(QRX_PLATFORM_LIB qrx_windows)
 

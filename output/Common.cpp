@@ -7,10 +7,10 @@ namespace qrx {
 
 namespace {
 
+// Without snprintf: a run names its data file once for each record.
 std::string TwoDigits(int n) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%02d", ((n % 100) + 100) % 100);
-    return buf;
+    const int v = ((n % 100) + 100) % 100;
+    return {static_cast<char>('0' + v / 10), static_cast<char>('0' + v % 10)};
 }
 
 std::string FourDigits(int n) {

@@ -1,5 +1,6 @@
 #include "platform/linux/IconvCodec.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/AppError.h"
@@ -69,6 +70,12 @@ std::string Convert(iconv_t cd, const char* data, std::size_t size, const std::s
     return out;
 }
 
+// Code page 932 keeps the 128 ASCII characters as they are, both ways; most records are ASCII
+// only and need no conversion.
+bool IsAscii(const char* data, std::size_t size) {
+    return std::all_of(data, data + size, [](char c) { return (c & 0x80) == 0; });
+}
+
 }  // namespace
 
 IconvCodec::IconvCodec() : toCp932_(Open("CP932", "UTF-8")), fromCp932_(Open("UTF-8", "CP932")) {}
@@ -79,11 +86,17 @@ IconvCodec::~IconvCodec() {
 }
 
 Bytes IconvCodec::ToShiftJis(const std::string& text) {
+    if (IsAscii(text.data(), text.size())) {
+        return Bytes(text.begin(), text.end());
+    }
     const std::string out = Convert(toCp932_, text.data(), text.size(), "?", Utf8SequenceLength);
     return Bytes(out.begin(), out.end());
 }
 
 std::string IconvCodec::FromShiftJis(const Bytes& bytes) {
+    if (IsAscii(reinterpret_cast<const char*>(bytes.data()), bytes.size())) {
+        return std::string(bytes.begin(), bytes.end());
+    }
     return Convert(fromCp932_, reinterpret_cast<const char*>(bytes.data()), bytes.size(),
                    "\xEF\xBF\xBD",
                    [](const unsigned char*, std::size_t) { return std::size_t{1}; });

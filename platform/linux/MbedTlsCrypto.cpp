@@ -141,48 +141,57 @@ std::uint32_t MbedTlsCrypto::Decrypt(Handle key, bool final, std::uint8_t* buffe
     return DecryptBlocks(it->second, buffer, length);
 }
 
-namespace {
-
-// An mbed TLS AES context that is freed (and its key schedule wiped) when it goes.
-class AesContext {
-  public:
-    AesContext() { mbedtls_aes_init(&ctx_); }
-    ~AesContext() { mbedtls_aes_free(&ctx_); }
-    AesContext(const AesContext&) = delete;
-    AesContext& operator=(const AesContext&) = delete;
-    mbedtls_aes_context* get() { return &ctx_; }
-
-  private:
-    mbedtls_aes_context ctx_;
+// The key schedule of the last message, kept for the next under the same secret and direction:
+// a run encrypts every record, and the decoder decrypts every line, under one key, each message
+// through a key handle of its own. The context is wiped when it is set up anew or goes.
+struct MbedTlsCrypto::Schedule {
+    Bytes secret;
+    bool encrypt = false;
+    bool ready = false;
+    mbedtls_aes_context ctx;
+    Schedule() { mbedtls_aes_init(&ctx); }
+    ~Schedule() { mbedtls_aes_free(&ctx); }
 };
 
-// Runs AES over `length` bytes (whole blocks) from `in` to `out` in the key's mode, with a copy
-// of its IV: a key's IV is the same for every message, as CryptoAPI's is after a final call.
-// Returns 0 or a Windows error code.
-std::uint32_t RunAes(const Bytes& secret, std::uint32_t mode, std::array<std::uint8_t, 16> iv,
-                     bool encrypt, const std::uint8_t* in, std::uint8_t* out,
-                     std::uint32_t length) {
-    AesContext ctx;
-    const auto bits = static_cast<unsigned int>(secret.size() * 8);
-    if ((encrypt ? mbedtls_aes_setkey_enc(ctx.get(), secret.data(), bits)
-                 : mbedtls_aes_setkey_dec(ctx.get(), secret.data(), bits)) != 0) {
-        return ICryptoProvider::kNteBadKey;
+void MbedTlsCrypto::ScheduleFree::operator()(Schedule* s) const {
+    delete s;
+}
+
+std::uint32_t MbedTlsCrypto::RunAes(const Key& k, bool encrypt, const std::uint8_t* in,
+                                    std::uint8_t* out, std::uint32_t length) {
+    if (!schedule_) {
+        schedule_.reset(new Schedule);
+    }
+    Schedule& s = *schedule_;
+    if (!s.ready || s.encrypt != encrypt || s.secret != k.secret) {
+        s.ready = false;
+        mbedtls_aes_free(&s.ctx);
+        mbedtls_aes_init(&s.ctx);
+        const auto bits = static_cast<unsigned int>(k.secret.size() * 8);
+        if ((encrypt ? mbedtls_aes_setkey_enc(&s.ctx, k.secret.data(), bits)
+                     : mbedtls_aes_setkey_dec(&s.ctx, k.secret.data(), bits)) != 0) {
+            return kNteBadKey;
+        }
+        s.secret = k.secret;
+        s.encrypt = encrypt;
+        s.ready = true;
     }
     const int direction = encrypt ? MBEDTLS_AES_ENCRYPT : MBEDTLS_AES_DECRYPT;
-    if (mode == ICryptoProvider::kCryptModeCbc) {
-        return mbedtls_aes_crypt_cbc(ctx.get(), direction, length, iv.data(), in, out) == 0
+    if (k.mode == kCryptModeCbc) {
+        // With a copy of the key's IV: it is the same for every message, as CryptoAPI's is
+        // after a final call.
+        std::array<std::uint8_t, 16> iv = k.iv;
+        return mbedtls_aes_crypt_cbc(&s.ctx, direction, length, iv.data(), in, out) == 0
                    ? 0
-                   : ICryptoProvider::kNteBadData;
+                   : kNteBadData;
     }
     for (std::uint32_t at = 0; at < length; at += 16) {
-        if (mbedtls_aes_crypt_ecb(ctx.get(), direction, in + at, out + at) != 0) {
-            return ICryptoProvider::kNteBadData;
+        if (mbedtls_aes_crypt_ecb(&s.ctx, direction, in + at, out + at) != 0) {
+            return kNteBadData;
         }
     }
     return 0;
 }
-
-}  // namespace
 
 std::uint32_t MbedTlsCrypto::EncryptBlocks(const Key& k, std::uint8_t* buffer,
                                            std::uint32_t& length) {
@@ -190,15 +199,14 @@ std::uint32_t MbedTlsCrypto::EncryptBlocks(const Key& k, std::uint8_t* buffer,
     const std::uint32_t pad = 16 - length % 16;
     std::fill_n(buffer + length, pad, static_cast<std::uint8_t>(pad));
     length += pad;
-    return RunAes(k.secret, k.mode, k.iv, true, buffer, buffer, length);
+    return RunAes(k, true, buffer, buffer, length);
 }
 
 std::uint32_t MbedTlsCrypto::DecryptBlocks(const Key& k, std::uint8_t* buffer,
                                            std::uint32_t& length) {
     // Into a buffer of its own, so that a message that fails leaves the caller's as it was.
     scratch_.resize(length);
-    if (const std::uint32_t code =
-            RunAes(k.secret, k.mode, k.iv, false, buffer, scratch_.data(), length)) {
+    if (const std::uint32_t code = RunAes(k, false, buffer, scratch_.data(), length)) {
         return code;
     }
     const std::uint8_t pad = scratch_[length - 1];

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <map>
+#include <memory>
 
 #include "platform/Crypto.h"
 #include "platform/TextCodec.h"
@@ -34,12 +35,21 @@ class MbedTlsCrypto : public ICryptoProvider {
         std::uint32_t mode = kCryptModeCbc;
     };
 
+    struct Schedule;
+    struct ScheduleFree {
+        void operator()(Schedule* s) const;
+    };
+
     // The whole message through AES in the key's mode, in place, padding added or checked.
-    static std::uint32_t EncryptBlocks(const Key& k, std::uint8_t* buffer, std::uint32_t& length);
+    std::uint32_t EncryptBlocks(const Key& k, std::uint8_t* buffer, std::uint32_t& length);
     std::uint32_t DecryptBlocks(const Key& k, std::uint8_t* buffer, std::uint32_t& length);
+    // AES over whole blocks from `in` to `out`. Returns 0 or a Windows error code.
+    std::uint32_t RunAes(const Key& k, bool encrypt, const std::uint8_t* in, std::uint8_t* out,
+                         std::uint32_t length);
 
     Handle next_ = 0x1000;
     Bytes scratch_;
+    std::unique_ptr<Schedule, ScheduleFree> schedule_;
     std::map<Handle, bool> contexts_;
     std::map<Handle, Key> keys_;
 };

@@ -7,8 +7,8 @@
 
 #include "collect/CollectionPlan.h"
 #include "tests/support/Tables.h"
-#include "tools/decode/Escape.h"
-#include "tools/decode/LineDecoder.h"
+#include "tools/decode/common/Escape.h"
+#include "tools/decode/records/LineDecoder.h"
 
 namespace qrx::test {
 namespace {

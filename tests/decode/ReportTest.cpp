@@ -7,12 +7,12 @@
 #include <sstream>
 
 #include "tests/support/Tables.h"
-#include "tools/decode/Diff.h"
-#include "tools/decode/Html.h"
-#include "tools/decode/Inputs.h"
-#include "tools/decode/Mask.h"
-#include "tools/decode/Readable.h"
-#include "tools/decode/RecordModel.h"
+#include "tools/decode/formats/Html.h"
+#include "tools/decode/formats/Readable.h"
+#include "tools/decode/inputs/Inputs.h"
+#include "tools/decode/records/Diff.h"
+#include "tools/decode/records/Mask.h"
+#include "tools/decode/records/RecordModel.h"
 #ifdef _WIN32
 #include "platform/windows/WinKeyedHash.h"
 using PlatformKeyedHash = qrx::WinKeyedHash;

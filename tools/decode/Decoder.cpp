@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <ostream>
 
-#include "tools/decode/Escape.h"
-#include "tools/decode/Format.h"
-#include "tools/decode/InputText.h"
-#include "tools/decode/Inputs.h"
-#include "tools/decode/LineDecoder.h"
-#include "tools/decode/Mask.h"
 #include "tools/decode/Options.h"
-#include "tools/decode/RecordModel.h"
-#include "tools/decode/RecordReader.h"
+#include "tools/decode/common/Escape.h"
+#include "tools/decode/formats/Format.h"
+#include "tools/decode/inputs/InputText.h"
+#include "tools/decode/inputs/Inputs.h"
+#include "tools/decode/inputs/RecordReader.h"
+#include "tools/decode/records/LineDecoder.h"
+#include "tools/decode/records/Mask.h"
+#include "tools/decode/records/RecordModel.h"
 
 #ifndef QRX_VERSION
 #define QRX_VERSION "0"

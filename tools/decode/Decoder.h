@@ -7,8 +7,8 @@
 #include "platform/Crypto.h"
 #include "platform/KeyedHash.h"
 #include "platform/TextCodec.h"
-#include "tools/decode/ByteStreams.h"
-#include "tools/decode/Inputs.h"
+#include "tools/decode/common/ByteStreams.h"
+#include "tools/decode/inputs/Inputs.h"
 
 namespace qrx {
 

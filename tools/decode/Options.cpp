@@ -1,6 +1,6 @@
 #include "tools/decode/Options.h"
 
-#include "tools/decode/Escape.h"
+#include "tools/decode/common/Escape.h"
 
 namespace qrx {
 

@@ -27,25 +27,21 @@ std::optional<std::string> ReadFile(const std::string& path, std::size_t limit) 
     struct stat st {};
     std::string text;
     bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    // sysfs and procfs tell no true size: read until the end whatever the size says.
-    text.resize(ok ? std::min(static_cast<std::size_t>(st.st_size) + 4096, limit) : 0);
-    std::size_t used = 0;
-    while (ok && used < limit) {
-        if (used == text.size()) {
-            text.resize(std::min(text.size() * 2, limit));
-        }
-        const ssize_t n = read(fd, text.data() + used, text.size() - used);
+    // sysfs and procfs tell no true size (a page for a value of a few bytes): read until the
+    // end, through a buffer on the stack, so that no page-sized string is cleared for a value.
+    char chunk[8192];
+    while (ok && text.size() < limit) {
+        const ssize_t n = read(fd, chunk, std::min(sizeof chunk, limit - text.size()));
         ok = n >= 0;
         if (n <= 0) {
             break;
         }
-        used += static_cast<std::size_t>(n);
+        text.append(chunk, static_cast<std::size_t>(n));
     }
     close(fd);
     if (!ok) {
         return std::nullopt;
     }
-    text.resize(used);
     return text;
 }
 

@@ -45,6 +45,14 @@ std::size_t NextLine(std::string_view text, std::size_t at) {
     return end == std::string_view::npos ? text.size() : end + 1;
 }
 
+// The start of the line before the one that starts at `at` (above 0).
+std::size_t PreviousLine(std::string_view text, std::size_t at) {
+    const void* end = at > 1 ? memrchr(text.data(), '\n', at - 1) : nullptr;
+    return end == nullptr
+               ? 0
+               : static_cast<std::size_t>(static_cast<const char*>(end) - text.data()) + 1;
+}
+
 // The vendor's line by a search of the whole file, for a file whose vendors are not in order.
 std::optional<std::size_t> SearchVendor(std::string_view text, unsigned vendor) {
     char key[8];
@@ -60,29 +68,46 @@ std::optional<std::size_t> SearchVendor(std::string_view text, unsigned vendor) 
 }  // namespace
 
 // The vendor's line found by bisection, as both databases list their vendors in ascending
-// order: a probe in the middle moves on to the next vendor line, usually a few hundred bytes
-// on. Only about a dozen places of the file are read instead of all of it.
+// order: a probe in the middle goes to the nearest vendor line, usually a few hundred bytes
+// away. Only about a dozen places of the file are read instead of all of it.
 std::optional<std::size_t> BisectVendor(std::string_view text, unsigned vendor) {
-    std::size_t lo = 0;  // a line start; vendors before it are smaller
-    std::size_t hi = text.size();
+    std::size_t lo = 0;            // a line start; vendors before it are smaller
+    std::size_t hi = text.size();  // a line start or the end; vendors from it on are larger
     while (lo < hi) {
         const std::size_t mid = lo + (hi - lo) / 2;
-        std::size_t at = mid == lo ? lo : NextLine(text, mid - 1);
-        while (at < hi && !IsVendorLine(text, at)) {
-            at = NextLine(text, at);
+        const std::size_t line = mid == lo ? lo : NextLine(text, mid - 1);
+        // The vendor line nearest to the probe, looked for both ways at once: a probe inside a
+        // large vendor's block (Intel's has thousands of lines) walks half as far as one way.
+        std::size_t ahead = line;  // the lines from `line` up to `ahead` hold no vendor
+        std::size_t back = line;   // nor the lines between `back` and `line`
+        std::optional<std::size_t> at;
+        while (!at && (ahead < hi || back > lo)) {
+            if (ahead < hi) {
+                if (IsVendorLine(text, ahead)) {
+                    at = ahead;
+                    break;
+                }
+                ahead = NextLine(text, ahead);
+            }
+            if (back > lo) {
+                back = PreviousLine(text, back);
+                if (IsVendorLine(text, back)) {
+                    at = back;
+                }
+            }
         }
-        if (at >= hi) {
-            hi = mid;  // no vendor from the middle on: it is in the first half, if anywhere
-            continue;
+        if (!at) {
+            return std::nullopt;  // no vendor line between lo and hi
         }
-        const unsigned id = VendorOf(text, at);
+        const unsigned id = VendorOf(text, *at);
         if (id == vendor) {
             return at;
         }
+        const bool before = *at < line;  // its block runs at least up to `ahead`
         if (id < vendor) {
-            lo = NextLine(text, at);
+            lo = before ? ahead : NextLine(text, *at);
         } else {
-            hi = mid;
+            hi = before ? *at : line;
         }
     }
     return std::nullopt;

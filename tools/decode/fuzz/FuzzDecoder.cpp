@@ -16,11 +16,11 @@
 #include "platform/linux/MbedTlsCrypto.h"
 #include "platform/linux/MbedTlsKeyedHash.h"
 #include "tools/decode/Decoder.h"
-#include "tools/decode/Diff.h"
-#include "tools/decode/Html.h"
-#include "tools/decode/LineDecoder.h"
-#include "tools/decode/Mask.h"
-#include "tools/decode/RecordModel.h"
+#include "tools/decode/formats/Html.h"
+#include "tools/decode/records/Diff.h"
+#include "tools/decode/records/LineDecoder.h"
+#include "tools/decode/records/Mask.h"
+#include "tools/decode/records/RecordModel.h"
 
 namespace {
 

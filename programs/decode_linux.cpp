@@ -1,0 +1,93 @@
+// The support decoder on Linux: OpenSSL, iconv and the POSIX file calls.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+#include <memory>
+
+#include "platform/linux/Eintr.h"
+#include "platform/linux/IconvCodec.h"
+#include "platform/linux/MbedTlsCrypto.h"
+#include "platform/linux/MbedTlsKeyedHash.h"
+#include "tools/decode/Decoder.h"
+#include "tools/decode/inputs/ArchiveTree.h"
+
+namespace {
+
+std::string Reason(const char* what) {
+    return std::string(what) + ": " + std::strerror(errno);
+}
+
+class FdInput : public qrx::IByteInput {
+  public:
+    explicit FdInput(int fd, bool owned) : fd_(fd), owned_(owned) {}
+    ~FdInput() override {
+        if (owned_) {
+            close(fd_);
+        }
+    }
+    bool Read(char* buffer, std::size_t capacity, std::size_t& got, std::string& error) override {
+        const ssize_t n = qrx::RetryOnEintr([&] { return read(fd_, buffer, capacity); });
+        if (n < 0) {
+            error = Reason("読み込めません");
+            return false;
+        }
+        got = static_cast<std::size_t>(n);
+        return true;
+    }
+
+  private:
+    int fd_;
+    bool owned_;
+};
+
+class FdOutput : public qrx::IByteOutput {
+  public:
+    bool Write(const char* data, std::size_t size, std::string& error) override {
+        while (size > 0) {
+            const ssize_t n = qrx::RetryOnEintr([&] { return write(STDOUT_FILENO, data, size); });
+            if (n < 0) {
+                error = std::strerror(errno);
+                return false;
+            }
+            data += n;
+            size -= static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::ios::sync_with_stdio(false);
+    std::unique_ptr<qrx::MbedTlsCrypto> crypto;
+    std::unique_ptr<qrx::IconvCodec> codec;
+    try {
+        crypto = std::make_unique<qrx::MbedTlsCrypto>();
+        codec = std::make_unique<qrx::IconvCodec>();
+    } catch (const std::exception& e) {
+        std::cerr << "QRX_PC_INFO_DECODE: " << e.what() << std::endl;
+        return 2;
+    }
+    FdOutput out;
+    qrx::MbedTlsKeyedHash hash;
+    qrx::ArchiveTree tree;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    return qrx::RunDecoder(
+        args, *crypto, *codec, hash,
+        [](const std::string& path, std::string& error) -> std::unique_ptr<qrx::IByteInput> {
+            if (path == "-") {
+                return std::make_unique<FdInput>(STDIN_FILENO, false);
+            }
+            const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0) {
+                error = Reason("開けません");
+                return nullptr;
+            }
+            return std::make_unique<FdInput>(fd, true);
+        },
+        tree, out, std::cerr);
+}

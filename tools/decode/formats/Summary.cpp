@@ -1,0 +1,146 @@
+#include "tools/decode/formats/Summary.h"
+
+#include "tools/decode/common/Escape.h"
+#include "tools/decode/formats/Html.h"
+#include "tools/decode/formats/Readable.h"
+
+namespace qrx {
+
+namespace {
+
+void Keep(std::string& to, std::string_view value) {
+    if (to.empty()) {
+        to = Shortened(value, SummaryBuilder::kMaxValueBytes);
+    }
+}
+
+}  // namespace
+
+void SummaryBuilder::BeginFile(const std::string& name) {
+    summary_ = FileSummary();
+    summary_.file = name;
+    summary_.time = CollectionTime(name);
+    processors_ = 0;
+    processor_.clear();
+}
+
+void SummaryBuilder::Record(const PlacedRecord& r) {
+    if (r.kind != PlacedRecord::Kind::Value) {
+        return;
+    }
+    const std::string_view cls = r.className;
+    if (cls == "Win32_OperatingSystem") {
+        if (r.property == "CSName") {
+            Keep(summary_.host, r.value);
+        } else if (r.property == "Caption") {
+            Keep(summary_.os, r.value);
+        } else if (r.property == "BuildNumber") {
+            Keep(summary_.build, r.value);
+        } else if (r.property == "TotalVisibleMemorySize") {
+            Keep(summary_.memoryKb, r.value);
+        }
+    } else if (cls == "Win32_Processor") {
+        processors_ += r.newInstance ? 1 : 0;
+        if (r.property == "Name") {
+            Keep(processor_, r.value);
+        }
+        summary_.processor =
+            processor_ + (processors_ > 1 ? " ×" + std::to_string(processors_) : "");
+    } else if (cls == "Win32_NetworkAdapter" && r.newInstance) {
+        ++summary_.adapters;
+    }
+}
+
+void SummaryBuilder::Failure(std::size_t line, const std::string& reason) {
+    if (line != 0) {
+        ++summary_.undecoded;
+    } else if (summary_.error.empty()) {
+        summary_.error = Shortened(reason, kMaxValueBytes);
+    }
+}
+
+std::vector<std::string> SummaryCells(const FileSummary& r) {
+    if (!r.error.empty()) {
+        // Last, where its length widens no column.
+        return {r.file, r.time, "", "", "", "", "", "", "読めません: " + r.error};
+    }
+    return {r.file,
+            r.time,
+            r.host,
+            r.os,
+            r.build,
+            r.processor,
+            GibFromKb(r.memoryKb),
+            std::to_string(r.adapters),
+            std::to_string(r.undecoded)};
+}
+
+SummaryTable::SummaryTable() : widths_(std::size(kSummaryHeadings), 0) {
+    AddCells({std::begin(kSummaryHeadings), std::end(kSummaryHeadings)});
+}
+
+void SummaryTable::Add(const FileSummary& row) {
+    std::vector<std::string> cells = SummaryCells(row);
+    for (auto& cell : cells) {
+        cell = Escaped(cell);
+    }
+    AddCells(std::move(cells));
+}
+
+void SummaryTable::AddCells(std::vector<std::string> cells) {
+    for (std::size_t k = 0; k < cells.size(); ++k) {
+        widths_[k] = std::max(widths_[k], DisplayWidth(cells[k]));
+        cells_.push_back(std::move(cells[k]));
+        cells_.back().shrink_to_fit();
+    }
+}
+
+void SummaryTable::Write(const std::function<void(const std::string& line)>& write) const {
+    const std::size_t columns = widths_.size();
+    std::string line;
+    for (std::size_t at = 0; at < cells_.size(); at += columns) {
+        line.clear();
+        for (std::size_t k = 0; k < columns; ++k) {
+            const std::string& cell = cells_[at + k];
+            line += cell;
+            if (k + 1 < columns) {
+                line.append(widths_[k] - DisplayWidth(cell) + 2, ' ');
+            }
+        }
+        while (line.ends_with(' ')) {
+            line.pop_back();
+        }
+        line += '\n';
+        write(line);
+    }
+}
+
+std::string SummaryJson(const FileSummary& r) {
+    std::string out = "{\"file\":";
+    AppendJsonString(out, r.file);
+    const auto field = [&](const char* name, const std::string& value) {
+        out += ",\"";
+        out += name;
+        out += "\":";
+        if (value.empty()) {
+            out += "null";
+        } else {
+            AppendJsonString(out, value);
+        }
+    };
+    field("time", r.time);
+    field("host", r.host);
+    field("os", r.os);
+    field("build", r.build);
+    field("processor", r.processor);
+    const std::string gib = GibFromKb(r.memoryKb);
+    out += ",\"memoryGiB\":" + (gib.empty() ? std::string("null") : gib.substr(0, gib.find(' ')));
+    field("memoryKB", r.memoryKb);
+    out += ",\"adapters\":" + std::to_string(r.adapters);
+    out += ",\"undecodable\":" + std::to_string(r.undecoded);
+    field("error", r.error);
+    out += '}';
+    return out;
+}
+
+}  // namespace qrx

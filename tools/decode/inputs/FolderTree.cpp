@@ -1,0 +1,56 @@
+#include "tools/decode/inputs/FolderTree.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace qrx {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path PathOf(const std::string& utf8) {
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+}  // namespace
+
+IFileTree::Kind FolderTree::KindOf(const std::string& path) {
+    std::error_code ec;
+    try {
+        return fs::is_directory(PathOf(path), ec) ? Kind::Folder : Kind::File;
+    } catch (const std::exception&) {
+        return Kind::File;  // a name the system cannot take: opening it says so
+    }
+}
+
+bool FolderTree::List(const std::string& folder, std::vector<Entry>& entries, std::string& error) {
+    entries.clear();
+    try {
+        std::error_code ec;
+        for (fs::directory_iterator it(PathOf(folder), ec), end; !ec && it != end;
+             it.increment(ec)) {
+            const std::u8string name = it->path().filename().u8string();
+            std::error_code kind;
+            entries.push_back({std::string(name.begin(), name.end()),
+                               it->symlink_status(kind).type() == fs::file_type::directory});
+        }
+        if (ec) {
+            error = ec.message();
+            return false;
+        }
+    } catch (const std::exception& e) {
+        error = e.what();
+        return false;
+    }
+    return true;
+}
+
+std::string FolderTree::ReadArchive(const std::string&, const std::optional<std::string>&,
+                                    std::size_t, const std::function<bool(std::string_view)>&,
+                                    const Member&, std::string&) {
+    return "この復号プログラム (Windows 版) は圧縮ファイルを読めません。展開してから、"
+           "そのフォルダーかファイルを指定してください";
+}
+
+}  // namespace qrx

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "tools/decode/inputs/Inputs.h"
+
+namespace qrx {
+
+// Folders through the standard library's file system calls, paths in UTF-8; archives are not
+// read (ArchiveTree adds them where the platform has a library for them).
+class FolderTree : public PlainFiles {
+  public:
+    Kind KindOf(const std::string& path) override;
+    bool List(const std::string& folder, std::vector<Entry>& entries, std::string& error) override;
+    std::string ReadArchive(const std::string&, const std::optional<std::string>&, std::size_t,
+                            const std::function<bool(std::string_view)>&, const Member&,
+                            std::string&) override;
+};
+
+}  // namespace qrx

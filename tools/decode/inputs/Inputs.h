@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/decode/common/ByteStreams.h"
+
+namespace qrx {
+
+// Folders and archives as the platform finds them.
+class IFileTree {
+  public:
+    enum class Kind { File, Folder };  // File also for what is missing: opening it says why
+    struct Entry {
+        std::string name;
+        bool folder = false;  // a real folder; a link to one is not followed
+    };
+    // Receives each wanted member of an archive with its bytes; false stops the reading.
+    using Member = std::function<bool(const std::string& name, IByteInput& input)>;
+
+    virtual ~IFileTree() = default;
+    virtual Kind KindOf(const std::string& path) = 0;
+    // The entries of a folder in any order; false with the system's reason.
+    virtual bool List(const std::string& folder, std::vector<Entry>& entries,
+                      std::string& error) = 0;
+    // Reads the members of an archive in their order and hands over those that `wanted`
+    // accepts by their path in the archive. A member yields at most `maxBytes` bytes: reading
+    // beyond fails. Returns the reason that the archive (or a member's first bytes: a missing or
+    // wrong password) could not be read, else empty; `member` names the member when the reason
+    // concerns one.
+    virtual std::string ReadArchive(const std::string& path,
+                                    const std::optional<std::string>& password,
+                                    std::size_t maxBytes,
+                                    const std::function<bool(std::string_view)>& wanted,
+                                    const Member& each, std::string& member) = 0;
+};
+
+// A tree of plain files only, for callers that name files and nothing else.
+class PlainFiles : public IFileTree {
+  public:
+    Kind KindOf(const std::string&) override { return Kind::File; }
+    bool List(const std::string&, std::vector<Entry>&, std::string& error) override;
+    std::string ReadArchive(const std::string&, const std::optional<std::string>&, std::size_t,
+                            const std::function<bool(std::string_view)>&, const Member&,
+                            std::string&) override;
+};
+
+// Whether a file name has the form of a data file: "PC_INFO_*.dat" (any case).
+bool IsDataFileName(std::string_view name);
+
+// Whether a path names an archive the decoder reads by its ending: .zip, .7z, .lzh, .lha,
+// .tar.gz, .tgz (any case).
+bool IsArchiveName(std::string_view path);
+
+// The most that one member of an archive may inflate to: far more than a collection (a few KB),
+// far less than what would exhaust memory or disk of a desk's PC.
+inline constexpr std::size_t kMaxMemberBytes = 64 * 1024 * 1024;
+
+// The data files below a folder, searched through all of its subfolders (at most kMaxDepth
+// deep), as paths sorted byte-wise. False with the folder that could not be read and why.
+inline constexpr int kMaxDepth = 64;
+bool DataFilesBelow(IFileTree& tree, const std::string& folder, std::vector<std::string>& files,
+                    std::string& failed, std::string& error);
+
+// How a file is shown when masking is on: "-" for standard input, else by its name alone when
+// the name is "PC_INFO_<digits>.dat", else as "file-1", "file-2"… in the order first met; no
+// folder and no archive is ever shown.
+class MaskedFileNames {
+  public:
+    std::string operator()(const std::string& name, bool standardInput = false);
+
+  private:
+    std::vector<std::pair<std::string, std::string>> given_;  // the last few, for repeats
+    std::size_t next_ = 0;
+};
+
+}  // namespace qrx

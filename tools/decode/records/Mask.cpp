@@ -1,0 +1,467 @@
+#include "tools/decode/records/Mask.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <random>
+
+#include "collect/CollectionPlan.h"
+
+namespace qrx {
+
+// The bytes of HMAC-SHA256(key, kind NUL value NUL counter), counter 0, 1, ... as needed.
+class Masker::Stream {
+  public:
+    Stream(const Masker& masker, std::string_view kind, std::string_view value)
+        : masker_(masker), message_(std::string(kind) + '\0' + std::string(value) + '\0') {}
+
+    unsigned Byte() {
+        if (pos_ == block_.size()) {
+            block_ = masker_.hash_.HmacSha256(masker_.key_, message_ + std::to_string(counter_++));
+            pos_ = 0;
+        }
+        return block_[pos_++];
+    }
+    // Uniform in [0, n) for 0 < n <= 256.
+    unsigned Below(unsigned n) {
+        const unsigned limit = 256 - 256 % n;
+        for (;;) {
+            const unsigned b = Byte();
+            if (b < limit) {
+                return b % n;
+            }
+        }
+    }
+
+  private:
+    const Masker& masker_;
+    std::string message_;
+    Digest block_{};
+    std::size_t pos_ = block_.size();
+    unsigned counter_ = 0;
+};
+
+namespace {
+
+bool HasLowerHex(std::string_view s) {
+    for (char c : s) {
+        if (c >= 'a' && c <= 'f') {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string Hex(unsigned v, bool lower) {
+    const char* digits = lower ? "0123456789abcdef" : "0123456789ABCDEF";
+    return {digits[(v >> 4) & 15], digits[v & 15]};
+}
+
+std::string_view Raw(const unsigned char* p, std::size_t n) {
+    return {reinterpret_cast<const char*>(p), n};
+}
+
+struct V4Range {
+    std::uint32_t net;
+    int bits;
+};
+// Loopback, private, link-local, shared (carrier-grade NAT) and multicast: a pseudonym stays
+// in the range of its address. "This network" and the reserved top are never chosen.
+constexpr V4Range kKeptV4[] = {{0x7F000000, 8},  {0x0A000000, 8},  {0xAC100000, 12},
+                               {0xC0A80000, 16}, {0xA9FE0000, 16}, {0x64400000, 10},
+                               {0xE0000000, 4}};
+constexpr V4Range kNeverV4[] = {{0x00000000, 8}, {0xF0000000, 4}};
+
+bool In(std::uint32_t a, const V4Range& r) {
+    const std::uint32_t mask = r.bits == 0 ? 0 : ~std::uint32_t{0} << (32 - r.bits);
+    return (a & mask) == r.net;
+}
+
+}  // namespace
+
+std::string Masker::RandomKey() {
+    std::random_device random;
+    std::string key;
+    while (key.size() < 32) {
+        const unsigned v = random();
+        for (int i = 0; i < 4; ++i) {
+            key.push_back(static_cast<char>(v >> (8 * i)));
+        }
+    }
+    return key;
+}
+
+std::string Masker::Mac(std::string_view mac) const {
+    unsigned char b[6];
+    if (!ParseMac(mac, b)) {
+        return Text("text", mac);
+    }
+    const bool zero = b[0] == 0 && std::memcmp(b, b + 1, 5) == 0;
+    const bool ones = b[0] == 0xFF && std::memcmp(b, b + 1, 5) == 0;
+    if (zero || ones) {
+        return std::string(mac);  // says nothing about anyone
+    }
+    Stream s(*this, "mac", Raw(b, 6));
+    for (auto& x : b) {
+        x = static_cast<unsigned char>(s.Byte());
+    }
+    b[0] = static_cast<unsigned char>((b[0] & 0xFC) | 0x02);  // locally administered, unicast
+    const bool lower = HasLowerHex(mac);
+    std::string out;
+    for (int k = 0; k < 6; ++k) {
+        if (k > 0 && mac.size() == 17) {
+            out += mac[2];
+        }
+        out += Hex(b[k], lower);
+    }
+    return out;
+}
+
+std::string Masker::Ip(std::string_view ip) const {
+    // A prefix length stays: "192.168.10.23/24".
+    if (const auto slash = ip.rfind('/');
+        slash != std::string_view::npos && slash + 1 < ip.size() && slash + 4 >= ip.size() &&
+        ip.find_first_not_of("0123456789", slash + 1) == std::string_view::npos) {
+        return Ip(ip.substr(0, slash)) + std::string(ip.substr(slash));
+    }
+    const auto percent = ip.find('%');
+    const std::string_view zone = percent == std::string_view::npos ? "" : ip.substr(percent);
+    const std::string_view address = ip.substr(0, percent);
+    unsigned char b[16];
+    if (zone.empty() && ParseIpv4(address, b)) {
+        const std::uint32_t a = std::uint32_t{b[0]} << 24 | b[1] << 16 | b[2] << 8 | b[3];
+        if (a == 0 || a == 0xFFFFFFFF) {
+            return std::string(ip);
+        }
+        Stream s(*this, "ipv4", Raw(b, 4));
+        const auto random32 = [&s] {
+            std::uint32_t r = 0;
+            for (int i = 0; i < 4; ++i) {
+                r = r << 8 | s.Byte();
+            }
+            return r;
+        };
+        for (const auto& range : kKeptV4) {
+            if (In(a, range)) {
+                const std::uint32_t host = ~std::uint32_t{0} >> range.bits;
+                return FormatV4(range.net | (random32() & host));
+            }
+        }
+        for (;;) {
+            const std::uint32_t r = random32();
+            bool special = false;
+            for (const auto& range : kKeptV4) {
+                special = special || In(r, range);
+            }
+            for (const auto& range : kNeverV4) {
+                special = special || In(r, range);
+            }
+            if (!special) {
+                return FormatV4(r);
+            }
+        }
+    }
+    if (!ParseIpv6(address, b)) {
+        return Text("text", ip);
+    }
+    static const unsigned char kMapped[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF};
+    if (std::memcmp(b, kMapped, 12) == 0) {
+        const std::string v4 =
+            Ip(FormatV4(std::uint32_t{b[12]} << 24 | b[13] << 16 | b[14] << 8 | b[15]));
+        ParseIpv4(v4, b + 12);
+        return FormatV6(b, true) + std::string(zone);
+    }
+    bool zeroHead = true;
+    for (int i = 0; i < 15; ++i) {
+        zeroHead = zeroHead && b[i] == 0;
+    }
+    if (zeroHead && b[15] <= 1) {
+        return std::string(ip);  // "::" and "::1"
+    }
+    // What stays: the link-local prefix (fe80::/64), the first byte of unique-local (fc00::/7)
+    // and of multicast addresses with its flags and scope, the top three bits of the rest.
+    int keepBytes = 0;
+    unsigned keepMask = 0xE0;
+    if (b[0] == 0xFE && (b[1] & 0xC0) == 0x80) {
+        keepBytes = 8;
+    } else if ((b[0] & 0xFE) == 0xFC) {
+        keepBytes = 1;
+    } else if (b[0] == 0xFF) {
+        keepBytes = 2;
+    }
+    Stream s(*this, "ipv6", Raw(b, 16));
+    for (int i = keepBytes; i < 16; ++i) {
+        const unsigned r = s.Byte();
+        b[i] = static_cast<unsigned char>(i == 0 ? (b[0] & keepMask) | (r & ~keepMask & 0xFF) : r);
+    }
+    return FormatV6(b, false) + std::string(zone);
+}
+
+std::string Masker::Uuid(std::string_view uuid) const {
+    // Without dashes (a machine id): the pseudonym of the dashed form, without dashes, so that
+    // it stays hexadecimal and both spellings agree.
+    if (uuid.size() == 32 &&
+        std::all_of(uuid.begin(), uuid.end(), [](char c) { return HexValue(c) >= 0; })) {
+        std::string dashed(uuid);
+        for (const std::size_t at : {20u, 16u, 12u, 8u}) {
+            dashed.insert(at, 1, '-');
+        }
+        std::string out = Uuid(dashed);
+        std::erase(out, '-');
+        return out;
+    }
+    std::string_view core = uuid;
+    if (core.size() == 38 && core.front() == '{' && core.back() == '}') {
+        core = core.substr(1, 36);
+    }
+    bool shaped = core.size() == 36;
+    std::string canonical;
+    for (std::size_t i = 0; shaped && i < core.size(); ++i) {
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        shaped = dash ? core[i] == '-' : HexValue(core[i]) >= 0;
+        canonical += static_cast<char>(dash ? '-' : "0123456789ABCDEF"[HexValue(core[i]) & 15]);
+    }
+    if (!shaped) {
+        return Text("text", uuid);
+    }
+    Stream s(*this, "uuid", canonical);
+    const char* digits = HasLowerHex(core) ? "0123456789abcdef" : "0123456789ABCDEF";
+    std::string out(uuid);
+    for (char& c : out) {
+        if (c != '-' && c != '{' && c != '}') {
+            c = digits[s.Byte() & 15];
+        }
+    }
+    return out;
+}
+
+std::string Masker::Text(std::string_view kind, std::string_view text) const {
+    Stream s(*this, kind, text);
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= '0' && c <= '9') {
+            out += static_cast<char>('0' + s.Below(10));
+        } else if (c >= 'A' && c <= 'Z') {
+            out += static_cast<char>('A' + s.Below(26));
+        } else if (c >= 'a' && c <= 'z') {
+            out += static_cast<char>('a' + s.Below(26));
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else {
+            // Any other character becomes a katakana letter (U+30A2 to U+30F3).
+            const unsigned k = 0x30A2 + s.Below(82);
+            out += static_cast<char>(0xE0 | (k >> 12));
+            out += static_cast<char>(0x80 | ((k >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (k & 0x3F));
+            ++i;
+            while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) {
+                ++i;
+            }
+            continue;
+        }
+        ++i;
+    }
+    return out;
+}
+
+std::string Masker::Value(std::string_view property, std::string_view value) const {
+    if (value.empty()) {
+        return {};
+    }
+    const PlannedProperty* planned = FindRecordedProperty(property);
+    switch (planned ? planned->personal : Personal::None) {
+        case Personal::Mac:
+            return Mac(value);
+        case Personal::Ip:
+            return Ip(value);
+        case Personal::Uuid:
+            return Uuid(value);
+        case Personal::HostName:
+        case Personal::Serial:
+            return Text("text", value);
+        case Personal::DeviceId:
+        case Personal::None:
+            break;
+    }
+    std::string out(value);
+    const bool deviceId = planned != nullptr && planned->personal == Personal::DeviceId;
+    if (deviceId && (value.starts_with("USB\\") || value.starts_with("usb\\"))) {
+        // The last part of a USB device's id is its serial number, unless Windows made one up
+        // from the port (then it holds "&").
+        const auto slash = out.rfind('\\');
+        if (slash > 3 && out.find('&', slash) == std::string::npos) {
+            out = out.substr(0, slash + 1) + Text("text", out.substr(slash + 1));
+        }
+    }
+    return Inside(property, out);
+}
+
+std::string Masker::Record(std::string_view record) const {
+    const auto tab = record.find('\t');
+    if (tab == std::string_view::npos) {
+        return std::string(record);
+    }
+    return std::string(record.substr(0, tab + 1)) +
+           Value(record.substr(0, tab), record.substr(tab + 1));
+}
+
+namespace {
+
+bool Alnum(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+bool IsHex(char c) {
+    return HexValue(c) >= 0;
+}
+
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The length of the run from `at` of characters that `in` accepts, counted up to `most`: the
+// runs that may hold an address are looked at from every word's start, and a hostile value of
+// "1.1.1.1.…" must not make that quadratic.
+template <typename In>
+std::size_t Run(std::string_view s, std::size_t at, In in, std::size_t most = 64) {
+    std::size_t n = 0;
+    while (at + n < s.size() && n < most && in(s[at + n])) {
+        ++n;
+    }
+    return n;
+}
+
+// The length of a UUID at `at`: 36 dashed or 32 hexadecimal digits; 0 when none.
+std::size_t UuidAt(std::string_view s, std::size_t at) {
+    if (at + 36 <= s.size()) {
+        bool shaped = true;
+        for (std::size_t i = 0; shaped && i < 36; ++i) {
+            const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+            shaped = dash ? s[at + i] == '-' : IsHex(s[at + i]);
+        }
+        if (shaped) {
+            return 36;
+        }
+    }
+    return Run(s, at, IsHex) == 32 ? 32 : 0;
+}
+
+}  // namespace
+
+void Masker::Learn(std::string_view record) {
+    const auto tab = record.find('\t');
+    if (tab == std::string_view::npos) {
+        return;
+    }
+    const std::string_view property = record.substr(0, tab);
+    std::string_view value = record.substr(tab + 1);
+    const PlannedProperty* planned = FindRecordedProperty(property);
+    const Personal kind = planned ? planned->personal : Personal::None;
+    if (kind == Personal::DeviceId && (value.starts_with("USB\\") || value.starts_with("usb\\"))) {
+        const auto slash = value.rfind('\\');
+        value = slash > 3 && value.find('&', slash) == std::string_view::npos
+                    ? value.substr(slash + 1)
+                    : std::string_view();
+    } else if (kind != Personal::HostName && kind != Personal::Serial) {
+        return;
+    }
+    // Short values ("0", "N/A") would hit letters that are no one's.
+    if (value.size() < 4 || learned_.size() >= 64) {
+        return;
+    }
+    for (const auto& l : learned_) {
+        if (l.value == value) {
+            return;
+        }
+    }
+    learned_.push_back({std::string(value), Text("text", value)});
+}
+
+std::string Masker::Inside(std::string_view property, std::string_view value) const {
+    // Versions ("10.1.5.2") look like addresses but say nothing of anyone.
+    const bool versions = property.find("Version") != std::string_view::npos;
+    std::string out;
+    std::size_t i = 0;
+    while (i < value.size()) {
+        const bool start = i == 0 || !Alnum(value[i - 1]);
+        const auto endsAt = [&](std::size_t n) {
+            return i + n == value.size() || !Alnum(value[i + n]);
+        };
+        std::size_t n = 0;
+        std::string replaced;
+        if (start) {
+            for (const auto& l : learned_) {
+                const std::size_t size = l.value.size();
+                if (i + size <= value.size() && endsAt(size) &&
+                    std::equal(l.value.begin(), l.value.end(), value.begin() + static_cast<long>(i),
+                               [](char a, char b) { return Lower(a) == Lower(b); })) {
+                    n = size;
+                    replaced = l.pseudonym;
+                    break;
+                }
+            }
+        }
+        if (n == 0 && start && IsHex(value[i])) {
+            if (const std::size_t u = UuidAt(value, i); u != 0 && endsAt(u)) {
+                n = u;
+                replaced = Uuid(value.substr(i, n));
+            }
+        }
+        if (n == 0 && start && IsHex(value[i])) {
+            // An IPv6 address, or a MAC address with separators.
+            const std::size_t run =
+                Run(value, i, [](char c) { return IsHex(c) || c == ':' || c == '.' || c == '-'; });
+            unsigned char b[16];
+            for (std::size_t k = run; k >= 2 && n == 0; --k) {
+                const std::string_view candidate = value.substr(i, k);
+                if (candidate.size() == 17 && ParseMac(candidate, b) && endsAt(k)) {
+                    n = k;
+                    replaced = Mac(candidate);
+                } else if (!versions && candidate.find(':') != std::string_view::npos &&
+                           candidate.find('-') == std::string_view::npos && endsAt(k) &&
+                           ParseIpv6(candidate, b)) {
+                    n = k;
+                }
+                if (k < run - std::min<std::size_t>(run, 4)) {
+                    break;  // only the run itself and a few shorter ends are candidates
+                }
+            }
+            if (n != 0 && replaced.empty()) {
+                // A prefix length after it stays.
+                replaced = Ip(value.substr(i, n));
+            }
+        }
+        if (n == 0 && start && !versions && value[i] >= '0' && value[i] <= '9') {
+            const std::size_t run =
+                Run(value, i, [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
+            unsigned char b[4];
+            std::size_t k = run;
+            while (k > 0 && value[i + k - 1] == '.') {
+                --k;  // the full stop of a sentence
+            }
+            if (ParseIpv4(value.substr(i, k), b) && endsAt(k)) {
+                n = k;
+                replaced = Ip(value.substr(i, n));
+            }
+        }
+        if (n == 0 && start && Run(value, i, IsHex) == 12 && endsAt(12)) {
+            // A MAC address without separators: a Bluetooth device id ("…&0&8C1645123456_C0…").
+            n = 12;
+            replaced = Mac(value.substr(i, 12));
+        }
+        if (n != 0) {
+            out += replaced;
+            i += n;
+            continue;
+        }
+        // Nothing starts here: on to the next word.
+        const std::size_t word =
+            std::max<std::size_t>(Run(value, i, Alnum, std::string_view::npos), 1);
+        out.append(value.substr(i, word));
+        i += word;
+    }
+    return out;
+}
+
+}  // namespace qrx

@@ -1,0 +1,176 @@
+#include "tools/decode/records/RecordModel.h"
+
+#include <algorithm>
+#include <map>
+
+namespace qrx {
+
+namespace {
+
+constexpr std::string_view kDashes = "----------";
+
+// About what a string takes in memory beyond its own object: the heap block of a long one.
+std::size_t Heap(const std::string& s) {
+    return s.capacity() > 15 ? s.capacity() + 1 + 16 : 0;
+}
+
+}  // namespace
+
+void RecordPlacer::BeginFile() {
+    state_ = State::BeforeHeader;
+    class_ = nullptr;
+    unknown_.clear();
+    lastPlace_ = -1;
+    seen_.clear();
+    last_.clear();
+}
+
+void RecordPlacer::UnknownClass(std::string_view name) {
+    state_ = State::InUnknownClass;
+    class_ = nullptr;
+    unknown_.assign(name);
+}
+
+std::string RecordPlacer::Place(std::string_view text, bool unencrypted, std::size_t line,
+                                PlacedRecord& out) {
+    out = PlacedRecord();
+    out.line = line;
+    out.text = text;
+    out.unencrypted = unencrypted;
+    const auto tab = text.find('\t');
+    if (tab == std::string_view::npos) {
+        // The line decoder lets through only headers of the plan's classes.
+        const std::string_view name = text.substr(kDashes.size(), text.size() - 2 * kDashes.size());
+        class_ = FindPlannedClass(name);
+        if (class_ == nullptr) {
+            return "クラスの見出しではありません";
+        }
+        state_ = State::InClass;
+        lastPlace_ = -1;
+        out.kind = PlacedRecord::Kind::Header;
+        out.className = class_->name;
+        return {};
+    }
+    out.property = text.substr(0, tab);
+    out.value = text.substr(tab + 1);
+    switch (state_) {
+        case State::InUnknownClass:
+            return "プログラムが書かないクラス " + unknown_ + " の見出しの後の記録です";
+        case State::BeforeHeader: {
+            out.planned = FindRecordedProperty(out.property);
+            if (out.planned == nullptr) {
+                return "プログラムが記録するプロパティではありません";
+            }
+            const bool repeat = out.planned->multiValued && last_ == out.property;
+            const bool seen = std::find(seen_.begin(), seen_.end(), out.property) != seen_.end();
+            out.newInstance = seen_.empty() || (seen && !repeat);
+            if (out.newInstance) {
+                seen_.clear();
+            }
+            if (!seen || out.newInstance) {
+                seen_.emplace_back(out.property);
+            }
+            last_.assign(out.property);
+            return {};
+        }
+        case State::InClass: {
+            const int place = class_->PlaceOf(out.property);
+            if (place < 0 || !class_->properties[static_cast<std::size_t>(place)].recorded) {
+                return std::string(class_->name) + " が記録するプロパティではありません";
+            }
+            out.planned = &class_->properties[static_cast<std::size_t>(place)];
+            out.className = class_->name;
+            out.newInstance = lastPlace_ < 0 || place < lastPlace_ ||
+                              (place == lastPlace_ && !out.planned->multiValued);
+            lastPlace_ = place;
+            return {};
+        }
+    }
+    return {};
+}
+
+const Property* Instance::Find(std::string_view name) const {
+    for (const auto& p : properties) {
+        if (p.name == name) {
+            return &p;
+        }
+    }
+    return nullptr;
+}
+
+void ClassBuilder::Add(const PlacedRecord& r) {
+    if (r.kind == PlacedRecord::Kind::Header) {
+        Flush();
+        class_.name.assign(r.className);
+        open_ = true;
+        if (r.unencrypted) {
+            class_.unencrypted.emplace_back(r.text);
+            bytes_ += sizeof(std::string) + Heap(class_.unencrypted.back());
+        }
+        return;
+    }
+    if (partBytes_ != 0 && open_ && bytes_ > partBytes_ &&
+        (r.newInstance || bytes_ > 2 * partBytes_)) {
+        const std::string name = class_.name;
+        Flush();
+        class_.name = name;
+    }
+    open_ = true;
+    auto& instances = class_.instances;
+    if (r.newInstance || instances.empty()) {
+        instances.emplace_back();
+        bytes_ += 2 * sizeof(Instance);
+    }
+    auto& properties = instances.back().properties;
+    if (properties.empty() || properties.back().name != r.property) {
+        properties.push_back({std::string(r.property), {}, r.planned && r.planned->multiValued});
+        bytes_ += 2 * sizeof(Property) + Heap(properties.back().name);
+    }
+    properties.back().values.emplace_back(r.value);
+    bytes_ += 2 * sizeof(std::string) + Heap(properties.back().values.back());
+    if (r.unencrypted) {
+        class_.unencrypted.emplace_back(r.text);
+        bytes_ += 2 * sizeof(std::string) + Heap(class_.unencrypted.back());
+    }
+}
+
+void ClassBuilder::Finish() {
+    Flush();
+}
+
+void ClassBuilder::Flush() {
+    if (open_) {
+        sink_(std::move(class_), bytes_);
+    }
+    class_ = ClassRecords();
+    open_ = false;
+    bytes_ = 0;
+}
+
+std::vector<ClassView> ByClass(const Collection& c) {
+    std::vector<ClassView> out;
+    std::map<std::string, std::size_t> index;
+    for (const auto& cls : c.classes) {
+        const auto [it, added] = index.emplace(cls.name, out.size());
+        if (added) {
+            out.push_back({cls.name, {}});
+        }
+        for (const auto& i : cls.instances) {
+            out[it->second].instances.push_back(&i);
+        }
+    }
+    return out;
+}
+
+std::string_view WithoutIndex(std::string_view value) {
+    if (value.starts_with('[')) {
+        const auto close = value.find("] ");
+        if (close != std::string_view::npos && close > 1 &&
+            value.find_first_not_of("0123456789", 1) == close) {
+            return value.substr(close + 2);
+        }
+    }
+    return value;
+}
+
+}  // namespace qrx
