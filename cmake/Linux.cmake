@@ -87,6 +87,9 @@ add_dependencies(QRX_PC_INFO qrx_qt_module)
 find_package(nlohmann_json REQUIRED)
 # The decoder reads zip, 7z, lzh and tar.gz archives with libarchive (Debian's libarchive-dev).
 find_package(LibArchive REQUIRED)
+# The decoder's --xlsx: Debian's libxlsxwriter (libxlsxwriter-dev).
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(XLSXWRITER REQUIRED IMPORTED_TARGET xlsxwriter)
 
 # The fuzz target, built with clang's libFuzzer when QRX_FUZZ is on.
 option(QRX_FUZZ "Build the libFuzzer target (clang only)" OFF)

@@ -1,5 +1,6 @@
 // The support decoder on Linux: OpenSSL, iconv and the POSIX file calls.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -45,9 +46,15 @@ class FdInput : public qrx::IByteInput {
 
 class FdOutput : public qrx::IByteOutput {
   public:
+    explicit FdOutput(int fd = STDOUT_FILENO) : fd_(fd) {}
+    ~FdOutput() override {
+        if (fd_ != STDOUT_FILENO) {
+            close(fd_);
+        }
+    }
     bool Write(const char* data, std::size_t size, std::string& error) override {
         while (size > 0) {
-            const ssize_t n = qrx::RetryOnEintr([&] { return write(STDOUT_FILENO, data, size); });
+            const ssize_t n = qrx::RetryOnEintr([&] { return write(fd_, data, size); });
             if (n < 0) {
                 error = std::strerror(errno);
                 return false;
@@ -56,6 +63,27 @@ class FdOutput : public qrx::IByteOutput {
             size -= static_cast<std::size_t>(n);
         }
         return true;
+    }
+
+  private:
+    int fd_;
+};
+
+// Folders and archives, and the desk's own files (--mask-map) made new: O_EXCL never opens a
+// file, link or FIFO that is already there, whoever made it.
+class DeskTree : public qrx::ArchiveTree {
+  public:
+    std::unique_ptr<qrx::IByteOutput> CreateNew(const std::string& path,
+                                                std::string& error) override {
+        const int fd = qrx::RetryOnEintr([&] {
+            return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        });
+        if (fd < 0) {
+            error = Reason(errno == EEXIST ? "既にあるファイルには書きません" : "作れません");
+            return nullptr;
+        }
+        fchmod(fd, 0600);
+        return std::make_unique<FdOutput>(fd);
     }
 };
 
@@ -74,7 +102,7 @@ int main(int argc, char** argv) {
     }
     FdOutput out;
     qrx::MbedTlsKeyedHash hash;
-    qrx::ArchiveTree tree;
+    DeskTree tree;
     const std::vector<std::string> args(argv + 1, argv + argc);
     return qrx::RunDecoder(
         args, *crypto, *codec, hash,

@@ -2,6 +2,7 @@
 // file calls; a console window gets the text as UTF-16 characters.
 #include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -159,6 +160,43 @@ class StdOutput : public qrx::IByteOutput {
     ConsoleBuffer* console_;
 };
 
+// A file of the desk's own (--mask-map) written through its descriptor.
+class FileOutput : public qrx::IByteOutput {
+  public:
+    explicit FileOutput(int fd) : fd_(fd) {}
+    ~FileOutput() override { _close(fd_); }
+    bool Write(const char* data, std::size_t size, std::string& error) override {
+        while (size > 0) {
+            const int n = _write(fd_, data, static_cast<unsigned>(size));
+            if (n <= 0) {
+                error = n < 0 ? std::strerror(errno) : "書き込めません";
+                return false;
+            }
+            data += n;
+            size -= static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
+  private:
+    int fd_;
+};
+
+// Folders, and the desk's own files made new: _O_EXCL never opens what is already there.
+class DeskTree : public qrx::FolderTree {
+  public:
+    std::unique_ptr<qrx::IByteOutput> CreateNew(const std::string& path,
+                                                std::string& error) override {
+        const int fd = _wopen(qrx::Widen(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
+                              _S_IREAD | _S_IWRITE);
+        if (fd < 0) {
+            error = Reason(errno == EEXIST ? "既にあるファイルには書きません" : "作れません");
+            return nullptr;
+        }
+        return std::make_unique<FileOutput>(fd);
+    }
+};
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -173,7 +211,7 @@ int wmain(int argc, wchar_t** argv) {
     qrx::WinCrypto crypto;
     qrx::WinCodec codec;
     qrx::WinKeyedHash hash;
-    qrx::FolderTree tree;  // folders; archives are refused with a message
+    DeskTree tree;  // folders; archives are refused with a message
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
         args.push_back(qrx::Narrow(argv[i]));

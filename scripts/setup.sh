@@ -6,7 +6,7 @@ set -euo pipefail
 
 RUN_PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-wayland libmbedtls-dev nlohmann-json3-dev libarchive-dev
+  qt6-base-dev qt6-wayland libmbedtls-dev nlohmann-json3-dev libarchive-dev libxlsxwriter-dev
   fonttools fonts-ipafont-gothic pci.ids usb.ids
 )
 TEST_PACKAGES=(
@@ -14,7 +14,7 @@ TEST_PACKAGES=(
   g++-mingw-w64-x86-64-posix wine64 wine
   xvfb xauth x11-utils imagemagick
   clang-14 libclang-rt-14-dev clang-format-14 zip locales chromium
-  hyperfine lshw inxi time valgrind python3-cryptography poppler-utils ntfs-3g
+  hyperfine lshw inxi time valgrind python3-cryptography python3-openpyxl poppler-utils ntfs-3g
 )
 
 case "${1:-test}" in

@@ -143,7 +143,7 @@ TEST_F(Reports, DiffShowsWhatChangedAndExitsAsDiffDoes) {
     };
     const std::string old = kOldFile, now = kNewFile, bad = kBadFile;
     const Case cases[] = {
-        {"--diff " + old + " " + old, 0, ""},
+        {"--diff " + old + " " + old, 0, "違いはありません: " + old + " と " + old + "\n"},
         {"--diff " + old + " " + now, 1,
          "--- PC_INFO_261201090000.dat\n+++ PC_INFO_261207101530.dat\n"
          "@@ Win32_NetworkAdapterConfiguration\n"

@@ -43,3 +43,10 @@ add_dependencies(qt_tests qrx_qt_module)
 add_test(NAME LinuxArchive.RunsWhereUnpackedAndItsDataFileDecodes
   COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/linux/archive_test.sh ${CMAKE_CPACK_COMMAND}
     ${CMAKE_BINARY_DIR})
+
+# What leaves the desk: a leaky collection through every masked mode, the map back, the diff's
+# warnings and the workbook read back (python3-cryptography writes the files, python3-openpyxl
+# reads the workbook).
+add_test(NAME Desk.LeakyCollectionLeavesNothingPersonal
+  COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/decode/leaky_desk.py
+    $<TARGET_FILE:QRX_PC_INFO_DECODE> ${CMAKE_BINARY_DIR}/leaky-desk)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ostream>
 
+#include "tools/decode/DeskFiles.h"
 #include "tools/decode/Options.h"
 #include "tools/decode/common/Escape.h"
 #include "tools/decode/formats/Format.h"
@@ -11,6 +12,7 @@
 #include "tools/decode/inputs/RecordReader.h"
 #include "tools/decode/records/LineDecoder.h"
 #include "tools/decode/records/Mask.h"
+#include "tools/decode/records/MaskMap.h"
 #include "tools/decode/records/RecordModel.h"
 
 #ifndef QRX_VERSION
@@ -33,57 +35,6 @@ int Close(Output& output, std::ostream& err, int status) {
     return status;
 }
 
-// The first line of a small file, without its line end: the archives' password.
-std::optional<std::string> FirstLine(const InputOpener& open, const std::string& path,
-                                     std::string& error) {
-    const std::unique_ptr<IByteInput> input = open(path, error);
-    if (!input) {
-        return std::nullopt;
-    }
-    std::string text;
-    char buffer[4096];
-    std::size_t got = 0;
-    do {
-        if (!input->Read(buffer, sizeof buffer, got, error)) {
-            return std::nullopt;
-        }
-        text.append(buffer, got);
-    } while (got > 0 && text.find_first_of("\r\n") == std::string::npos && text.size() < 4096);
-    if (text.starts_with("\xEF\xBB\xBF")) {
-        text.erase(0, 3);
-    }
-    text.resize(std::min(text.find_first_of("\r\n"), text.size()));
-    if (text.empty()) {
-        error = "1 行目が空です";
-        return std::nullopt;
-    }
-    return text;
-}
-
-std::unique_ptr<IFormat> MakeFormat(const DecoderOptions& o, Output& output, bool several) {
-    switch (o.output) {
-        case DecoderOptions::Output::Json:
-            return MakeJsonFormat(output);
-        case DecoderOptions::Output::DiffText:
-            return MakeDiffTextFormat(output);
-        case DecoderOptions::Output::DiffJson:
-            return MakeDiffJsonFormat(output);
-        case DecoderOptions::Output::DiffHtml:
-            return MakeDiffHtmlFormat(output, o.mask);
-        case DecoderOptions::Output::Html:
-            return MakeHtmlFormat(output, o.mask);
-        case DecoderOptions::Output::SummaryText:
-            return MakeSummaryTextFormat(output);
-        case DecoderOptions::Output::SummaryJson:
-            return MakeSummaryJsonFormat(output);
-        case DecoderOptions::Output::Csv:
-            return MakeCsvFormat(output);
-        case DecoderOptions::Output::Text:
-            break;
-    }
-    return MakeTextFormat(output, several);
-}
-
 }  // namespace
 
 int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, ITextCodec& codec,
@@ -97,30 +48,38 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
                std::ostream& err) {
     DecoderOptions o;
     if (const std::string wrong = ParseDecoderOptions(args, o); !wrong.empty()) {
-        err << "QRX_PC_INFO_DECODE: " << wrong << "\n" << kDecoderUsage;
+        err << "QRX_PC_INFO_DECODE: " << wrong << "\n" << DecoderUsage();
         return kExitNotDone;
     }
     Output output(out);
     if (o.help || o.version) {
-        output.Text() += o.help ? std::string(kDecoderUsage)
-                                : std::string("QRX_PC_INFO_DECODE ") + QRX_VERSION + "\n";
+        output.Text() +=
+            o.help ? DecoderUsage() : std::string("QRX_PC_INFO_DECODE ") + QRX_VERSION + "\n";
         return Close(output, err, kExitDecoded);
     }
+    if (o.unmaskMap) {
+        return Close(output, err, Unmask(o, open, output, err));
+    }
+    // Masked, a file given with an option is named by the option: its path may hold a name.
+    const auto optionFile = [&](const char* option, const std::string& path,
+                                const std::string& error) {
+        err << "QRX_PC_INFO_DECODE: " << (o.mask ? std::string(option) : Escaped(path)) << ": "
+            << (o.mask ? std::string(error) : Escaped(error)) << "\n";
+        return kExitNotDone;
+    };
     std::optional<std::string> password;
-    if (o.passwordFile) {
-        std::string error;
-        password = FirstLine(open, *o.passwordFile, error);
-        if (!password) {
-            err << "QRX_PC_INFO_DECODE: " << Escaped(*o.passwordFile) << ": " << error << "\n";
-            return kExitNotDone;
-        }
+    std::string optionError;
+    if (o.passwordFile && !(password = FirstLine(open, *o.passwordFile, optionError))) {
+        return optionFile("--password-file", *o.passwordFile, optionError);
+    }
+    std::optional<std::string> words;
+    if (o.maskWordsFile && !(words = SmallFile(open, *o.maskWordsFile, 1024 * 1024, optionError))) {
+        return optionFile("--mask-words", *o.maskWordsFile, optionError);
     }
     if (o.maskKeyFile) {
-        std::string error;
-        o.maskKey = FirstLine(open, *o.maskKeyFile, error);
+        o.maskKey = FirstLine(open, *o.maskKeyFile, optionError);
         if (!o.maskKey) {
-            err << "QRX_PC_INFO_DECODE: " << Escaped(*o.maskKeyFile) << ": " << error << "\n";
-            return kExitNotDone;
+            return optionFile("--mask-key-file", *o.maskKeyFile, optionError);
         }
     } else if (o.maskKey) {
         // A file name where the key belongs is a slip (a key file meant, an argument missing):
@@ -140,8 +99,20 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
     };
     std::vector<HeldLine> held;
     std::unique_ptr<Masker> masker;
+    std::map<std::string, std::string> map;
+    std::unique_ptr<IByteOutput> mapFile;
     if (o.mask) {
         masker = std::make_unique<Masker>(o.maskKey ? *o.maskKey : Masker::RandomKey(), hash);
+        if (words) {
+            masker->SetWords(Lines(*words));
+        }
+    }
+    if (o.maskMapFile) {
+        // Made before anything is decoded: a table that cannot be kept stops the run.
+        if (!(mapFile = tree.CreateNew(*o.maskMapFile, optionError))) {
+            return optionFile("--mask-map", *o.maskMapFile, optionError);
+        }
+        masker->KeepMap(&map);
     }
     // Masked, files are shown without their folders and personal names, reasons without them too.
     MaskedFileNames maskedNames;
@@ -163,7 +134,18 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
         o.files.size() > 1 ||
         (o.files[0] != "-" &&
          (IsArchiveName(o.files[0]) || tree.KindOf(o.files[0]) == IFileTree::Kind::Folder));
-    const std::unique_ptr<IFormat> format = MakeFormat(o, output, several);
+    if (std::string ignored; o.formatFile && open(*o.formatFile, ignored)) {
+        // Refused before the work: the file is made new at the end.
+        return optionFile(std::string(o.format->flag).c_str(), *o.formatFile,
+                          "既にあるファイルには書きません");
+    }
+    FormatSettings settings{several, o.mask, {}};
+    if (o.formatFile) {
+        settings.create = [&tree, path = *o.formatFile](std::string& why) {
+            return tree.CreateNew(path, why);
+        };
+    }
+    const std::unique_ptr<IFormat> format = o.format->make(output, settings);
     LineDecoder decoder(crypto, codec);
     RecordPlacer placer;
     PlacedRecord placed;
@@ -176,7 +158,7 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
     // was found by, which the reason may mention.
     const auto unreadable = [&](const std::string& path, const std::string& reason) {
         const std::string name = shown(path);
-        const std::string error = shownReason(reason, path, name);
+        const std::string error = masker ? masker->Words(shownReason(reason, path, name)) : reason;
         err << Escaped(name) << ": " << Escaped(error) << "\n";
         status = kExitNotDone;
         format->BeginFile(name, false);
@@ -265,6 +247,11 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
                 }
             }
             for (const auto& h : held) {
+                if (h.decoded.kind != DecodedLine::Kind::Failed) {
+                    masker->LearnInside(h.decoded.text);
+                }
+            }
+            for (const auto& h : held) {
                 handle(h.line, h.decoded);
                 if (output.Failed()) {
                     return false;
@@ -339,6 +326,17 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
     }
     if (!output.Failed()) {
         status = format->Finish(status);
+        if (const std::string why = format->Full(); !why.empty()) {
+            err << "QRX_PC_INFO_DECODE: " << (o.mask ? masker->Words(why) : why) << "\n";
+            status = kExitNotDone;
+        }
+    }
+    if (mapFile) {
+        const std::string table = MaskMapText(map);
+        if (!mapFile->Write(table.data(), table.size(), optionError)) {
+            optionFile("--mask-map", *o.maskMapFile, optionError);
+            status = kExitNotDone;
+        }
     }
     return Close(output, err, status);
 }

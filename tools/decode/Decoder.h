@@ -13,7 +13,7 @@
 namespace qrx {
 
 // The support desk's decoder: `[--json | --csv | --summary | --diff [--json | --html] | --html]
-// [--mask | --mask-key KEY] [FILE | FOLDER | ARCHIVE ...]` (kDecoderUsage), standard input for
+// [--mask | --mask-key KEY] [FILE | FOLDER | ARCHIVE ...]` (DecoderUsage()), standard input for
 // none or "-". `hash` makes the pseudonyms of --mask; `tree` finds folders and reads archives.
 int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, ITextCodec& codec,
                IKeyedHash& hash, const InputOpener& open, IFileTree& tree, IByteOutput& out,

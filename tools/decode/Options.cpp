@@ -1,59 +1,137 @@
 #include "tools/decode/Options.h"
 
+#include <algorithm>
+
 #include "tools/decode/common/Escape.h"
 
 namespace qrx {
 
-const char* const kDecoderUsage =
-    "使い方: QRX_PC_INFO_DECODE [--json | --csv | --summary [--json]]\n"
-    "                           [--mask | --mask-key 鍵 | --mask-key-file ファイル]\n"
-    "                           [--password-file ファイル] [ファイル・フォルダー・圧縮ファイル "
-    "...]\n"
-    "       QRX_PC_INFO_DECODE --diff [--json | --html] [--mask | --mask-key 鍵] 旧ファイル "
-    "新ファイル\n"
-    "       QRX_PC_INFO_DECODE --html [--mask | --mask-key 鍵] ファイル ... > 報告.html\n"
-    "QRX_PC_INFO のデータファイル (PC_INFO_*.dat) を復号して UTF-8 で出力します。\n"
-    "ファイルを指定しないか \"-\" のときは標準入力を読みます。\n"
-    "フォルダーはその下のすべての PC_INFO_*.dat (サブフォルダーも、パスの順) を、\n"
-    ".zip (パスワード付きも)、.7z、.lzh、.tar.gz は中の PC_INFO_*.dat を読みます\n"
-    "(\"圧縮ファイル.zip:PC_INFO_….dat\" と表示。Windows 版は圧縮ファイルを読めません)。\n"
-    "改行が LF や CR に変わったファイル、途中で折り返されたファイル、BOM 付きや UTF-16 で\n"
-    "保存し直されたファイルも読めます。\n"
-    "1 行は 64 KiB までです (それより長い行は報告して読み飛ばします)。\n"
-    "  --json          クラスとインスタンスにまとめた JSON を 1 ファイル 1 行で出力します\n"
-    "  --csv           1 記録 1 行の CSV (ファイル, 収集日時, クラス, インスタンス, プロパティ, "
-    "値)\n"
-    "                  を BOM 付き UTF-8、CR LF で出力します (Excel でそのまま開けます)\n"
-    "                  例: QRX_PC_INFO_DECODE --csv 受付フォルダー > 一覧.csv\n"
-    "  --summary       1 ファイル 1 行の一覧 (収集日時、コンピューター名、OS とビルド、\n"
-    "                  プロセッサー、メモリ、アダプター数、復号できない行数) を出力します\n"
-    "                  例: QRX_PC_INFO_DECODE --summary 受付フォルダー\n"
-    "  --diff          2 つのファイルをクラス・インスタンスごとに比べ、違いだけを出力します\n"
-    "                  (ネットワークアダプターは番号を除いた Caption と MACAddress で対応付け)\n"
-    "                  例: QRX_PC_INFO_DECODE --diff --html 旧.dat 新.dat > 違い.html\n"
-    "  --html          ファイルごとにクラスの表を並べた 1 つの HTML ページを出力します\n"
-    "                  (複数のファイルでは先頭に一覧。--diff と --html で扱える記録は\n"
-    "                  全ファイルで 64 MiB までです)\n"
-    "  --password-file ファイル\n"
-    "                  パスワード付き .zip のパスワードを、ファイルの 1 行目から読みます\n"
-    "                  例: QRX_PC_INFO_DECODE --summary --password-file pw.txt 受付.zip\n"
-    "  --mask          MAC・IP アドレス、CSName、SerialNumber、UUID を同じ形の仮の値に\n"
-    "                  置き換えます (鍵は実行ごとに乱数で、元の値には戻せません)。\n"
-    "                  ファイル名は PC_INFO_日時.dat の形ならその名前だけ、それ以外は file-1、\n"
-    "                  file-2… と表示し、フォルダー名は表示しません (標準入力は -)\n"
-    "  --mask-key 鍵   --mask を、指定した鍵で行います (同じ鍵なら実行をまたいで同じ仮の値)\n"
-    "  --mask-key-file ファイル\n"
-    "                  --mask-key の鍵をファイルの 1 行目から読みます (ps や履歴に残りません)\n"
-    "                  例: QRX_PC_INFO_DECODE --mask-key-file 鍵.txt --csv 受付 > 一覧.csv\n"
-    "  --help          この説明を表示します\n"
-    "  --version       バージョンを表示します\n"
-    "終了コード: 0 すべての行を復号して出力した, 1 復号できない行があった,\n"
-    "            2 引数の誤り、読めないファイル・圧縮ファイル、または出力できなかった\n"
-    "--diff の終了コード: 0 同じ, 1 違いあり, 2 読めないファイルか復号できない行あり\n";
+namespace {
+
+// The option as the table spells it, or empty when no format has it.
+std::string_view FormatOption(std::string_view arg) {
+    for (const FormatRow& row : FormatRows()) {
+        for (const std::string_view option : {row.flag, row.with}) {
+            if (!option.empty() && option == arg) {
+                return option;
+            }
+        }
+    }
+    return {};
+}
+
+// Whether the option names a format that writes a file of its own, named after it.
+bool TakesFile(std::string_view option) {
+    for (const FormatRow& row : FormatRows()) {
+        if (row.flag == option && row.writesFile) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Names(const FormatRow& row, std::string_view option) {
+    return option == row.flag || option == row.with;
+}
+
+// The row that the formats' options name, all of them and no other; else the first two that no
+// row takes together.
+std::string ChooseFormat(const std::vector<std::string_view>& asked, DecoderOptions& o) {
+    for (const FormatRow& row : FormatRows()) {
+        const std::size_t named = !row.flag.empty() + !row.with.empty();
+        if (named == asked.size() &&
+            std::all_of(asked.begin(), asked.end(), [&](auto a) { return Names(row, a); })) {
+            o.format = &row;
+            return {};
+        }
+    }
+    for (std::size_t i = 0; i < asked.size(); ++i) {
+        for (std::size_t j = i + 1; j < asked.size(); ++j) {
+            const auto rows = FormatRows();
+            if (std::none_of(rows.begin(), rows.end(), [&](const FormatRow& row) {
+                    return Names(row, asked[i]) && Names(row, asked[j]);
+                })) {
+                return std::string(asked[i]) + " と " + std::string(asked[j]) +
+                       " は同時に使えません";
+            }
+        }
+    }
+    return std::string(asked.front()) + " は単独では使えません";
+}
+
+}  // namespace
+
+std::string DecoderUsage() {
+    std::string shared, own;
+    for (const FormatRow& row : FormatRows()) {
+        if (row.synopsis.empty()) {
+            continue;
+        }
+        if (row.ownLine) {
+            own.append("       QRX_PC_INFO_DECODE ").append(row.synopsis).append("\n");
+        } else {
+            shared.append(shared.empty() ? "[" : " | ").append(row.synopsis);
+        }
+    }
+    std::string usage =
+        "使い方: QRX_PC_INFO_DECODE " + shared +
+        "]\n"
+        "                           [--mask | --mask-key 鍵 | --mask-key-file ファイル]\n"
+        "                           [--mask-words ファイル] [--mask-map ファイル]\n"
+        "                           [--password-file ファイル] [ファイル・フォルダー・圧縮ファイル "
+        "...]\n" +
+        own +
+        "QRX_PC_INFO のデータファイル (PC_INFO_*.dat) を復号して UTF-8 で出力します。\n"
+        "ファイルを指定しないか \"-\" のときは標準入力を読みます。\n"
+        "フォルダーはその下のすべての PC_INFO_*.dat (サブフォルダーも、パスの順) を、\n"
+        ".zip (パスワード付きも)、.7z、.lzh、.tar.gz は中の PC_INFO_*.dat を読みます\n"
+        "(\"圧縮ファイル.zip:PC_INFO_….dat\" と表示。Windows 版は圧縮ファイルを読めません)。\n"
+        "改行が LF や CR に変わったファイル、途中で折り返されたファイル、BOM 付きや UTF-16 で\n"
+        "保存し直されたファイルも読めます。\n"
+        "1 行は 64 KiB までです (それより長い行は報告して読み飛ばします)。\n";
+    for (const FormatRow& row : FormatRows()) {
+        usage += row.usage;
+    }
+    return usage +
+           "  --password-file ファイル\n"
+           "                  パスワード付き .zip のパスワードを、ファイルの 1 行目から読みます\n"
+           "                  例: QRX_PC_INFO_DECODE --summary --password-file pw.txt 受付.zip\n"
+           "  --mask          MAC アドレス (どの書き方も)、IP アドレス、CSName と DNS ドメイン、\n"
+           "                  "
+           "SerialNumber、UUID、プロダクトキー、パスのユーザー名を同じ形の仮の値に\n"
+           "                  置き換えます (鍵は実行ごとに乱数で、元の値には戻せません)。\n"
+           "                  ファイル名は PC_INFO_日時.dat の形ならその名前だけ、それ以外は "
+           "file-1、\n"
+           "                  file-2… と表示し、フォルダー名は表示しません (標準入力は -)\n"
+           "  --mask-key 鍵   --mask を、指定した鍵で行います "
+           "(同じ鍵なら実行をまたいで同じ仮の値)\n"
+           "  --mask-key-file ファイル\n"
+           "                  --mask-key の鍵をファイルの 1 行目から読みます (ps "
+           "や履歴に残りません)\n"
+           "                  例: QRX_PC_INFO_DECODE --mask-key-file 鍵.txt --csv 受付 > 一覧.csv\n"
+           "  --mask-words ファイル\n"
+           "                  ファイルに 1 行 1 語で書いた語 (会社名、人名、ドメインなど) "
+           "も、大文字・\n"
+           "                  小文字、全角・半角を問わず仮の値にします (--mask を含みます)\n"
+           "  --mask-map ファイル\n"
+           "                  仮の値と元の値の対応表を新しいファイルに書きます "
+           "(所有者だけが読める\n"
+           "                  "
+           "ファイル。あるファイルには書きません)。窓口で保管し、送らないでください\n"
+           "  --unmask 対応表 [テキストファイル ...]\n"
+           "                  メーカーからの返信などのテキストの仮の値を、--mask-map "
+           "の表で元に戻します\n"
+           "                  例: QRX_PC_INFO_DECODE --unmask 対応表.txt 返信.txt\n"
+           "  --help          この説明を表示します\n"
+           "  --version       バージョンを表示します\n"
+           "終了コード: 0 すべての行を復号して出力した, 1 復号できない行があった,\n"
+           "            2 引数の誤り、読めないファイル・圧縮ファイル、または出力できなかった\n"
+           "--diff の終了コード: 0 同じ, 1 違いあり, 2 読めないファイルか復号できない行あり\n";
+}
 
 std::string ParseDecoderOptions(const std::vector<std::string>& args, DecoderOptions& o) {
     o = DecoderOptions();
-    bool json = false, diff = false, html = false, summary = false, csv = false;
+    std::vector<std::string_view> asked;  // the formats' options, in the order given
     bool options = true;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -61,16 +139,16 @@ std::string ParseDecoderOptions(const std::vector<std::string>& args, DecoderOpt
             o.files.push_back(a);
         } else if (a == "--") {
             options = false;
-        } else if (a == "--json") {
-            json = true;
-        } else if (a == "--diff") {
-            diff = true;
-        } else if (a == "--html") {
-            html = true;
-        } else if (a == "--summary") {
-            summary = true;
-        } else if (a == "--csv") {
-            csv = true;
+        } else if (const std::string_view option = FormatOption(a); !option.empty()) {
+            if (std::find(asked.begin(), asked.end(), option) == asked.end()) {
+                asked.push_back(option);
+            }
+            if (TakesFile(option)) {
+                if (i + 1 >= args.size()) {
+                    return Escaped(a) + " には値が必要です";
+                }
+                o.formatFile = args[++i];
+            }
         } else if (a == "--password-file") {
             if (i + 1 >= args.size()) {
                 return Escaped(a) + " には値が必要です";
@@ -97,6 +175,14 @@ std::string ParseDecoderOptions(const std::vector<std::string>& args, DecoderOpt
             }
             o.mask = true;
             o.maskKeyFile = args[++i];
+        } else if (a == "--mask-words" || a == "--mask-map" || a == "--unmask") {
+            if (i + 1 >= args.size()) {
+                return Escaped(a) + " には値が必要です";
+            }
+            o.mask = o.mask || a != "--unmask";
+            (a == "--mask-words" ? o.maskWordsFile
+             : a == "--mask-map" ? o.maskMapFile
+                                 : o.unmaskMap) = args[++i];
         } else if (a == "--help" || a == "-h") {
             o.help = true;
             return {};
@@ -113,27 +199,18 @@ std::string ParseDecoderOptions(const std::vector<std::string>& args, DecoderOpt
     if (o.maskKey && o.maskKeyFile) {
         return "--mask-key と --mask-key-file は同時に使えません";
     }
-    if (diff + html + summary + csv - (diff && html) > 1) {
-        return "--diff、--html、--summary、--csv は一緒に使えません (--diff --html を除く)";
+    if (o.unmaskMap && (o.mask || !asked.empty() || o.passwordFile)) {
+        return "--unmask はほかのオプションと一緒に使えません";
     }
-    if (json && (html || csv)) {
-        return std::string(html ? "--html" : "--csv") + " と --json は同時に使えません";
+    if (std::string wrong = ChooseFormat(asked, o); !wrong.empty()) {
+        return wrong;
     }
-    if (diff && o.files.size() != 2) {
+    if (o.Diff() && o.files.size() != 2) {
         return "--diff には比較する 2 つのファイルを指定してください";
     }
-    if (diff && o.files[0] == "-" && o.files[1] == "-") {
+    if (o.Diff() && o.files[0] == "-" && o.files[1] == "-") {
         return "--diff で標準入力を読めるのは片方だけです";
     }
-    using Output = DecoderOptions::Output;
-    o.output = diff      ? (json   ? Output::DiffJson
-                            : html ? Output::DiffHtml
-                                   : Output::DiffText)
-               : html    ? Output::Html
-               : summary ? (json ? Output::SummaryJson : Output::SummaryText)
-               : csv     ? Output::Csv
-               : json    ? Output::Json
-                         : Output::Text;
     return {};
 }
 

@@ -4,37 +4,28 @@
 #include <string>
 #include <vector>
 
+#include "tools/decode/formats/Formats.h"
+
 namespace qrx {
 
 // The decoder's command line, parsed once.
 struct DecoderOptions {
-    enum class Output {
-        Text,
-        Json,
-        DiffText,
-        DiffJson,
-        DiffHtml,
-        Html,
-        SummaryText,
-        SummaryJson,
-        Csv
-    };
-    Output output = Output::Text;
+    const FormatRow* format = &FormatRows()[0];
     bool mask = false;
-    std::optional<std::string> maskKey;       // --mask-key; without it --mask draws a random key
-    std::optional<std::string> maskKeyFile;   // --mask-key-file: the key is its first line
-    std::optional<std::string> passwordFile;  // --password-file: the archives' password
+    std::optional<std::string> maskKey;        // --mask-key; without it --mask draws a random key
+    std::optional<std::string> maskKeyFile;    // --mask-key-file: the key is its first line
+    std::optional<std::string> maskWordsFile;  // --mask-words: the desk's words, one a line
+    std::optional<std::string> maskMapFile;    // --mask-map: the pseudonyms' table, written new
+    std::optional<std::string> unmaskMap;      // --unmask: turns texts back with that table
+    std::optional<std::string> passwordFile;   // --password-file: the archives' password
+    std::optional<std::string> formatFile;     // the file of a format that writes one (--xlsx)
     bool help = false;
     bool version = false;
     // At least one; "-" is standard input, a folder stands for the data files below it, an
     // archive for its data files.
     std::vector<std::string> files;
 
-    bool Collects() const { return Diff() || output == Output::Html; }
-    bool Diff() const {
-        return output == Output::DiffText || output == Output::DiffJson ||
-               output == Output::DiffHtml;
-    }
+    bool Diff() const { return format->compares; }
 };
 
 // Parses the arguments and applies the rules for combining them. Returns a message for a usage
@@ -42,6 +33,6 @@ struct DecoderOptions {
 std::string ParseDecoderOptions(const std::vector<std::string>& args, DecoderOptions& options);
 
 // The usage text of --help and of usage errors.
-extern const char* const kDecoderUsage;
+std::string DecoderUsage();
 
 }  // namespace qrx

@@ -209,8 +209,11 @@ void AppendJsonString(std::string& out, std::string_view text) {
 
 void AppendCsvField(std::string& out, std::string_view text) {
     std::string field;
-    if (!text.empty() &&
-        std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos) {
+    // Spreadsheets take the full-width forms of = + - @ for the ASCII ones too.
+    if ((!text.empty() &&
+         std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos) ||
+        text.starts_with("\xEF\xBC\x9D") || text.starts_with("\xEF\xBC\x8B") ||
+        text.starts_with("\xEF\xBC\x8D") || text.starts_with("\xEF\xBC\xA0")) {
         field += '\'';
     }
     for (std::size_t i = 0; i < text.size();) {

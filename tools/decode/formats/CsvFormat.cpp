@@ -3,7 +3,7 @@
 // as it is. Written class by class as the classes end: memory stays bounded by one class (a
 // larger class is labelled in parts).
 #include "tools/decode/common/Escape.h"
-#include "tools/decode/formats/Format.h"
+#include "tools/decode/formats/Formats.h"
 #include "tools/decode/formats/Html.h"
 #include "tools/decode/records/Diff.h"
 
@@ -73,7 +73,7 @@ class CsvFormat : public IFormat {
 
 }  // namespace
 
-std::unique_ptr<IFormat> MakeCsvFormat(Output& out) {
+std::unique_ptr<IFormat> MakeCsvFormat(Output& out, const FormatSettings&) {
     return std::make_unique<CsvFormat>(out);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "tools/decode/formats/Format.h"
@@ -16,6 +17,12 @@ class DiffFormat : public CollectingFormat {
   protected:
     virtual void Write(const Collection& old, const Collection& now,
                        const std::vector<ClassChange>& changes) = 0;
+    // What the desk should know before reading the changes, one sentence each.
+    std::vector<std::string> warnings_;
 };
+
+// The warnings of a diff: two different PCs (every one of UUID and CSName that both files hold
+// differs), or an "old" file collected after the "new" one (by the times in their names).
+std::vector<std::string> DiffWarnings(const Collection& old, const Collection& now);
 
 }  // namespace qrx

@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "tools/decode/formats/DiffFormat.h"
-#include "tools/decode/formats/Format.h"
+#include "tools/decode/formats/Formats.h"
 #include "tools/decode/formats/Html.h"
 
 namespace qrx {
@@ -45,6 +45,9 @@ class DiffHtmlFormat : public DiffFormat {
                 << (time.empty() ? "" : "収集日時 " + HtmlEscape(time)) << "</td></tr>\n";
         }
         out << "</tbody>\n</table>\n";
+        for (const auto& w : warnings_) {
+            out << "<p class=\"warning\">注意: " << HtmlEscape(w) << "</p>\n";
+        }
         for (const auto* c : {&old, &now}) {
             if (!c->failures.empty()) {
                 out << "<p class=\"error\">" << HtmlEscape(c->file) << ": 復号できない行が "
@@ -94,8 +97,8 @@ class DiffHtmlFormat : public DiffFormat {
 
 }  // namespace
 
-std::unique_ptr<IFormat> MakeDiffHtmlFormat(Output& out, bool masked) {
-    return std::make_unique<DiffHtmlFormat>(out, masked);
+std::unique_ptr<IFormat> MakeDiffHtmlFormat(Output& out, const FormatSettings& settings) {
+    return std::make_unique<DiffHtmlFormat>(out, settings.masked);
 }
 
 }  // namespace qrx

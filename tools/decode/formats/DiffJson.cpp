@@ -5,7 +5,7 @@
 //  "properties": [{"property", "change", "old", "new"} or {..., "removed": [], "added": []}]}]}]}
 #include "tools/decode/common/Escape.h"
 #include "tools/decode/formats/DiffFormat.h"
-#include "tools/decode/formats/Format.h"
+#include "tools/decode/formats/Formats.h"
 
 namespace qrx {
 
@@ -96,6 +96,12 @@ class DiffJsonFormat : public DiffFormat {
         out += ',';
         Member(out, "new", now.file);
         out += changes.empty() ? ",\"same\":true" : ",\"same\":false";
+        out += ",\"warnings\":[";
+        for (std::size_t k = 0; k < warnings_.size(); ++k) {
+            out += k == 0 ? "" : ",";
+            AppendJsonString(out, warnings_[k]);
+        }
+        out += ']';
         out += ",\"undecodable\":[";
         bool first = true;
         for (const Collection* c : {&old, &now}) {
@@ -133,7 +139,7 @@ class DiffJsonFormat : public DiffFormat {
 
 }  // namespace
 
-std::unique_ptr<IFormat> MakeDiffJsonFormat(Output& out) {
+std::unique_ptr<IFormat> MakeDiffJsonFormat(Output& out, const FormatSettings&) {
     return std::make_unique<DiffJsonFormat>(out);
 }
 

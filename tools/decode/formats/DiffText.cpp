@@ -1,7 +1,7 @@
 // --diff: what changed between two collections, for people.
 #include "tools/decode/common/Escape.h"
 #include "tools/decode/formats/DiffFormat.h"
-#include "tools/decode/formats/Format.h"
+#include "tools/decode/formats/Formats.h"
 
 namespace qrx {
 
@@ -15,11 +15,15 @@ class DiffTextFormat : public DiffFormat {
     void Write(const Collection& old, const Collection& now,
                const std::vector<ClassChange>& changes) override {
         const bool incomplete = !old.failures.empty() || !now.failures.empty();
-        if (changes.empty() && !incomplete) {
+        std::string& out = out_.Text();
+        if (changes.empty() && !incomplete && warnings_.empty()) {
+            out += "違いはありません: " + Escaped(old.file) + " と " + Escaped(now.file) + "\n";
             return;
         }
-        std::string& out = out_.Text();
         out += "--- " + Escaped(old.file) + "\n+++ " + Escaped(now.file) + "\n";
+        for (const auto& w : warnings_) {
+            out += "!! 注意: " + w + "\n";
+        }
         for (const Collection* c : {&old, &now}) {
             if (!c->failures.empty()) {
                 out += "!! " + Escaped(c->file) + ": 復号できない行が " +
@@ -63,7 +67,7 @@ class DiffTextFormat : public DiffFormat {
 
 }  // namespace
 
-std::unique_ptr<IFormat> MakeDiffTextFormat(Output& out) {
+std::unique_ptr<IFormat> MakeDiffTextFormat(Output& out, const FormatSettings&) {
     return std::make_unique<DiffTextFormat>(out);
 }
 

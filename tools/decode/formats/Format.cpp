@@ -1,6 +1,7 @@
 #include "tools/decode/formats/Format.h"
 
 #include "tools/decode/formats/DiffFormat.h"
+#include "tools/decode/formats/Html.h"
 
 namespace qrx {
 
@@ -42,11 +43,52 @@ std::string CollectingFormat::Full() const {
            " MiB までです (1 回の収集は数 KB です)。ファイルごとに --json をお使いください";
 }
 
+namespace {
+
+// The first value of a single-instance class's property, or null.
+const std::string* FirstValue(const Collection& c, std::string_view cls, std::string_view name) {
+    for (const auto& k : c.classes) {
+        if (k.name == cls && !k.instances.empty()) {
+            const Property* p = k.instances.front().Find(name);
+            return p != nullptr && !p->values.empty() ? &p->values.front() : nullptr;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+std::vector<std::string> DiffWarnings(const Collection& old, const Collection& now) {
+    std::vector<std::string> warnings;
+    int compared = 0, differ = 0;
+    for (const auto& [cls, name] : {std::pair{"Win32_ComputerSystemProduct", "UUID"},
+                                    std::pair{"Win32_OperatingSystem", "CSName"}}) {
+        const std::string* a = FirstValue(old, cls, name);
+        const std::string* b = FirstValue(now, cls, name);
+        if (a != nullptr && b != nullptr) {
+            ++compared;
+            differ += *a != *b;
+        }
+    }
+    if (compared > 0 && differ == compared) {
+        warnings.push_back(compared == 2
+                               ? "別の PC のデータです (UUID と CSName が違います)"
+                               : "別の PC のデータかもしれません (UUID か CSName が違います)");
+    }
+    const std::string oldTime = CollectionTime(old.file), newTime = CollectionTime(now.file);
+    if (!oldTime.empty() && !newTime.empty() && oldTime > newTime) {
+        warnings.push_back("旧ファイルの方が新しい収集日時です (旧 " + oldTime + "、新 " + newTime +
+                           ")。順番が逆ではありませんか");
+    }
+    return warnings;
+}
+
 int DiffFormat::Finish(int status) {
     if (status == kExitNotDone || collections_.size() != 2) {
         return kExitNotDone;  // a file that could not be read: nothing to compare
     }
     const auto changes = Compare(collections_[0], collections_[1]);
+    warnings_ = DiffWarnings(collections_[0], collections_[1]);
     Write(collections_[0], collections_[1], changes);
     return status != kExitDecoded ? kExitNotDone : changes.empty() ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -54,16 +55,6 @@ class IFormat {
 
 // Memory that --html and --diff may hold for the records of all files together.
 inline constexpr std::size_t kMaxCollectedBytes = 64 * 1024 * 1024;
-
-std::unique_ptr<IFormat> MakeTextFormat(Output& out, bool several);
-std::unique_ptr<IFormat> MakeJsonFormat(Output& out);
-std::unique_ptr<IFormat> MakeDiffTextFormat(Output& out);
-std::unique_ptr<IFormat> MakeDiffJsonFormat(Output& out);
-std::unique_ptr<IFormat> MakeHtmlFormat(Output& out, bool masked);
-std::unique_ptr<IFormat> MakeDiffHtmlFormat(Output& out, bool masked);
-std::unique_ptr<IFormat> MakeSummaryTextFormat(Output& out);
-std::unique_ptr<IFormat> MakeSummaryJsonFormat(Output& out);
-std::unique_ptr<IFormat> MakeCsvFormat(Output& out);
 
 // The base of the formats that need every file whole before they write: the collections, with
 // their memory bounded by kMaxCollectedBytes.

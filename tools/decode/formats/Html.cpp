@@ -4,7 +4,8 @@
 #include <sstream>
 
 #include "tools/decode/common/Escape.h"
-#include "tools/decode/formats/Format.h"
+#include "tools/decode/formats/Adapters.h"
+#include "tools/decode/formats/Formats.h"
 #include "tools/decode/formats/Readable.h"
 
 namespace qrx {
@@ -20,12 +21,18 @@ h2 .time { font-weight: normal; font-size: .85em; margin-left: 1em; color: #444;
 h3 { font-size: 1em; margin: 1.2em 0 .3em; }
 table { border-collapse: collapse; margin-bottom: .5em; max-width: 100%; }
 th, td { border: 1px solid #889; padding: .2em .5em; text-align: left; vertical-align: top;
-         overflow-wrap: anywhere; }
-th { background: #e8ecf2; font-weight: 600; }
+         word-break: keep-all; overflow-wrap: break-word; }
+th { background: #e8ecf2; font-weight: 600; white-space: nowrap; }
+table.index td:first-child { white-space: nowrap; }
 ul.values { margin: 0; padding-left: 1.2em; }
 .note { color: #444; font-size: .9em; }
 .masked { border: 1px solid #a80; background: #fff6e0; padding: .3em .6em; display: inline-block; }
 .failures li, .error { color: #a00; }
+p.warning { border: 2px solid #b60; background: #fff0c8; padding: .4em .6em; font-weight: 600; }
+tr.bad td { background: #fbe3e3; }
+p.bad-mark { display: inline-block; color: #fff; background: #a00; font-weight: 600;
+             padding: .1em .6em; margin: 0; }
+.code { font-family: Consolas, "DejaVu Sans Mono", "Liberation Mono", "Courier New", monospace; }
 .readable { color: #444; margin-left: .4em; }
 table.index td.n { text-align: right; }
 table.diff td.sign { font-family: monospace; font-weight: bold; text-align: center; width: 1.5em; }
@@ -50,12 +57,19 @@ p.legend .changed { background: #fff4d2; }
 }
 )";
 
+// A value; device ids and paths in a font where "\\" is a backslash, not a yen sign.
+std::string Shown(const std::string& value) {
+    return value.find('\\') != std::string::npos || value.starts_with('/')
+               ? "<span class=\"code\">" + HtmlEscape(value) + "</span>"
+               : HtmlEscape(value);
+}
+
 void Values(std::ostream& out, const Property* p) {
     if (p == nullptr) {
         return;
     }
     if (p->values.size() == 1 && !p->multiValued) {
-        out << HtmlEscape(p->values.front());
+        out << Shown(p->values.front());
         if (const std::string readable = ReadableValue(p->name, p->values.front());
             !readable.empty()) {
             out << "<span class=\"readable\">(" << HtmlEscape(readable) << ")</span>";
@@ -64,9 +78,31 @@ void Values(std::ostream& out, const Property* p) {
     }
     out << "<ul class=\"values\">";
     for (const auto& v : p->values) {
-        out << "<li>" << HtmlEscape(v) << "</li>";
+        out << "<li>" << Shown(v) << "</li>";
     }
     out << "</ul>";
+}
+
+// The network adapters a row each, before the two classes they come from.
+void AdapterTable(std::ostream& out, const Collection& c) {
+    const std::vector<AdapterRow> rows = AdapterRows(c);
+    if (rows.empty()) {
+        return;
+    }
+    out << "<h3>ネットワークアダプター</h3>\n<table class=\"adapters\">\n<thead><tr>";
+    for (const char* h : {"番号", "名前", "種類", "MAC アドレス", "IP アドレス", "デバイス ID"}) {
+        out << "<th scope=\"col\">" << h << "</th>";
+    }
+    out << "</tr></thead>\n<tbody>\n";
+    for (const auto& r : rows) {
+        out << "<tr><td>" << HtmlEscape(r.index) << "</td><td>" << HtmlEscape(r.name) << "</td><td>"
+            << HtmlEscape(r.type) << "</td><td>" << HtmlEscape(r.mac) << "</td><td>";
+        for (std::size_t k = 0; k < r.addresses.size(); ++k) {
+            out << (k == 0 ? "" : "<br>") << HtmlEscape(r.addresses[k]);
+        }
+        out << "</td><td>" << Shown(r.deviceId) << "</td></tr>\n";
+    }
+    out << "</tbody>\n</table>\n";
 }
 
 void ClassTable(std::ostream& out, const ClassRecords& cls) {
@@ -154,10 +190,10 @@ void WriteHtmlHead(std::ostream& out, const std::string& title, bool masked) {
         << HtmlEscape(title) << "</title>\n<style>" << kStyle << "</style>\n</head>\n<body>\n<h1>"
         << HtmlEscape(title) << "</h1>\n";
     if (masked) {
-        out << "<p class=\"masked\">個人を特定できる値 (MAC アドレス、IP "
-               "アドレス、コンピューター名、"
-               "シリアル番号、UUID) は仮の値に置き換えてあります。ファイルは PC_INFO_日時.dat "
-               "の名前か file-1 などで示し、フォルダー名は載せていません。</p>\n";
+        out << "<p class=\"masked\">個人や会社を特定できる値 (MAC アドレスをどの書き方でも、IP "
+               "アドレス、コンピューター名と DNS ドメイン、シリアル番号、UUID、プロダクトキー、"
+               "パスのユーザー名、窓口が指定した語) は仮の値に置き換えてあります。ファイルは "
+               "PC_INFO_日時.dat の名前か file-1 などで示し、フォルダー名は載せていません。</p>\n";
     }
 }
 
@@ -169,7 +205,8 @@ void WriteSummaryIndex(std::ostream& out, const std::vector<FileSummary>& rows) 
     out << "</tr></thead>\n<tbody>\n";
     for (std::size_t n = 0; n < rows.size(); ++n) {
         const auto cells = SummaryCells(rows[n]);
-        out << "<tr>";
+        const bool bad = rows[n].undecoded != 0 || !rows[n].error.empty();
+        out << (bad ? "<tr class=\"bad\">" : "<tr>");
         for (std::size_t k = 0; k < cells.size(); ++k) {
             const bool number = k >= cells.size() - 2;
             out << (number ? "<td class=\"n\">" : "<td>");
@@ -198,11 +235,17 @@ void WriteHtml(std::ostream& out, const std::vector<Collection>& collections, bo
             out << "<span class=\"time\">収集日時 " << HtmlEscape(time) << "</span>";
         }
         out << "</h2>\n";
+        // A file with lines that did not decode is marked at a glance, below its name.
+        if (const auto bad = std::count_if(c.failures.begin(), c.failures.end(),
+                                           [](const LineFailure& f) { return f.line != 0; })) {
+            out << "<p class=\"bad-mark\">復号できない行 " << bad << "</p>\n";
+        }
         for (const auto& f : c.failures) {
             if (f.line == 0) {
                 out << "<p class=\"error\">" << HtmlEscape(f.reason) << "</p>\n";
             }
         }
+        AdapterTable(out, c);
         for (const auto& cls : c.classes) {
             ClassTable(out, cls);
         }
@@ -258,8 +301,8 @@ class HtmlFormat : public CollectingFormat {
 
 }  // namespace
 
-std::unique_ptr<IFormat> MakeHtmlFormat(Output& out, bool masked) {
-    return std::make_unique<HtmlFormat>(out, masked);
+std::unique_ptr<IFormat> MakeHtmlFormat(Output& out, const FormatSettings& settings) {
+    return std::make_unique<HtmlFormat>(out, settings.masked);
 }
 
 }  // namespace qrx

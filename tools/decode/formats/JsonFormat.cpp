@@ -7,7 +7,7 @@
 // A multi-valued property is always an array; "unencrypted" is there only when some record of
 // the class was stored without encryption; "line" is null for an error of the whole file.
 #include "tools/decode/common/Escape.h"
-#include "tools/decode/formats/Format.h"
+#include "tools/decode/formats/Formats.h"
 
 namespace qrx {
 
@@ -111,7 +111,7 @@ class JsonFormat : public IFormat {
 
 }  // namespace
 
-std::unique_ptr<IFormat> MakeJsonFormat(Output& out) {
+std::unique_ptr<IFormat> MakeJsonFormat(Output& out, const FormatSettings&) {
     return std::make_unique<JsonFormat>(out);
 }
 

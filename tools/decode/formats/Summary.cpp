@@ -82,7 +82,11 @@ SummaryTable::SummaryTable() : widths_(std::size(kSummaryHeadings), 0) {
 void SummaryTable::Add(const FileSummary& row) {
     std::vector<std::string> cells = SummaryCells(row);
     for (auto& cell : cells) {
+        // A TAB would shift the columns of whoever reads the table with cut or a spreadsheet.
         cell = Escaped(cell);
+        for (auto tab = cell.find('\t'); tab != std::string::npos; tab = cell.find('\t', tab)) {
+            cell.replace(tab, 1, "\\x09");
+        }
     }
     AddCells(std::move(cells));
 }

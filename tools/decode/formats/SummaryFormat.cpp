@@ -1,6 +1,6 @@
 // --summary: one line a file. The text table is aligned, so it is written at the end from the
 // cells of the rows, a few short values each; --json writes each file's object as it ends.
-#include "tools/decode/formats/Format.h"
+#include "tools/decode/formats/Formats.h"
 #include "tools/decode/formats/Summary.h"
 
 namespace qrx {
@@ -43,11 +43,11 @@ class SummaryFormat : public IFormat {
 
 }  // namespace
 
-std::unique_ptr<IFormat> MakeSummaryTextFormat(Output& out) {
+std::unique_ptr<IFormat> MakeSummaryTextFormat(Output& out, const FormatSettings&) {
     return std::make_unique<SummaryFormat>(out, false);
 }
 
-std::unique_ptr<IFormat> MakeSummaryJsonFormat(Output& out) {
+std::unique_ptr<IFormat> MakeSummaryJsonFormat(Output& out, const FormatSettings&) {
     return std::make_unique<SummaryFormat>(out, true);
 }
 

@@ -1,6 +1,6 @@
 // The records as text, one a line, as they come: memory stays that of one line.
 #include "tools/decode/common/Escape.h"
-#include "tools/decode/formats/Format.h"
+#include "tools/decode/formats/Formats.h"
 
 namespace qrx {
 
@@ -37,8 +37,8 @@ class TextFormat : public IFormat {
 
 }  // namespace
 
-std::unique_ptr<IFormat> MakeTextFormat(Output& out, bool several) {
-    return std::make_unique<TextFormat>(out, several);
+std::unique_ptr<IFormat> MakeTextFormat(Output& out, const FormatSettings& settings) {
+    return std::make_unique<TextFormat>(out, settings.several);
 }
 
 }  // namespace qrx

@@ -105,17 +105,11 @@ std::string MaskedFileNames::operator()(const std::string& name, bool standardIn
         }
     }
     // A name met again (a file given twice, a folder's error and its file) keeps its number.
-    for (const auto& [given, shown] : given_) {
-        if (given == name) {
-            return shown;
-        }
+    const auto [at, added] = given_.try_emplace(name);
+    if (added) {
+        at->second = "file-" + std::to_string(++next_);
     }
-    std::string shown = "file-" + std::to_string(++next_);
-    if (given_.size() >= 16) {
-        given_.erase(given_.begin());
-    }
-    given_.emplace_back(name, shown);
-    return shown;
+    return at->second;
 }
 
 }  // namespace qrx

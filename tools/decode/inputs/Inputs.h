@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <functional>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,6 +39,13 @@ class IFileTree {
                                     std::size_t maxBytes,
                                     const std::function<bool(std::string_view)>& wanted,
                                     const Member& each, std::string& member) = 0;
+    // A new file for writing, readable by its owner only; a file, link or anything else
+    // already at the name is never opened. Null with the reason.
+    virtual std::unique_ptr<IByteOutput> CreateNew(const std::string& path, std::string& error) {
+        (void)path;
+        error = "ファイルを作れません";
+        return nullptr;
+    }
 };
 
 // A tree of plain files only, for callers that name files and nothing else.
@@ -74,7 +83,7 @@ class MaskedFileNames {
     std::string operator()(const std::string& name, bool standardInput = false);
 
   private:
-    std::vector<std::pair<std::string, std::string>> given_;  // the last few, for repeats
+    std::map<std::string, std::string> given_;  // every name met, for repeats
     std::size_t next_ = 0;
 };
 

@@ -72,6 +72,18 @@ constexpr V4Range kKeptV4[] = {{0x7F000000, 8},  {0x0A000000, 8},  {0xAC100000, 
                                {0xE0000000, 4}};
 constexpr V4Range kNeverV4[] = {{0x00000000, 8}, {0xF0000000, 4}};
 
+// The MAC address inside a modified EUI-64 interface id (FFFE inserted, the universal/local bit
+// flipped).
+bool Eui64Mac(const unsigned char id[8], unsigned char mac[6]) {
+    if (id[3] != 0xFF || id[4] != 0xFE) {
+        return false;
+    }
+    const unsigned char m[6] = {
+        static_cast<unsigned char>(id[0] ^ 0x02), id[1], id[2], id[5], id[6], id[7]};
+    std::memcpy(mac, m, 6);
+    return true;
+}
+
 bool In(std::uint32_t a, const V4Range& r) {
     const std::uint32_t mask = r.bits == 0 ? 0 : ~std::uint32_t{0} << (32 - r.bits);
     return (a & mask) == r.net;
@@ -91,6 +103,14 @@ std::string Masker::RandomKey() {
     return key;
 }
 
+void Masker::MacBytes(const unsigned char in[6], unsigned char out[6]) const {
+    Stream s(*this, "mac", Raw(in, 6));
+    for (int k = 0; k < 6; ++k) {
+        out[k] = static_cast<unsigned char>(s.Byte());
+    }
+    out[0] = static_cast<unsigned char>((out[0] & 0xFC) | 0x02);  // locally administered, unicast
+}
+
 std::string Masker::Mac(std::string_view mac) const {
     unsigned char b[6];
     if (!ParseMac(mac, b)) {
@@ -101,11 +121,7 @@ std::string Masker::Mac(std::string_view mac) const {
     if (zero || ones) {
         return std::string(mac);  // says nothing about anyone
     }
-    Stream s(*this, "mac", Raw(b, 6));
-    for (auto& x : b) {
-        x = static_cast<unsigned char>(s.Byte());
-    }
-    b[0] = static_cast<unsigned char>((b[0] & 0xFC) | 0x02);  // locally administered, unicast
+    MacBytes(b, b);
     const bool lower = HasLowerHex(mac);
     std::string out;
     for (int k = 0; k < 6; ++k) {
@@ -114,7 +130,7 @@ std::string Masker::Mac(std::string_view mac) const {
         }
         out += Hex(b[k], lower);
     }
-    return out;
+    return Noted(out, mac);
 }
 
 std::string Masker::Ip(std::string_view ip) const {
@@ -144,7 +160,7 @@ std::string Masker::Ip(std::string_view ip) const {
         for (const auto& range : kKeptV4) {
             if (In(a, range)) {
                 const std::uint32_t host = ~std::uint32_t{0} >> range.bits;
-                return FormatV4(range.net | (random32() & host));
+                return Noted(FormatV4(range.net | (random32() & host)), ip);
             }
         }
         for (;;) {
@@ -157,7 +173,7 @@ std::string Masker::Ip(std::string_view ip) const {
                 special = special || In(r, range);
             }
             if (!special) {
-                return FormatV4(r);
+                return Noted(FormatV4(r), ip);
             }
         }
     }
@@ -171,6 +187,8 @@ std::string Masker::Ip(std::string_view ip) const {
         ParseIpv4(v4, b + 12);
         return FormatV6(b, true) + std::string(zone);
     }
+    unsigned char original[16];
+    std::memcpy(original, b, 16);
     bool zeroHead = true;
     for (int i = 0; i < 15; ++i) {
         zeroHead = zeroHead && b[i] == 0;
@@ -194,7 +212,14 @@ std::string Masker::Ip(std::string_view ip) const {
         const unsigned r = s.Byte();
         b[i] = static_cast<unsigned char>(i == 0 ? (b[0] & keepMask) | (r & ~keepMask & 0xFF) : r);
     }
-    return FormatV6(b, false) + std::string(zone);
+    if (unsigned char mac[6]; Eui64Mac(original + 8, mac)) {
+        // An interface id made from a MAC address is made from the MAC's pseudonym.
+        MacBytes(mac, mac);
+        mac[0] ^= 0x02;
+        const unsigned char id[8] = {mac[0], mac[1], mac[2], 0xFF, 0xFE, mac[3], mac[4], mac[5]};
+        std::memcpy(b + 8, id, 8);
+    }
+    return Noted(FormatV6(b, false) + std::string(zone), ip);
 }
 
 std::string Masker::Uuid(std::string_view uuid) const {
@@ -224,6 +249,10 @@ std::string Masker::Uuid(std::string_view uuid) const {
     if (!shaped) {
         return Text("text", uuid);
     }
+    // Bluetooth's services are the base UUID with a 16- or 32-bit number: no one's.
+    if (canonical.starts_with("0000") && canonical.substr(8) == "-0000-1000-8000-00805F9B34FB") {
+        return std::string(uuid);
+    }
     Stream s(*this, "uuid", canonical);
     const char* digits = HasLowerHex(core) ? "0123456789abcdef" : "0123456789ABCDEF";
     std::string out(uuid);
@@ -232,7 +261,7 @@ std::string Masker::Uuid(std::string_view uuid) const {
             c = digits[s.Byte() & 15];
         }
     }
-    return out;
+    return Noted(out, uuid);
 }
 
 std::string Masker::Text(std::string_view kind, std::string_view text) const {
@@ -262,10 +291,21 @@ std::string Masker::Text(std::string_view kind, std::string_view text) const {
         }
         ++i;
     }
-    return out;
+    return Noted(out, text);
+}
+
+std::string Masker::Noted(std::string pseudonym, std::string_view original) const {
+    if (map_ != nullptr && pseudonym != original) {
+        map_->emplace(pseudonym, original);
+    }
+    return pseudonym;
 }
 
 std::string Masker::Value(std::string_view property, std::string_view value) const {
+    return Words(MaskedValue(property, value));
+}
+
+std::string Masker::MaskedValue(std::string_view property, std::string_view value) const {
     if (value.empty()) {
         return {};
     }
@@ -304,164 +344,6 @@ std::string Masker::Record(std::string_view record) const {
     }
     return std::string(record.substr(0, tab + 1)) +
            Value(record.substr(0, tab), record.substr(tab + 1));
-}
-
-namespace {
-
-bool Alnum(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-bool IsHex(char c) {
-    return HexValue(c) >= 0;
-}
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// The length of the run from `at` of characters that `in` accepts, counted up to `most`: the
-// runs that may hold an address are looked at from every word's start, and a hostile value of
-// "1.1.1.1.…" must not make that quadratic.
-template <typename In>
-std::size_t Run(std::string_view s, std::size_t at, In in, std::size_t most = 64) {
-    std::size_t n = 0;
-    while (at + n < s.size() && n < most && in(s[at + n])) {
-        ++n;
-    }
-    return n;
-}
-
-// The length of a UUID at `at`: 36 dashed or 32 hexadecimal digits; 0 when none.
-std::size_t UuidAt(std::string_view s, std::size_t at) {
-    if (at + 36 <= s.size()) {
-        bool shaped = true;
-        for (std::size_t i = 0; shaped && i < 36; ++i) {
-            const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
-            shaped = dash ? s[at + i] == '-' : IsHex(s[at + i]);
-        }
-        if (shaped) {
-            return 36;
-        }
-    }
-    return Run(s, at, IsHex) == 32 ? 32 : 0;
-}
-
-}  // namespace
-
-void Masker::Learn(std::string_view record) {
-    const auto tab = record.find('\t');
-    if (tab == std::string_view::npos) {
-        return;
-    }
-    const std::string_view property = record.substr(0, tab);
-    std::string_view value = record.substr(tab + 1);
-    const PlannedProperty* planned = FindRecordedProperty(property);
-    const Personal kind = planned ? planned->personal : Personal::None;
-    if (kind == Personal::DeviceId && (value.starts_with("USB\\") || value.starts_with("usb\\"))) {
-        const auto slash = value.rfind('\\');
-        value = slash > 3 && value.find('&', slash) == std::string_view::npos
-                    ? value.substr(slash + 1)
-                    : std::string_view();
-    } else if (kind != Personal::HostName && kind != Personal::Serial) {
-        return;
-    }
-    // Short values ("0", "N/A") would hit letters that are no one's.
-    if (value.size() < 4 || learned_.size() >= 64) {
-        return;
-    }
-    for (const auto& l : learned_) {
-        if (l.value == value) {
-            return;
-        }
-    }
-    learned_.push_back({std::string(value), Text("text", value)});
-}
-
-std::string Masker::Inside(std::string_view property, std::string_view value) const {
-    // Versions ("10.1.5.2") look like addresses but say nothing of anyone.
-    const bool versions = property.find("Version") != std::string_view::npos;
-    std::string out;
-    std::size_t i = 0;
-    while (i < value.size()) {
-        const bool start = i == 0 || !Alnum(value[i - 1]);
-        const auto endsAt = [&](std::size_t n) {
-            return i + n == value.size() || !Alnum(value[i + n]);
-        };
-        std::size_t n = 0;
-        std::string replaced;
-        if (start) {
-            for (const auto& l : learned_) {
-                const std::size_t size = l.value.size();
-                if (i + size <= value.size() && endsAt(size) &&
-                    std::equal(l.value.begin(), l.value.end(), value.begin() + static_cast<long>(i),
-                               [](char a, char b) { return Lower(a) == Lower(b); })) {
-                    n = size;
-                    replaced = l.pseudonym;
-                    break;
-                }
-            }
-        }
-        if (n == 0 && start && IsHex(value[i])) {
-            if (const std::size_t u = UuidAt(value, i); u != 0 && endsAt(u)) {
-                n = u;
-                replaced = Uuid(value.substr(i, n));
-            }
-        }
-        if (n == 0 && start && IsHex(value[i])) {
-            // An IPv6 address, or a MAC address with separators.
-            const std::size_t run =
-                Run(value, i, [](char c) { return IsHex(c) || c == ':' || c == '.' || c == '-'; });
-            unsigned char b[16];
-            for (std::size_t k = run; k >= 2 && n == 0; --k) {
-                const std::string_view candidate = value.substr(i, k);
-                if (candidate.size() == 17 && ParseMac(candidate, b) && endsAt(k)) {
-                    n = k;
-                    replaced = Mac(candidate);
-                } else if (!versions && candidate.find(':') != std::string_view::npos &&
-                           candidate.find('-') == std::string_view::npos && endsAt(k) &&
-                           ParseIpv6(candidate, b)) {
-                    n = k;
-                }
-                if (k < run - std::min<std::size_t>(run, 4)) {
-                    break;  // only the run itself and a few shorter ends are candidates
-                }
-            }
-            if (n != 0 && replaced.empty()) {
-                // A prefix length after it stays.
-                replaced = Ip(value.substr(i, n));
-            }
-        }
-        if (n == 0 && start && !versions && value[i] >= '0' && value[i] <= '9') {
-            const std::size_t run =
-                Run(value, i, [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
-            unsigned char b[4];
-            std::size_t k = run;
-            while (k > 0 && value[i + k - 1] == '.') {
-                --k;  // the full stop of a sentence
-            }
-            if (ParseIpv4(value.substr(i, k), b) && endsAt(k)) {
-                n = k;
-                replaced = Ip(value.substr(i, n));
-            }
-        }
-        if (n == 0 && start && Run(value, i, IsHex) == 12 && endsAt(12)) {
-            // A MAC address without separators: a Bluetooth device id ("…&0&8C1645123456_C0…").
-            n = 12;
-            replaced = Mac(value.substr(i, 12));
-        }
-        if (n != 0) {
-            out += replaced;
-            i += n;
-            continue;
-        }
-        // Nothing starts here: on to the next word.
-        const std::size_t word =
-            std::max<std::size_t>(Run(value, i, Alnum, std::string_view::npos), 1);
-        out.append(value.substr(i, word));
-        i += word;
-    }
-    return out;
 }
 
 }  // namespace qrx
