@@ -28,6 +28,9 @@ install(FILES resources/readme_desk_ja.txt DESTINATION ${desk} RENAME README_ja.
   COMPONENT desk)
 if(QRX_WINDOWS)
   install(FILES resources/readme_ja.txt DESTINATION . RENAME README_ja.txt COMPONENT customer)
+  # The decoder links libarchive, whose licence asks that its notice goes with the binary.
+  install(FILES ${QRX_MINGW_DEPS}/src/libarchive/COPYING DESTINATION . RENAME
+    LICENSE_libarchive.txt COMPONENT desk)
 else()
   install(TARGETS qrx_qt_module LIBRARY DESTINATION ${customer} COMPONENT customer)
   install(FILES resources/readme_linux_ja.txt DESTINATION ${customer} RENAME README_ja.txt

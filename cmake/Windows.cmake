@@ -45,3 +45,30 @@ target_include_directories(nlohmann_json::nlohmann_json SYSTEM INTERFACE
 
 # The support decoder is a console program of the same vintage.
 set(QRX_DECODE_LINK_OPTIONS -municode -Wl,--subsystem,console:6.1 -Wl,--tsaware -s)
+
+# Archives through libarchive, made with zlib and liblzma (for 7z) from Debian's source packages;
+# zips with AES passwords through Windows' own cryptography (CNG, bcrypt.dll). Its build looks
+# for "Bcrypt.h", which the cross compiler spells in small letters.
+include(cmake/MingwDeps.cmake)
+file(WRITE ${QRX_MINGW_DEPS}/casefold/Bcrypt.h "#include <bcrypt.h>\n")
+qrx_mingw_dep(zlib SOURCE zlib TARGETS zlibstatic
+  COPY <SOURCE_DIR>/zlib.h include <BINARY_DIR>/zconf.h include <BINARY_DIR>/libzlibstatic.a lib)
+qrx_mingw_dep(liblzma SOURCE xz-utils TARGETS liblzma
+  COPY <SOURCE_DIR>/src/liblzma/api/lzma.h include <SOURCE_DIR>/src/liblzma/api/lzma include
+    <BINARY_DIR>/liblzma.a lib)
+qrx_mingw_dep(libarchive SOURCE libarchive TARGETS archive_static
+  CMAKE_ARGS -DWINDOWS_VERSION=WIN7 -DENABLE_CNG=ON -DENABLE_ZLIB=ON -DENABLE_LZMA=ON
+    -DENABLE_OPENSSL=OFF -DENABLE_MBEDTLS=OFF -DENABLE_NETTLE=OFF -DENABLE_LIBB2=OFF
+    -DENABLE_LZ4=OFF -DENABLE_ZSTD=OFF -DENABLE_BZip2=OFF -DENABLE_LIBXML2=OFF -DENABLE_EXPAT=OFF
+    -DENABLE_PCREPOSIX=OFF -DENABLE_ICONV=OFF -DENABLE_ACL=OFF -DENABLE_XATTR=OFF
+    -DENABLE_TAR=OFF -DENABLE_CPIO=OFF -DENABLE_CAT=OFF -DENABLE_TEST=OFF -DENABLE_WERROR=OFF
+    -DCMAKE_C_FLAGS=-I${QRX_MINGW_DEPS}/casefold
+  COPY <SOURCE_DIR>/libarchive/archive.h include <SOURCE_DIR>/libarchive/archive_entry.h include
+    <BINARY_DIR>/libarchive/libarchive_static.a lib)
+add_library(LibArchive::LibArchive STATIC IMPORTED)
+set_target_properties(LibArchive::LibArchive PROPERTIES
+  IMPORTED_LOCATION ${QRX_MINGW_PREFIX}/lib/libarchive_static.a
+  INTERFACE_INCLUDE_DIRECTORIES ${QRX_MINGW_PREFIX}/include
+  INTERFACE_COMPILE_DEFINITIONS LIBARCHIVE_STATIC
+  INTERFACE_LINK_LIBRARIES
+    "${QRX_MINGW_PREFIX}/lib/liblzma.a;${QRX_MINGW_PREFIX}/lib/libzlibstatic.a;bcrypt")

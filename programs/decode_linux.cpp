@@ -3,7 +3,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <archive.h>
+
+#include <langinfo.h>
+
 #include <cerrno>
+#include <clocale>
 #include <cstring>
 #include <iostream>
 #include <memory>
@@ -73,6 +78,10 @@ class FdOutput : public qrx::IByteOutput {
 // file, link or FIFO that is already there, whoever made it.
 class DeskTree : public qrx::ArchiveTree {
   public:
+    DeskTree()
+        : ArchiveTree([](archive* a, const std::string& path) {
+              return archive_read_open_filename(a, path.c_str(), 64 * 1024);
+          }) {}
     std::unique_ptr<qrx::IByteOutput> CreateNew(const std::string& path,
                                                 std::string& error) override {
         const int fd = qrx::RetryOnEintr([&] {
@@ -91,6 +100,11 @@ class DeskTree : public qrx::ArchiveTree {
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
+    // libarchive gives member names in the locale's character set: UTF-8 whatever the desk's
+    // locale is (the C locale of a service or a cron job would turn Japanese names into nothing).
+    if (std::setlocale(LC_CTYPE, "") == nullptr || std::string(nl_langinfo(CODESET)) != "UTF-8") {
+        std::setlocale(LC_CTYPE, "C.UTF-8");
+    }
     std::unique_ptr<qrx::MbedTlsCrypto> crypto;
     std::unique_ptr<qrx::IconvCodec> codec;
     try {

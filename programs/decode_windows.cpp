@@ -1,12 +1,15 @@
-// The support decoder on Windows: CryptoAPI, the system's code page 932 and the C runtime's
-// file calls; a console window gets the text as UTF-16 characters.
+// The support decoder on Windows: CryptoAPI, the system's code page 932, the C runtime's file
+// calls and libarchive; a console window gets the text as UTF-16 characters.
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
 
+#include <archive.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -21,7 +24,7 @@
 #include "platform/windows/WinKeyedHash.h"
 #include "platform/windows/WinText.h"
 #include "tools/decode/Decoder.h"
-#include "tools/decode/inputs/FolderTree.h"
+#include "tools/decode/inputs/ArchiveTree.h"
 
 namespace {
 
@@ -182,9 +185,14 @@ class FileOutput : public qrx::IByteOutput {
     int fd_;
 };
 
-// Folders, and the desk's own files made new: _O_EXCL never opens what is already there.
-class DeskTree : public qrx::FolderTree {
+// Folders and archives, and the desk's own files made new: _O_EXCL never opens what is already
+// there.
+class DeskTree : public qrx::ArchiveTree {
   public:
+    DeskTree()
+        : ArchiveTree([](archive* a, const std::string& path) {
+              return archive_read_open_filename_w(a, qrx::Widen(path).c_str(), 64 * 1024);
+          }) {}
     std::unique_ptr<qrx::IByteOutput> CreateNew(const std::string& path,
                                                 std::string& error) override {
         const int fd = _wopen(qrx::Widen(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
@@ -204,6 +212,9 @@ int wmain(int argc, wchar_t** argv) {
     _setmode(_fileno(stdin), _O_BINARY);
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
+    // libarchive takes member names in the C locale as bytes it cannot convert: with the
+    // system's locale it gives them as UTF-16, and so as UTF-8, whatever their language.
+    setlocale(LC_CTYPE, "");
     const auto consoleOut = ConsoleFor(STD_OUTPUT_HANDLE);
     const auto consoleErr = ConsoleFor(STD_ERROR_HANDLE);
     StdOutput out(consoleOut.get());
@@ -211,7 +222,7 @@ int wmain(int argc, wchar_t** argv) {
     qrx::WinCrypto crypto;
     qrx::WinCodec codec;
     qrx::WinKeyedHash hash;
-    DeskTree tree;  // folders; archives are refused with a message
+    DeskTree tree;
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
         args.push_back(qrx::Narrow(argv[i]));

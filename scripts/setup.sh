@@ -15,6 +15,8 @@ TEST_PACKAGES=(
   xvfb xauth x11-utils imagemagick
   clang-14 libclang-rt-14-dev clang-format-14 zip locales chromium
   hyperfine lshw inxi time valgrind python3-cryptography python3-openpyxl poppler-utils
+  dpkg-dev libarchive-tools
+  ntfs-3g
 )
 
 case "${1:-test}" in
@@ -30,8 +32,11 @@ done
 
 # Wine takes the system code page from LANG: 932 needs the ja_JP.UTF-8 locale.
 have_ja_locale() { locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; }
+# The Windows build makes its libraries from Debian's source packages (cmake/MingwDeps.cmake):
+# `apt-get source` needs deb-src entries beside the binary ones.
+need_sources() { [ "${1:-test}" = test ] && ! grep -rqs '^\(Types: *\)\?deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/; }
 
-if [ ${#missing[@]} -eq 0 ] && have_ja_locale; then
+if [ ${#missing[@]} -eq 0 ] && have_ja_locale && ! need_sources "${1:-test}"; then
   exit 0
 fi
 
@@ -42,6 +47,17 @@ elif command -v sudo >/dev/null 2>&1; then
 else
   echo "Please install these packages first: ${missing[*]}" >&2
   exit 1
+fi
+if need_sources "${1:-test}"; then
+  echo "Adding Debian's source packages to apt's sources"
+  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+    sed 's/^Types: *deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources |
+      "${SUDO[@]}" tee /etc/apt/sources.list.d/debian-src.sources >/dev/null
+  else
+    sed -n 's/^deb /deb-src /p' /etc/apt/sources.list |
+      "${SUDO[@]}" tee /etc/apt/sources.list.d/debian-src.list >/dev/null
+  fi
+  "${SUDO[@]}" apt-get update -qq
 fi
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"

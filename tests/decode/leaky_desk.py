@@ -147,18 +147,24 @@ for old, new, expected, says in [
         if fmt == ["--json"] and expected == 0:
             check(json.loads(out)["same"], f"diff --json same: {out}")
 
-# The summary counts adapters (instances of Win32_NetworkAdapter), not their properties.
-two = [(ADAPTER, r, "") for r in ("Description\tA", "Name\tA", "PNPDeviceID\tX", "Description\tB",
-                                  "Name\tB", "PNPDeviceID\tY")]
+# The summary counts adapters (instances of Win32_NetworkAdapter), not their properties, and
+# lists them a row each: the configuration paired with its adapter by the description.
+two = [(NIC, "Caption\t[00000011] I350 #2", ""), (NIC, "MACAddress\t00:11:22:33:44:56", ""),
+       (NIC, "Caption\t[00000001] I350", ""), (NIC, "MACAddress\t00:11:22:33:44:55", "")] + [
+    (ADAPTER, r, "") for r in ("Description\tI350", "Name\tEthernet", "PNPDeviceID\tPCI\\A",
+                               "Description\tI350 #2", "Name\tEthernet 2", "PNPDeviceID\tPCI\\B")]
 data_file(os.path.join(work, "PC_INFO_261203000000.dat"), collection(two))
-check(json.loads(run("--summary", "--json", "PC_INFO_261203000000.dat")[1])["adapters"] == 2,
-      "summary adapters")
+summary = json.loads(run("--summary", "--json", "PC_INFO_261203000000.dat")[1])
+check(summary["adapters"] == 2 and [(a["index"], a["name"], a["mac"], a["deviceId"])
+                                    for a in summary["adapterList"]] ==
+      [("11", "Ethernet 2", "00:11:22:33:44:56", "PCI\\B"),
+       ("1", "Ethernet", "00:11:22:33:44:55", "PCI\\A")], f"summary adapters: {summary}")
 
 # The workbook: text cells only (leading zeros kept), a frozen header, filters, Japanese.
 import openpyxl
 status, out, err = run("--xlsx", "plain.xlsx", OLD)
 book = openpyxl.load_workbook(os.path.join(work, "plain.xlsx"))
-records = book.worksheets[1]
+records = book.worksheets[2]
 values = [c.value for row in records.iter_rows(min_row=2) for c in row]
 check(status == 0 and "0411" in values and "ACME商事 情報システム部 担当 山田太郎" in values,
       f"xlsx: {status} {err} {values[:12]}")

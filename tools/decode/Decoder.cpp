@@ -171,7 +171,9 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
         std::string error;
         format->BeginFile(name, true);
         placer.BeginFile();
-        const auto fail = [&](std::size_t line, const std::string& reason) {
+        const auto fail = [&](std::size_t line, const std::string& why) {
+            // A reason may quote the file (a class name): masked like a value.
+            const std::string reason = masker ? masker->Value("", why) : why;
             // One piece, so that an unbuffered stream writes it at once.
             err << shownName + ":" + std::to_string(line) + ": " + Escaped(reason) + "\n";
             status = std::max(status, kExitBadLine);

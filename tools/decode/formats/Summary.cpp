@@ -1,5 +1,7 @@
 #include "tools/decode/formats/Summary.h"
 
+#include <algorithm>
+
 #include "tools/decode/common/Escape.h"
 #include "tools/decode/formats/Html.h"
 #include "tools/decode/formats/Readable.h"
@@ -22,6 +24,12 @@ void SummaryBuilder::BeginFile(const std::string& name) {
     summary_.time = CollectionTime(name);
     processors_ = 0;
     processor_.clear();
+    adapters_.classes.clear();
+}
+
+const FileSummary& SummaryBuilder::Summary() {
+    summary_.adapterList = AdapterRows(adapters_);
+    return summary_;
 }
 
 void SummaryBuilder::Record(const PlacedRecord& r) {
@@ -46,8 +54,30 @@ void SummaryBuilder::Record(const PlacedRecord& r) {
         }
         summary_.processor =
             processor_ + (processors_ > 1 ? " ×" + std::to_string(processors_) : "");
-    } else if (cls == "Win32_NetworkAdapter" && r.newInstance) {
+    }
+    if (cls == "Win32_NetworkAdapter" && r.newInstance) {
         ++summary_.adapters;
+    }
+    if (cls == "Win32_NetworkAdapter" || cls == "Win32_NetworkAdapterConfiguration") {
+        auto& classes = adapters_.classes;
+        auto found = std::find_if(classes.begin(), classes.end(),
+                                  [&](const ClassRecords& c) { return c.name == cls; });
+        if (found == classes.end()) {
+            found = classes.insert(classes.end(), ClassRecords{std::string(cls), {}, {}});
+        }
+        auto& instances = found->instances;
+        if ((r.newInstance || instances.empty()) && instances.size() < kMaxAdapters) {
+            instances.emplace_back();
+        } else if (r.newInstance) {
+            return;  // more adapters than a PC has: the rest are counted, not listed
+        }
+        auto& properties = instances.back().properties;
+        if (properties.empty() || properties.back().name != r.property) {
+            properties.push_back({std::string(r.property), {}, false});
+        }
+        if (properties.back().values.size() < 16) {
+            properties.back().values.push_back(Shortened(r.value, kMaxValueBytes));
+        }
     }
 }
 
@@ -140,7 +170,25 @@ std::string SummaryJson(const FileSummary& r) {
     const std::string gib = GibFromKb(r.memoryKb);
     out += ",\"memoryGiB\":" + (gib.empty() ? std::string("null") : gib.substr(0, gib.find(' ')));
     field("memoryKB", r.memoryKb);
-    out += ",\"adapters\":" + std::to_string(r.adapters);
+    out += ",\"adapters\":" + std::to_string(r.adapters) + ",\"adapterList\":[";
+    for (std::size_t n = 0; n < r.adapterList.size(); ++n) {
+        const AdapterRow& a = r.adapterList[n];
+        out += n == 0 ? "{\"index\":" : ",{\"index\":";
+        AppendJsonString(out, a.index);
+        for (const auto& [name, value] :
+             {std::pair{",\"name\":", &a.name}, std::pair{",\"type\":", &a.type},
+              std::pair{",\"mac\":", &a.mac}, std::pair{",\"deviceId\":", &a.deviceId}}) {
+            out += name;
+            AppendJsonString(out, *value);
+        }
+        out += ",\"addresses\":[";
+        for (std::size_t k = 0; k < a.addresses.size(); ++k) {
+            out += k == 0 ? "" : ",";
+            AppendJsonString(out, a.addresses[k]);
+        }
+        out += "]}";
+    }
+    out += ']';
     out += ",\"undecodable\":" + std::to_string(r.undecoded);
     field("error", r.error);
     out += '}';

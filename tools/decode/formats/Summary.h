@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/decode/formats/Adapters.h"
 #include "tools/decode/records/RecordModel.h"
 
 namespace qrx {
@@ -12,15 +13,16 @@ namespace qrx {
 // One file in a line: what a desk looks at first.
 struct FileSummary {
     std::string file;
-    std::string time;           // from the file name, empty when it has no stamp
-    std::string host;           // CSName
-    std::string os;             // Caption of the operating system
-    std::string build;          // BuildNumber
-    std::string processor;      // the first processor's Name, with "×N" for N processors
-    std::string memoryKb;       // TotalVisibleMemorySize as recorded
-    std::size_t adapters = 0;   // instances of Win32_NetworkAdapter
-    std::size_t undecoded = 0;  // lines that did not decode
-    std::string error;          // why the file could not be read, or empty
+    std::string time;                     // from the file name, empty when it has no stamp
+    std::string host;                     // CSName
+    std::string os;                       // Caption of the operating system
+    std::string build;                    // BuildNumber
+    std::string processor;                // the first processor's Name, with "×N" for N processors
+    std::string memoryKb;                 // TotalVisibleMemorySize as recorded
+    std::size_t adapters = 0;             // instances of Win32_NetworkAdapter
+    std::vector<AdapterRow> adapterList;  // the adapters a row each, at most kMaxAdapters
+    std::size_t undecoded = 0;            // lines that did not decode
+    std::string error;                    // why the file could not be read, or empty
 };
 
 // Builds the summary of a file from its records as they pass, keeping nothing else; each value
@@ -28,14 +30,16 @@ struct FileSummary {
 class SummaryBuilder {
   public:
     static constexpr std::size_t kMaxValueBytes = 200;
+    static constexpr std::size_t kMaxAdapters = 64;  // instances of each adapter class kept
 
     void BeginFile(const std::string& name);
     void Record(const PlacedRecord& record);
     void Failure(std::size_t line, const std::string& reason);
-    const FileSummary& Summary() const { return summary_; }
+    const FileSummary& Summary();
 
   private:
     FileSummary summary_;
+    Collection adapters_;  // the two adapter classes, their values shortened
     std::size_t processors_ = 0;
     std::string processor_;
 };

@@ -1,5 +1,6 @@
 // --xlsx FILE: a workbook for a spreadsheet, written with libxlsxwriter: a sheet of the summary
-// (a row a file) and one of the records (the rows of --csv). Every value is a text cell, so
+// (a row a file), one of the network adapters (a row each) and one of the records (the rows of
+// --csv). Every value is a text cell, so
 // that no formula runs and "0411" keeps its zero; the header rows are frozen and filtered, the
 // columns as wide as their longest text (a wide character counts two).
 #include <xlsxwriter.h>
@@ -24,6 +25,8 @@ namespace fs = std::filesystem;
 
 constexpr const char* kRecordHeadings[] = {"ファイル",     "収集日時",   "クラス",
                                            "インスタンス", "プロパティ", "値"};
+constexpr const char* kAdapterHeadings[] = {"ファイル",     "番号",        "名前",       "種類",
+                                            "MAC アドレス", "IP アドレス", "デバイス ID"};
 constexpr std::size_t kMaxCell = 32767;  // bytes of text a cell may hold, kept below Excel's
 
 // A folder of this process's own for the workbook while it is written (libxlsxwriter writes to
@@ -112,6 +115,7 @@ class XlsxFormat : public IFormat {
         text_ = workbook_add_format(book_);
         format_set_num_format(text_, "@");
         summary_ = std::make_unique<Sheet>(book_, "一覧", text_, kSummaryHeadings);
+        adapters_ = std::make_unique<Sheet>(book_, "アダプター", text_, kAdapterHeadings);
         records_ = std::make_unique<Sheet>(book_, "記録", text_, kRecordHeadings);
     }
     ~XlsxFormat() override {
@@ -142,12 +146,25 @@ class XlsxFormat : public IFormat {
             classes_.reset();
         }
         if (book_ != nullptr && full_.empty()) {
-            summary_->Row(SummaryCells(builder_.Summary()));
+            if (summary_->Rows() >= kMaxRows || adapters_->Rows() + 256 >= kMaxRows) {
+                full_ = "--xlsx の 1 シートは 1,048,576 行までです";
+                return;
+            }
+            const FileSummary& summary = builder_.Summary();
+            summary_->Row(SummaryCells(summary));
+            for (const AdapterRow& a : summary.adapterList) {
+                std::string addresses;
+                for (const auto& address : a.addresses) {
+                    addresses += (addresses.empty() ? "" : " ") + address;
+                }
+                adapters_->Row({file_name_, a.index, a.name, a.type, a.mac, addresses, a.deviceId});
+            }
         }
     }
     std::string Full() const override { return full_; }
     int Finish(int status) override {
         summary_->Finish();
+        adapters_->Finish();
         records_->Finish();
         const lxw_error result = workbook_close(book_);
         book_ = nullptr;
@@ -194,7 +211,7 @@ class XlsxFormat : public IFormat {
     std::string temp_;
     lxw_workbook* book_ = nullptr;
     lxw_format* text_ = nullptr;
-    std::unique_ptr<Sheet> summary_, records_;
+    std::unique_ptr<Sheet> summary_, adapters_, records_;
     std::unique_ptr<ClassBuilder> classes_;
     SummaryBuilder builder_;
     std::string file_name_, time_, full_;

@@ -21,6 +21,17 @@ std::string Reason(archive* a) {
     return text != nullptr ? text : "不明なエラー";
 }
 
+// libarchive cannot decrypt 7z (neither its contents nor its names): retrying passwords is
+// useless, unpacking it elsewhere is the way.
+bool Encrypted7z(archive* a, archive_entry* entry) {
+    return archive_format(a) == ARCHIVE_FORMAT_7ZIP &&
+           ((entry != nullptr && archive_entry_is_encrypted(entry)) ||
+            archive_read_has_encrypted_entries(a) > 0);
+}
+constexpr const char* kEncrypted7z =
+    "パスワード付きの 7z 圧縮ファイルは、この復号プログラムでは読めません。"
+    "展開ソフトで展開してから、できたフォルダーを指定してください";
+
 bool PasswordProblem(archive* a) {
     const std::string text = Reason(a);
     return text.find("assphrase") != std::string::npos || text.find("ncrypt") != std::string::npos;
@@ -85,13 +96,15 @@ std::string ArchiveTree::ReadArchive(const std::string& path,
     }
     archive_read_support_filter_all(a);
     archive_read_support_format_zip(a);
+    // Names without the zip's UTF-8 flag are in code page 932, as Japanese Windows writes them.
+    archive_read_set_format_option(a, "zip", "hdrcharset", "CP932");
     archive_read_support_format_7zip(a);
     archive_read_support_format_lha(a);
     archive_read_support_format_tar(a);
     if (password && archive_read_add_passphrase(a, password->c_str()) != ARCHIVE_OK) {
         return Reason(a);
     }
-    if (archive_read_open_filename(a, path.c_str(), 64 * 1024) != ARCHIVE_OK) {
+    if (open_(a, path) != ARCHIVE_OK) {
         return "開けません: " + Reason(a);
     }
     std::size_t found = 0;
@@ -102,6 +115,9 @@ std::string ArchiveTree::ReadArchive(const std::string& path,
             break;
         }
         if (r != ARCHIVE_OK && r != ARCHIVE_WARN) {
+            if (Encrypted7z(a, entry)) {
+                return kEncrypted7z;
+            }
             return "圧縮ファイルとして読めません: " + Reason(a);
         }
         const char* utf8 = archive_entry_pathname_utf8(entry);
@@ -111,6 +127,9 @@ std::string ArchiveTree::ReadArchive(const std::string& path,
             continue;
         }
         ++found;
+        if (Encrypted7z(a, entry)) {
+            return kEncrypted7z;
+        }
         if (archive_entry_is_encrypted(entry) && !password) {
             return "パスワード付きの圧縮ファイルです。--password-file "
                    "でパスワードのファイルを指定してください";

@@ -11,6 +11,18 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16Le = "\xFF\xFE";
 constexpr std::string_view kUtf16Be = "\xFE\xFF";
 constexpr char kCtrlZ = '\x1A';
+// Enough text to tell quoted-printable: dozens of records, most of them with padding.
+constexpr std::size_t kMailHead = 4096;
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if ((c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f')) {
+        return (c | 0x20) - 'a' + 10;
+    }
+    return -1;
+}
 
 void AppendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
@@ -34,7 +46,7 @@ void AppendUtf8(std::string& out, char32_t c) {
 
 void InputText::Feed(const char* data, std::size_t size) {
     if (kind_ == Kind::Unknown) {
-        const std::size_t take = std::min(size, 3 - head_.size());
+        const std::size_t take = std::min(size, 4 - head_.size());
         head_.append(data, take);
         data += take;
         size -= take;
@@ -42,7 +54,7 @@ void InputText::Feed(const char* data, std::size_t size) {
         const auto prefixOf = [&h](std::string_view bom) {
             return h.size() < bom.size() && bom.starts_with(h);
         };
-        if (size == 0 && (prefixOf(kUtf8Bom) || prefixOf(kUtf16Le) || prefixOf(kUtf16Be))) {
+        if (size == 0 && (h.size() < 4 || prefixOf(kUtf8Bom))) {
             return;  // not yet known
         }
         std::string head = std::move(head_);
@@ -53,6 +65,12 @@ void InputText::Feed(const char* data, std::size_t size) {
         } else if (head.starts_with(kUtf16Le) || head.starts_with(kUtf16Be)) {
             kind_ = head.starts_with(kUtf16Le) ? Kind::Utf16Le : Kind::Utf16Be;
             head.erase(0, 2);
+        } else if (head.size() == 4 && head[0] != 0 && head[1] == 0 && head[2] != 0 &&
+                   head[3] == 0) {
+            kind_ = Kind::Utf16Le;  // ASCII text as UTF-16 without a mark: every other byte 0
+        } else if (head.size() == 4 && head[0] == 0 && head[1] != 0 && head[2] == 0 &&
+                   head[3] != 0) {
+            kind_ = Kind::Utf16Be;
         } else {
             kind_ = Kind::Plain;
         }
@@ -117,7 +135,74 @@ void InputText::Emit(const char* data, std::size_t size) {
         --size;
     }
     if (size > 0) {
-        sink_(data, size);
+        Unmail(data, size);
+    }
+}
+
+void InputText::Unmail(const char* data, std::size_t size) {
+    if (mail_ == Mail::Unknown) {
+        mailHead_.append(data, size);
+        const bool qp = mailHead_.find("=3D") != std::string::npos ||
+                        mailHead_.find("=3d") != std::string::npos;
+        if (!qp && mailHead_.size() < kMailHead) {
+            return;
+        }
+        // Base64 has "=" only at the end of a line: "=3D" is padding that was encoded.
+        mail_ = qp ? Mail::QuotedPrintable : Mail::Plain;
+        const std::string head = std::move(mailHead_);
+        mailHead_.clear();
+        return Unquote(head.data(), head.size());
+    }
+    Unquote(data, size);
+}
+
+void InputText::Unquote(const char* data, std::size_t size) {
+    unquoted_.clear();
+    for (std::size_t i = 0; i < size; ++i) {
+        const char c = data[i];
+        if (lineStart_ && escape_.empty()) {
+            // Base64 lines never start with ">": it is a reply's quoting, one space after it.
+            if (c == '>') {
+                afterQuote_ = true;
+                continue;
+            }
+            if (c == ' ' && afterQuote_) {
+                afterQuote_ = false;
+                continue;
+            }
+            lineStart_ = afterQuote_ = false;
+        }
+        if (!escape_.empty()) {
+            escape_ += c;
+            if (escape_ == "=\r") {
+                continue;
+            }
+            if (escape_ == "=\n" || escape_ == "=\r\n") {
+                escape_.clear();  // a soft line break: the line goes on after the quoting
+                lineStart_ = true;
+                continue;
+            }
+            if (escape_.size() < 3 && HexDigit(c) >= 0) {
+                continue;
+            }
+            if (escape_.size() == 3 && HexDigit(escape_[1]) >= 0 && HexDigit(c) >= 0) {
+                unquoted_ += static_cast<char>(HexDigit(escape_[1]) * 16 + HexDigit(c));
+            } else {
+                unquoted_ += escape_;  // not quoted-printable after all: the bytes as they are
+                lineStart_ = c == '\n';
+            }
+            escape_.clear();
+            continue;
+        }
+        if (c == '=' && mail_ == Mail::QuotedPrintable) {
+            escape_.push_back(c);
+            continue;
+        }
+        unquoted_ += c;
+        lineStart_ = c == '\n';
+    }
+    if (!unquoted_.empty()) {
+        sink_(unquoted_.data(), unquoted_.size());
     }
 }
 
@@ -138,6 +223,16 @@ void InputText::Finish() {
         Emit(converted_.data(), converted_.size());
     }
     heldCtrlZ_ = false;  // the Ctrl-Z that ends a file
+    if (mail_ == Mail::Unknown) {
+        mail_ = Mail::Plain;
+        const std::string head = std::move(mailHead_);
+        mailHead_.clear();
+        Unquote(head.data(), head.size());
+    }
+    if (!escape_.empty()) {
+        sink_(escape_.data(), escape_.size());  // an "=" at the very end
+        escape_.clear();
+    }
 }
 
 }  // namespace qrx
