@@ -48,7 +48,9 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
                std::ostream& err) {
     DecoderOptions o;
     if (const std::string wrong = ParseDecoderOptions(args, o); !wrong.empty()) {
-        err << "QRX_PC_INFO_DECODE: " << wrong << "\n" << DecoderUsage();
+        // One line that says what was wrong, and where the rest is: the help would scroll it away.
+        err << "QRX_PC_INFO_DECODE: " << wrong
+            << "\n使い方は QRX_PC_INFO_DECODE --help で表示します\n";
         return kExitNotDone;
     }
     Output output(out);
@@ -67,10 +69,28 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
             << (o.mask ? std::string(error) : Escaped(error)) << "\n";
         return kExitNotDone;
     };
-    std::optional<std::string> password;
+    // Each password file holds one password a line, as it is (spaces kept), empty lines skipped.
+    std::vector<std::string> passwords;
     std::string optionError;
-    if (o.passwordFile && !(password = FirstLine(open, *o.passwordFile, optionError))) {
-        return optionFile("--password-file", *o.passwordFile, optionError);
+    for (const std::string& file : o.passwordFiles) {
+        const std::optional<std::string> text = SmallFile(open, file, 64 * 1024, optionError);
+        if (!text) {
+            return optionFile("--password-file", file, optionError);
+        }
+        for (std::size_t at = 0; at < text->size();) {
+            const std::size_t end = std::min(text->find('\n', at), text->size());
+            std::string line = text->substr(at, end - at);
+            if (line.ends_with('\r')) {
+                line.pop_back();
+            }
+            if (!line.empty()) {
+                passwords.push_back(std::move(line));
+            }
+            at = end + 1;
+        }
+        if (passwords.empty()) {
+            return optionFile("--password-file", file, "パスワードが書かれていません");
+        }
     }
     std::optional<std::string> words;
     if (o.maskWordsFile && !(words = SmallFile(open, *o.maskWordsFile, 1024 * 1024, optionError))) {
@@ -216,9 +236,15 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
             held.push_back({line, d});
         });
         InputText text([&](const char* data, std::size_t size) { reader.Feed(data, size); });
-        for (;;) {
+        // Each file is capped like an archive's member: a data file is a few KB.
+        for (std::size_t total = 0;;) {
             std::size_t got = 0;
-            if (!input.Read(chunk.data(), chunk.size(), got, error)) {
+            const bool read = input.Read(chunk.data(), chunk.size(), got, error);
+            if (read && (total += got) > kMaxMemberBytes) {
+                error = std::to_string(kMaxMemberBytes / 1024 / 1024) +
+                        " MiB を超えるため、それより先は読みません (データファイルは数 KB です)";
+            }
+            if (!read || total > kMaxMemberBytes) {
                 err << shownName << ": " << Escaped(error) << "\n";
                 status = kExitNotDone;
                 format->Failure(0, error);
@@ -275,45 +301,92 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
         return decode(shown(path), *input);
     };
 
+    // What a file is by its first bytes; Unreadable with the reason.
+    std::vector<char> head(kHeadBytes);
+    const auto contentOf = [&](const std::string& path,
+                               std::string& error) -> std::optional<Content> {
+        const std::unique_ptr<IByteInput> input = open(path, error);
+        std::size_t size = 0;
+        for (std::size_t got = 1; input && got > 0 && size < head.size(); size += got) {
+            if (!input->Read(head.data() + size, head.size() - size, got, error)) {
+                return std::nullopt;
+            }
+        }
+        return input ? std::optional(ContentOf(std::string_view(head.data(), size), decoder))
+                     : std::nullopt;
+    };
+    const auto readArchive = [&](const std::string& file, std::size_t& count, bool& go) {
+        std::string member;
+        std::string error = tree.ReadArchive(
+            file, passwords, kMaxMemberBytes, IsDataFileName,
+            [&](const std::string& name, IByteInput& input) {
+                ++count;
+                return go = decode(shown(file + ":" + name), input);
+            },
+            member);
+        if (!error.empty() && go) {
+            unreadable(member.empty() ? file : file + ":" + member,
+                       shownReason(error, file, "(圧縮ファイル)"));
+        }
+    };
+
     std::vector<std::size_t> perArgument;  // the data files each argument stood for
+    std::vector<std::string> skipped;      // files in folders that are not data files
     for (const auto& file : o.files) {
         std::size_t count = 0;
         bool go = true;
+        std::string error;
         if (file == "-") {
             ++count;
             go = openAndDecode(file);
         } else if (tree.KindOf(file) == IFileTree::Kind::Folder) {
-            std::vector<std::string> found;
-            std::string failed, error;
-            if (!DataFilesBelow(tree, file, found, failed, error)) {
-                unreadable(failed, error);
-            } else if (found.empty()) {
-                unreadable(file, "データファイル (PC_INFO_*.dat) がありません");
+            // Every regular file below it that is a data file or an archive by its content,
+            // whatever its name; a folder that cannot be read is named and the walk goes on.
+            const FolderContents below = FilesBelow(tree, file);
+            for (const auto& [folder, reason] : below.unreadable) {
+                unreadable(folder, reason);
             }
-            for (std::size_t n = 0; go && n < found.size(); ++n) {
-                ++count;
-                go = openAndDecode(found[n]);
-            }
-        } else if (IsArchiveName(file)) {
-            std::string member;
-            std::string error = tree.ReadArchive(
-                file, password, kMaxMemberBytes, IsDataFileName,
-                [&](const std::string& name, IByteInput& input) {
+            skipped.insert(skipped.end(), below.others.begin(), below.others.end());
+            for (std::size_t n = 0; go && n < below.files.size(); ++n) {
+                const std::string& path = below.files[n];
+                const std::optional<Content> content = contentOf(path, error);
+                if (!content) {
+                    unreadable(path, error);
+                } else if (*content == Content::Data) {
                     ++count;
-                    return go = decode(shown(file + ":" + name), input);
-                },
-                member);
-            if (!error.empty() && go) {
-                unreadable(member.empty() ? file : file + ":" + member,
-                           shownReason(error, file, "(圧縮ファイル)"));
+                    go = openAndDecode(path);
+                } else if (*content == Content::Archive) {
+                    readArchive(path, count, go);
+                } else {
+                    skipped.push_back(path);
+                }
             }
-        } else {
+            if (count == 0 && below.unreadable.empty() && go) {
+                unreadable(file, "データファイルがありません");
+            }
+        } else if (const std::optional<Content> content = contentOf(file, error); !content) {
+            unreadable(file, error);
+        } else if (*content == Content::Archive) {
+            readArchive(file, count, go);
+        } else if (*content == Content::Data || *content == Content::Records) {
             ++count;
             go = openAndDecode(file);
+        } else {
+            // Named on the command line, a file without records is said once, not line by line.
+            unreadable(file, *content == Content::Empty ? "記録がありません"
+                                                        : "データファイルではありません");
         }
         perArgument.push_back(count);
         if (!go) {
             break;
+        }
+    }
+    if (!skipped.empty()) {
+        err << "QRX_PC_INFO_DECODE: データファイルではないファイル " << skipped.size()
+            << " 個を読み飛ばしました" << (o.verbose ? ":" : " (名前は --verbose で表示します)")
+            << "\n";
+        for (std::size_t n = 0; o.verbose && n < skipped.size(); ++n) {
+            err << "  " << Escaped(shown(skipped[n])) << "\n";
         }
     }
     if (!full.empty()) {
