@@ -58,7 +58,7 @@ trap cleanup EXIT
 start_xvfb() {
   local fifo
   fifo=$(mktemp -u /tmp/qrx-xvfb.XXXXXX) && mkfifo "$fifo" || return 1
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
   XVFB_PID=$!
   local n=
   read -r -t 30 n <"$fifo"

@@ -54,6 +54,11 @@ bool Collector::Collect(const std::vector<CollectionStep>& steps, frmMain& form,
             list.Assign(step.properties);
             info_.GetInfo(step.className, list);
         }
+    } catch (const FileBusyError&) {
+        failure =
+            "ほかの実行がこのファイルに書き込んでいるため、何も書き込まずに処理を中断しました。\r\n"
+            "しばらくしてから、もう一度実行してください。\r\n[" +
+            data_.FilePath() + "]";
     } catch (const AppError& e) {
         char hex[16];
         std::snprintf(hex, sizeof hex, "%08X", static_cast<std::uint32_t>(e.Number));

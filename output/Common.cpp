@@ -19,6 +19,26 @@ std::string FourDigits(int n) {
     return buf;
 }
 
+// A control character in a trace line (a value with a line break, a program name with one)
+// would let the text forge lines that look like the program's own: each is written as \xNN.
+// TAB stays, it parts a property's name from its value.
+std::string EscapeControls(const std::string& text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if ((u < 0x20 && c != '\t') || u == 0x7F) {
+            out += "\\x";
+            out += kHex[u >> 4];
+            out += kHex[u & 0xF];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string LogNameStem() {
@@ -49,8 +69,8 @@ void basCommon::WriteLog(const std::string& message) {
     // One clock reading serves both the line and the file name, so a line written at midnight
     // carries the time of the day whose file it lands in.
     const LocalDateTime now = clock_.Now();
-    const std::string line = FormatTimeOfDay(now) + app_.ExeName() + "[" +
-                             std::to_string(app_.ProgramNumber()) + "] " + message;
+    const std::string line = FormatTimeOfDay(now) + EscapeControls(app_.ExeName()) + "[" +
+                             std::to_string(app_.ProgramNumber()) + "] " + EscapeControls(message);
     const char sep = app_.PathSeparator();
     const std::string appPath = GetAppPath();
     const std::string logFolder = appPath + "INFO_LOG";
@@ -58,16 +78,19 @@ void basCommon::WriteLog(const std::string& message) {
     // The folders are attempted on every call; that they exist already is the usual failure.
     // A log folder that another user made (the program lies in a shared folder) gets no line:
     // the log holds every value in plain text.
+    const std::string logFile =
+        monthFolder + sep + LogNameStem() + "_" + FormatYYMMDD(now) + ".LOG";
     files_.CreateFolder(logFolder);
-    if (!files_.IsOwnFolder(logFolder)) {
-        return;
+    bool written = files_.IsOwnFolder(logFolder);
+    if (written) {
+        files_.CreateFolder(monthFolder);
+        written = files_.IsOwnFolder(monthFolder) && files_.AppendLogLine(logFile, line);
     }
-    files_.CreateFolder(monthFolder);
-    if (!files_.IsOwnFolder(monthFolder)) {
-        return;
+    // A lost line is said once, not for each line: the person asked for the log.
+    if (!written && !logLossReported_) {
+        logLossReported_ = true;
+        files_.ReportLostLog(logFile);
     }
-    files_.AppendLogLine(monthFolder + sep + LogNameStem() + "_" + FormatYYMMDD(now) + ".LOG",
-                         line);
 }
 
 std::string basCommon::GetAppPath() {

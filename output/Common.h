@@ -23,8 +23,9 @@ class basCommon {
     basCommon(const ProgramState& state, IAppInfo& app, IClock& clock, IFileSystem& files)
         : state_(state), app_(app), clock_(clock), files_(files) {}
 
-    // Appends one time-stamped line to the day's trace log in debug mode; does nothing
-    // otherwise. Never reports a failure.
+    // Appends one time-stamped line to the day's trace log in debug mode, its control
+    // characters but TAB written as \xNN; does nothing otherwise. Never reports a failure to
+    // the caller; the first line that is lost is reported through the file system.
     void WriteLog(const std::string& message);
 
     // The executable's folder, ending in exactly one separator.
@@ -43,6 +44,7 @@ class basCommon {
     IAppInfo& app_;
     IClock& clock_;
     IFileSystem& files_;
+    bool logLossReported_ = false;
 };
 
 }  // namespace qrx

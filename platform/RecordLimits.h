@@ -4,9 +4,10 @@
 
 namespace qrx {
 
-// The longest value the Linux stand-in for the management instrumentation hands over, in bytes
-// of UTF-8: a sysfs value is at most a page, and longer text (a file bind-mounted over a DMI
-// value, an endless line in an ID database) is cut there, at a character's start.
+// The longest value the program records, in bytes of UTF-8, on Linux and Windows alike: a sysfs
+// value is at most a page, and longer text (a file bind-mounted over a DMI value, an endless
+// line in an ID database, a 1,000,000-character Caption from WMI) is cut there, at a
+// character's start, so that the decoder takes every line.
 inline constexpr std::size_t kMaxStandInValueBytes = 4096;
 
 // The longest property name the program records, with room to spare ("TotalVisibleMemorySize"

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 namespace qrx {
@@ -43,6 +44,13 @@ class IFileLock {
     virtual ~IFileLock() = default;
 };
 
+// What LockFile throws when another instance keeps the file locked through the whole wait: the
+// caller writes nothing into that file.
+class FileBusyError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
 class IFileSystem {
   public:
     virtual ~IFileSystem() = default;
@@ -59,12 +67,15 @@ class IFileSystem {
     // Takes an advisory lock on `path` (creating the file like AppendLine) that other
     // instances of the program wait for, so that two runs sharing a data file never interleave
     // their lines. Null when the platform has no such lock or the file cannot be locked: the
-    // caller goes on without it.
+    // caller goes on without it. FileBusyError when another instance held it through the wait.
     virtual std::unique_ptr<IFileLock> LockFile(const std::string& /*path*/) { return nullptr; }
     // True when `path` is a folder that belongs to the user running the program, so that what
     // is put into it stays out of other users' hands. Where the platform has no owners to
     // compare (or leaves them to the folder's permissions), any existing folder.
     virtual bool IsOwnFolder(const std::string& path) = 0;
+    // Tells the person once that the trace log at `path` cannot be written (where the platform
+    // has a place for such a notice); its lines are lost.
+    virtual void ReportLostLog(const std::string& /*path*/) {}
 };
 
 }  // namespace qrx

@@ -82,4 +82,15 @@ std::size_t Utf16Length(std::string_view text) {
     return n;
 }
 
+std::string CutUtf8(std::string text, std::size_t limit) {
+    if (text.size() > limit) {
+        std::size_t end = limit;
+        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+            --end;  // a continuation byte: the character began before
+        }
+        text.resize(end);
+    }
+    return text;
+}
+
 }  // namespace qrx

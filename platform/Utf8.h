@@ -24,6 +24,9 @@ bool IsValidUtf8(std::string_view text);
 // The text with every invalid piece replaced by U+FFFD.
 std::string SanitizeUtf8(std::string_view text);
 
+// The text cut to at most `limit` bytes, at a character's start.
+std::string CutUtf8(std::string text, std::size_t limit);
+
 // The number of UTF-16 code units of the text; an invalid piece counts as one.
 std::size_t Utf16Length(std::string_view text);
 

@@ -63,7 +63,16 @@ int RunInTerminal(qrx::LinuxServices& services, const std::string& commandLine) 
     qrx::TerminalWindowing window(in, out, [] { return qrx::CloseSignals::Received() != 0; });
     qrx::Program program(services.With(window));
     program.Start(commandLine);
-    return window.Run();
+    const int status = window.Run();
+    // Started without a window and without a terminal (from a file manager): nobody saw the
+    // menu, and success would be a lie.
+    if (window.EndedUnanswered() && isatty(STDIN_FILENO) == 0) {
+        std::cerr << "QRX_PC_INFO: nothing was collected: there is no window and no terminal (the "
+                     "input is not a terminal and ended before any answer)"
+                  << std::endl;
+        return status != 0 ? status : 1;
+    }
+    return status;
 }
 
 }  // namespace

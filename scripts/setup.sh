@@ -16,6 +16,7 @@ TEST_PACKAGES=(
   clang-14 libclang-rt-14-dev clang-format-14 zip locales chromium
   hyperfine lshw inxi time valgrind python3-cryptography python3-openpyxl poppler-utils
   dpkg-dev libarchive-tools
+  ntfs-3g
 )
 
 case "${1:-test}" in

@@ -16,6 +16,9 @@ struct LinuxServices {
     explicit LinuxServices(const char* argv0 = nullptr, const std::string& codeset = "")
         : app(argv0, codeset) {
         files.NamePathsWith([this](const std::string& path) { return app.NativePath(path); });
+        // Opened once: a folder swapped for a link while the program waits at its menu changes
+        // nothing of where its files go.
+        files.Anchor(app.NativeFolder());
     }
     LinuxServices(const LinuxServices&) = delete;
     LinuxServices& operator=(const LinuxServices&) = delete;

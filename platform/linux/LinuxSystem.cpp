@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <iconv.h>
+#include <sys/auxv.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -10,7 +11,9 @@
 #include <charconv>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <stdexcept>
 #include <thread>
 
 #include "platform/linux/Eintr.h"
@@ -76,12 +79,26 @@ bool IsDynamicLoader(const std::string& path) {
 
 LinuxAppInfo::LinuxAppInfo(const char* argv0, const std::string& codeset) {
     std::string path = ReadLink("/proc/self/exe");
-    if (IsDynamicLoader(path)) {
+    if (path.empty()) {
+        // No /proc (a container, a chroot): the path the program was started by, resolved
+        // against the folder it was started in, which it has not left yet.
+        path = RealPath(reinterpret_cast<const char*>(getauxval(AT_EXECFN)));
+    }
+    if (path.empty() || IsDynamicLoader(path)) {
         // "/lib64/ld-linux-x86-64.so.2 ./QRX_PC_INFO": the loader hands the program its own
         // path as argv[0].
-        if (std::string own = RealPath(argv0); !own.empty()) {
+        // A bare name in argv[0] came through PATH or was made up: it names no folder.
+        if (std::string own = argv0 != nullptr && std::strchr(argv0, '/') != nullptr
+                                  ? RealPath(argv0)
+                                  : std::string();
+            !own.empty()) {
             path = own;
         }
+    }
+    if (path.empty() || IsDynamicLoader(path)) {
+        throw std::runtime_error(
+            "the program's own folder cannot be found (no /proc, and the path it was started by "
+            "does not lead to it); nothing was written");
     }
     SetPath(path, codeset);
 }
@@ -121,8 +138,8 @@ LocalDateTime LinuxClock::Now() {
     return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
-int PosixCalls::Open(const char* path, int flags, mode_t mode) {
-    return open(path, flags, mode);
+int PosixCalls::Open(int dir, const char* path, int flags, mode_t mode) {
+    return openat(dir, path, flags, mode);
 }
 
 ssize_t PosixCalls::Write(int fd, const void* data, std::size_t size) {
@@ -141,8 +158,8 @@ int PosixCalls::Close(int fd) {
     return close(fd);
 }
 
-int PosixCalls::Mkdir(const char* path, mode_t mode) {
-    return mkdir(path, mode);
+int PosixCalls::Mkdir(int dir, const char* path, mode_t mode) {
+    return mkdirat(dir, path, mode);
 }
 
 int PosixCalls::Flock(int fd, int operation) {
@@ -153,12 +170,8 @@ int PosixCalls::Fchown(int fd, uid_t uid, gid_t gid) {
     return fchown(fd, uid, gid);
 }
 
-int PosixCalls::Lstat(const char* path, struct stat* st) {
-    return lstat(path, st);
-}
-
-int PosixCalls::Stat(const char* path, struct stat* st) {
-    return stat(path, st);
+int PosixCalls::Stat(int dir, const char* path, struct stat* st, int flags) {
+    return fstatat(dir, path, st, flags);
 }
 
 PosixCalls& PosixCalls::Real() {
@@ -215,50 +228,124 @@ PosixFileSystem::PosixFileSystem(PosixCalls& calls, std::optional<FileOwner> own
       lockWait_(lockWait),
       owners_(geteuid(), owner ? std::optional<uid_t>(owner->uid) : std::nullopt) {}
 
-bool PosixFileSystem::CreateFolder(const std::string& text) {
-    const std::string path = Native(text);
-    // The trace log's folders hold every value in plain text: the user's alone.
-    if (calls_.Mkdir(path.c_str(), 0700) != 0) {
+PosixFileSystem::~PosixFileSystem() {
+    if (anchor_ >= 0) {
+        calls_.Close(anchor_);
+    }
+}
+
+bool PosixFileSystem::Anchor(const std::string& folder) {
+    const int fd = calls_.Open(AT_FDCWD, folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC, 0);
+    if (fd < 0) {
         return false;
     }
-    if (owner_) {
+    if (anchor_ >= 0) {
+        calls_.Close(anchor_);
+    }
+    anchor_ = fd;
+    anchorPath_ = folder;
+    return true;
+}
+
+int PosixFileSystem::OpenParent(const std::string& text, std::string& name) {
+    const std::string path = Native(text);
+    const auto slash = path.rfind('/');
+    name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    const std::string parent = slash == std::string::npos ? "."
+                               : slash == 0               ? "/"
+                                                          : path.substr(0, slash);
+    const std::string prefix = anchorPath_.ends_with('/') ? anchorPath_ : anchorPath_ + "/";
+    if (anchor_ < 0 || (parent != anchorPath_ && !parent.starts_with(prefix))) {
+        return calls_.Open(AT_FDCWD, parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC, 0);
+    }
+    int dir = calls_.Open(anchor_, ".", O_PATH | O_DIRECTORY | O_CLOEXEC, 0);
+    const std::string below = parent.size() > prefix.size() ? parent.substr(prefix.size()) : "";
+    for (std::size_t begin = 0; dir >= 0 && begin < below.size();) {
+        const std::size_t end = std::min(below.find('/', begin), below.size());
+        if (end > begin) {
+            const std::string step = below.substr(begin, end - begin);
+            const int next =
+                calls_.Open(dir, step.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC, 0);
+            calls_.Close(dir);
+            dir = next;
+        }
+        begin = end + 1;
+    }
+    return dir;
+}
+
+bool PosixFileSystem::CreateFolder(const std::string& path) {
+    std::string name;
+    const int dir = OpenParent(path, name);
+    if (dir < 0) {
+        return false;
+    }
+    // The trace log's folders hold every value in plain text: the user's alone.
+    const bool made = calls_.Mkdir(dir, name.c_str(), 0700) == 0;
+    if (made && owner_) {
         const int fd =
-            calls_.Open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC, 0);
+            calls_.Open(dir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC, 0);
         if (fd >= 0) {
             calls_.Fchown(fd, owner_->uid, owner_->gid);
             calls_.Close(fd);
         }
     }
-    return true;
+    calls_.Close(dir);
+    return made;
 }
 
-bool PosixFileSystem::IsOwnFolder(const std::string& text) {
-    const std::string path = Native(text);
+bool PosixFileSystem::IsOwnFolder(const std::string& path) {
+    std::string name;
+    const int dir = OpenParent(path, name);
+    if (dir < 0) {
+        return false;
+    }
     struct stat st {};
-    if (calls_.Lstat(path.c_str(), &st) != 0 || !owners_.Trusts(st.st_uid)) {
-        return false;
+    bool own =
+        calls_.Stat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && owners_.Trusts(st.st_uid);
+    if (own && S_ISLNK(st.st_mode)) {
+        own = calls_.Stat(dir, name.c_str(), &st, 0) == 0 && owners_.Trusts(st.st_uid);
     }
-    if (S_ISLNK(st.st_mode) &&
-        (calls_.Stat(path.c_str(), &st) != 0 || !owners_.Trusts(st.st_uid))) {
-        return false;
-    }
-    return S_ISDIR(st.st_mode);
+    calls_.Close(dir);
+    return own && S_ISDIR(st.st_mode);
 }
 
-int PosixFileSystem::OpenRegular(const std::string& text, struct stat& st) {
-    const std::string path = Native(text);
+void PosixFileSystem::ReportLostLog(const std::string& path) {
+    const std::string text =
+        "QRX_PC_INFO: the trace log cannot be written (" + path + "); its lines are lost\n";
+    [[maybe_unused]] const ssize_t n = write(STDERR_FILENO, text.data(), text.size());
+}
+
+int PosixFileSystem::OpenRegular(const std::string& path, struct stat& st) {
+    std::string name;
+    const int dir = OpenParent(path, name);
+    if (dir < 0) {
+        return -1;
+    }
     // O_NOFOLLOW: a link at the name is not followed. O_NONBLOCK: a FIFO without a reader
     // fails at once instead of waiting for one; on a regular file it changes nothing.
-    const int fd = RetryOnEintr([&] {
-        return calls_.Open(
-            path.c_str(),
-            O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0600);
-    });
+    constexpr int kFlags = O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
+    bool created = true;
+    int fd = RetryOnEintr(
+        [&] { return calls_.Open(dir, name.c_str(), kFlags | O_CREAT | O_EXCL, 0600); });
+    if (fd < 0 && errno == EEXIST) {
+        created = false;
+        fd = RetryOnEintr([&] { return calls_.Open(dir, name.c_str(), kFlags, 0); });
+    }
+    calls_.Close(dir);
     if (fd < 0) {
         return -1;
     }
-    // A file that was there already may be someone else's, prepared for the program to fill.
-    if (calls_.Fstat(fd, &st) != 0 || ForeignFileFault(st, owners_) != nullptr) {
+    if (calls_.Fstat(fd, &st) != 0) {
+        calls_.Close(fd);
+        return -1;
+    }
+    // A file that was there already may be someone else's, prepared for the program to fill;
+    // one this process made is its own, whatever the file system reports.
+    if (created) {
+        created_.emplace(st.st_dev, st.st_ino);
+    } else if (!created_.contains({st.st_dev, st.st_ino}) &&
+               ForeignFileFault(st, owners_) != nullptr) {
         calls_.Close(fd);
         return -1;
     }
@@ -308,10 +395,13 @@ std::unique_ptr<IFileLock> PosixFileSystem::LockFile(const std::string& path) {
         if (calls_.Flock(fd, LOCK_EX | LOCK_NB) == 0) {
             return std::make_unique<PosixFileLock>(calls_, fd);
         }
-        if ((errno != EWOULDBLOCK && errno != EINTR) ||
-            std::chrono::steady_clock::now() >= deadline) {
+        if (errno != EWOULDBLOCK && errno != EINTR) {
             calls_.Close(fd);
             return nullptr;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            calls_.Close(fd);
+            throw FileBusyError(path + ": held by another instance");
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }

@@ -6,7 +6,9 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "platform/System.h"
 #include "platform/linux/Ownership.h"
@@ -54,20 +56,21 @@ class LinuxClock : public IClock {
     LocalDateTime Now() override;
 };
 
-// The system calls behind the file routines; a test replaces some to make them fail.
+// The system calls behind the file routines; a test replaces some to make them fail. Paths are
+// relative to the folder open at `dir` (AT_FDCWD: the current folder).
 class PosixCalls {
   public:
     virtual ~PosixCalls() = default;
-    virtual int Open(const char* path, int flags, mode_t mode);
+    virtual int Open(int dir, const char* path, int flags, mode_t mode);
     virtual ssize_t Write(int fd, const void* data, std::size_t size);
     virtual int Fstat(int fd, struct stat* st);
     virtual int Ftruncate(int fd, off_t length);
     virtual int Close(int fd);
-    virtual int Mkdir(const char* path, mode_t mode);
+    virtual int Mkdir(int dir, const char* path, mode_t mode);
     virtual int Flock(int fd, int operation);
     virtual int Fchown(int fd, uid_t uid, gid_t gid);
-    virtual int Lstat(const char* path, struct stat* st);
-    virtual int Stat(const char* path, struct stat* st);
+    // fstatat(2): `flags` AT_SYMLINK_NOFOLLOW for the link itself.
+    virtual int Stat(int dir, const char* path, struct stat* st, int flags);
 
     static PosixCalls& Real();
 };
@@ -82,16 +85,27 @@ struct FileOwner {
 
 // Files are written as they come: the narrow code page here is UTF-8. Only regular files are
 // appended to: a symbolic link at the final name, a FIFO or a device counts as a failed write,
-// and nothing ever waits on the open. Files are created for their owner only (0600), folders
-// too (0700); under sudo the files and folders the program makes, and the root-owned files it
-// writes, are given to `owner`, the invoking user. A file that is already there is written
-// only when it is one of the program's own (see ForeignFileFault, with the running user, root
-// and `owner` trusted): another user who prepared the names in a shared folder gets nothing.
+// and nothing ever waits on the open. Below the anchored folder (the program's, opened once at
+// start) every file and folder is reached from that open folder, one name at a time and
+// without following a link: a folder swapped for a link meanwhile leads nowhere else. Files are
+// created for their owner only (0600), folders too (0700); under sudo the files and folders the
+// program makes, and the root-owned files it writes, are given to `owner`, the invoking user. A
+// file that is already there is written only when it is one of the program's own (see
+// ForeignFileFault, with the running user, root and `owner` trusted): another user who prepared the
+// names in a shared folder gets nothing. A file this process created itself (O_CREAT|O_EXCL) is its
+// own whatever mode and owner the file system reports: an NTFS or CIFS mount shows every file as
+// rwxrwxrwx.
 class PosixFileSystem : public IFileSystem {
   public:
     explicit PosixFileSystem(PosixCalls& calls = PosixCalls::Real(),
                              std::optional<FileOwner> owner = FileOwner::InvokingUser(),
                              std::chrono::milliseconds lockWait = std::chrono::seconds(30));
+    ~PosixFileSystem() override;
+    PosixFileSystem(const PosixFileSystem&) = delete;
+    PosixFileSystem& operator=(const PosixFileSystem&) = delete;
+    // Opens `folder` (as the file system names it) once; the paths below it are reached from
+    // there from now on. False when it cannot be opened.
+    bool Anchor(const std::string& folder);
     // Paths the program forms are text (UTF-8); `native` names them as the file system does.
     void NamePathsWith(std::function<std::string(const std::string&)> native) {
         native_ = std::move(native);
@@ -103,21 +117,30 @@ class PosixFileSystem : public IFileSystem {
     bool AppendLine(const std::string& path, const std::string& line) override;
     // flock(2), which belongs to the open file, not to the process: the program's own opens
     // and closes for each line leave it in place. Waits up to `lockWait` for another instance,
-    // then goes on without the lock.
+    // then throws FileBusyError.
     std::unique_ptr<IFileLock> LockFile(const std::string& path) override;
     // A folder of a trusted owner; a symbolic link to one counts when the link is theirs too.
     bool IsOwnFolder(const std::string& path) override;
+    // On standard error.
+    void ReportLostLog(const std::string& path) override;
 
   private:
     // Opens `path` for appending as AppendLine does; -1 unless it is a regular file of the
     // program's own (ForeignFileFault). `st` is its state after the open.
     int OpenRegular(const std::string& path, struct stat& st);
+    // The folder that holds `path`, opened (O_PATH) to be closed by the caller, and the last
+    // name in `name`; -1 when it cannot be reached.
+    int OpenParent(const std::string& path, std::string& name);
     std::string Native(const std::string& path) const { return native_ ? native_(path) : path; }
     PosixCalls& calls_;
     std::function<std::string(const std::string&)> native_;
     std::optional<FileOwner> owner_;
     std::chrono::milliseconds lockWait_;
     TrustedOwners owners_;
+    int anchor_ = -1;
+    std::string anchorPath_;
+    // The files this process created, by device and inode.
+    std::set<std::pair<dev_t, ino_t>> created_;
 };
 
 }  // namespace qrx

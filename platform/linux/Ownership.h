@@ -20,6 +20,10 @@ class TrustedOwners {
     bool Trusts(uid_t owner) const {
         return owner == 0 || owner == user_ || (invoker_ && owner == *invoker_);
     }
+    // A group that holds only trusted users, the running user among them: the user private
+    // group of a umask 002 setup, whose writing bit lets no one else in. Read from the user
+    // and group databases at each call.
+    bool TrustsGroup(gid_t group) const;
 
   private:
     uid_t user_;
@@ -30,5 +34,9 @@ class TrustedOwners {
 // be a regular file of a trusted owner that nobody else can write to and that has no other
 // name (a hard link can make someone else's file appear under the program's file names).
 const char* ForeignFileFault(const struct stat& st, const TrustedOwners& owners);
+
+// True when users other than trusted ones can write to what `st` describes (the group's writing
+// bit counts unless the group is trusted; see TrustsGroup).
+bool OthersCanWrite(const struct stat& st, const TrustedOwners& owners);
 
 }  // namespace qrx

@@ -113,7 +113,7 @@ int OpenQtModule(const std::string& path, const TrustedOwners& owners, std::stri
     // Another user who can write into the folder can put any module there; in a sticky folder
     // they cannot replace one of ours, but its owner still can.
     if (!owners.Trusts(dirStat.st_uid) ||
-        ((dirStat.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (dirStat.st_mode & S_ISVTX) == 0)) {
+        ((dirStat.st_mode & S_ISVTX) == 0 && OthersCanWrite(dirStat, owners))) {
         reason = path + ": not loaded, other users can write to its folder";
         return -1;
     }

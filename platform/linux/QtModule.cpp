@@ -1,5 +1,7 @@
 // The Qt front end's module: the only code of the program that links Qt.
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QLibraryInfo>
 #include <algorithm>
@@ -41,6 +43,36 @@ std::vector<std::string> PlatformPluginDirs() {
     }
     dirs.push_back(QLibraryInfo::path(QLibraryInfo::PluginsPath).toStdString() + "/platforms");
     return dirs;
+}
+
+// Qt looks for plugins (platforms/, platformthemes/, styles/, imageformats/ ...) in its own
+// plugin folder, in the folders of QT_PLUGIN_PATH and in the program's folder, which it adds when
+// the application object is made; a folder that was in the list before and was taken out stays
+// out. So the program's folder, where anyone may have put something in a shared folder, is put
+// in through QT_PLUGIN_PATH for a moment and taken out again, unless the user named it there.
+// (A qt.conf beside the program is not read either: the module carries its own.)
+void KeepPluginsToQtsOwnFolders() {
+    const QString exe = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    const QString folder = exe.isEmpty() ? QString() : QDir(QFileInfo(exe).path()).canonicalPath();
+    const QByteArray userPaths = qgetenv("QT_PLUGIN_PATH");
+    const bool userSet = qEnvironmentVariableIsSet("QT_PLUGIN_PATH");
+    for (const QString& path : QString::fromLocal8Bit(userPaths).split(u':', Qt::SkipEmptyParts)) {
+        if (!folder.isEmpty() && QDir(path).canonicalPath() == folder) {
+            return;
+        }
+    }
+    qputenv("QT_PLUGIN_PATH",
+            QFile::encodeName(folder) + (userPaths.isEmpty() ? "" : ":" + userPaths));
+    QStringList paths = QCoreApplication::libraryPaths();
+    if (userSet) {
+        qputenv("QT_PLUGIN_PATH", userPaths);
+    } else {
+        qunsetenv("QT_PLUGIN_PATH");
+    }
+    if (!folder.isEmpty()) {
+        paths.removeAll(folder);
+    }
+    QCoreApplication::setLibraryPaths(paths);
 }
 
 // Registers the embedded Japanese font and, where the system has no Japanese font of its own,
@@ -93,6 +125,7 @@ qrx::IQtFrontEnd* CreateQtFrontEnd(int* argc, char** argv, std::string* reason) 
             }
             setenv("QT_QPA_PLATFORM", platforms.c_str(), 1);
         }
+        qrx::KeepPluginsToQtsOwnFolders();
         return new qrx::QtFrontEnd(*argc, argv);
     } catch (const std::exception& e) {
         *reason = e.what();

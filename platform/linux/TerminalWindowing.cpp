@@ -109,6 +109,7 @@ bool TerminalWindowing::ReadLine(std::string& line) {
         if (std::char_traits<char>::eq_int_type(c, std::char_traits<char>::eof())) {
             inputEnded_ = true;
             if (!any) {
+                endedUnanswered_ = !answered_;
                 return false;
             }
             break;
@@ -124,6 +125,7 @@ bool TerminalWindowing::ReadLine(std::string& line) {
     if (!line.empty() && line.back() == '\r') {
         line.pop_back();
     }
+    answered_ = true;
     return true;
 }
 

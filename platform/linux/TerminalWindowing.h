@@ -34,6 +34,8 @@ class TerminalWindowing : public IWindowing {
     // arrives during a command is carried out once the command has returned. The result is the exit
     // status: 1 when an error was shown, else 0.
     int Run();
+    // True when the input ended before any answer was read (a file manager's /dev/null).
+    bool EndedUnanswered() const { return endedUnanswered_; }
 
   private:
     struct Entry {
@@ -59,6 +61,8 @@ class TerminalWindowing : public IWindowing {
     bool inputEnded_ = false;
     bool closeAsked_ = false;
     bool errorShown_ = false;
+    bool answered_ = false;
+    bool endedUnanswered_ = false;
 };
 
 }  // namespace qrx

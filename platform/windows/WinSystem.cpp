@@ -179,10 +179,13 @@ std::unique_ptr<IFileLock> WinFileSystem::LockFile(const std::string& path) {
         if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
             return std::make_unique<WinFileLock>(file);
         }
-        if (GetLastError() != ERROR_LOCK_VIOLATION ||
-            GetTickCount64() - start >= static_cast<ULONGLONG>(lockWait_.count())) {
+        if (GetLastError() != ERROR_LOCK_VIOLATION) {
             CloseHandle(file);
             return nullptr;
+        }
+        if (GetTickCount64() - start >= static_cast<ULONGLONG>(lockWait_.count())) {
+            CloseHandle(file);
+            throw FileBusyError(path + ": held by another instance");
         }
         Sleep(10);
     }

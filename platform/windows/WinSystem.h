@@ -64,7 +64,7 @@ class WinFileSystem : public IFileSystem {
     bool IsOwnFolder(const std::string& path) override;
     // LockFileEx on one byte far beyond any data: Windows locks keep other handles from the
     // bytes they cover, so the lock covers none that a line is written to. Waits up to
-    // `lockWait` for another instance, then goes on without the lock.
+    // `lockWait` for another instance, then throws FileBusyError.
     std::unique_ptr<IFileLock> LockFile(const std::string& path) override;
 
   private:

@@ -9,6 +9,8 @@
 #include <utility>
 
 #include "platform/AppError.h"
+#include "platform/RecordLimits.h"
+#include "platform/Utf8.h"
 #include "platform/windows/WinText.h"
 
 namespace qrx {
@@ -171,7 +173,10 @@ Variant FromVariant(const VARIANT& v) {
     }
     switch (type) {
         case VT_BSTR:
-            return Variant::Text(V_BSTR(&v) != nullptr ? Narrow(V_BSTR(&v)) : std::string());
+            // Cut as on Linux, so that the desk's decoder reads every line the program writes.
+            return Variant::Text(V_BSTR(&v) != nullptr
+                                     ? CutUtf8(Narrow(V_BSTR(&v)), kMaxStandInValueBytes)
+                                     : std::string());
         case VT_BOOL:
             return Variant::Bool(V_BOOL(&v) != VARIANT_FALSE);
         case VT_NULL:

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <functional>
 #include <sstream>
 
@@ -408,6 +409,40 @@ TEST(Masking, NothingPersonalIsLeftAndFactsStay) {
                 << c.record << " -> " << masked;
         }
     }
+}
+
+// Every notation of a MAC address the file holds reads as the MAC's own pseudonym in the same
+// notation; the desk's words are one pseudonym in every width and case.
+TEST(Masking, EveryNotationOfAMacAndEveryFormOfAWordGetOnePseudonym) {
+    Masker m("a key", hash);
+    m.Learn("MACAddress\tA0:36:9F:11:22:30");
+    std::string p = m.Mac("A0:36:9F:11:22:30");
+    std::erase(p, ':');
+    std::string flipped = p, lower = p;
+    flipped[1] = "0123456789ABCDEF"[HexValue(p[1]) ^ 2];
+    std::transform(p.begin(), p.end(), lower.begin(), [](char c) { return std::tolower(c); });
+    const std::pair<const char*, std::string> cases[] = {
+        {"PCI\\VEN_8086&DEV_1521\\A0369FFFFF112230",
+         "PCI\\VEN_8086&DEV_1521\\" + p.substr(0, 6) + "FFFF" + p.substr(6)},
+        {"EUI A2369FFFFE112230", "EUI " + flipped.substr(0, 6) + "FFFE" + flipped.substr(6)},
+        {"a036.9f11.2230", lower.substr(0, 4) + "." + lower.substr(4, 4) + "." + lower.substr(8)},
+        {"a0-36-9f-11-22-30", m.Mac("a0-36-9f-11-22-30")},
+        {"{00001115-0000-1000-8000-00805F9B34FB}", "{00001115-0000-1000-8000-00805F9B34FB}"},
+    };
+    for (const auto& [value, masked] : cases) {
+        EXPECT_EQ(m.Value("Description", value), masked) << value;
+    }
+    unsigned char id[16];
+    ASSERT_TRUE(ParseIpv6(m.Ip("fe80::a236:9fff:fe11:2230"), id));
+    std::string interfaceId;
+    for (int k = 8; k < 16; ++k) {
+        interfaceId += {"0123456789ABCDEF"[id[k] >> 4], "0123456789ABCDEF"[id[k] & 15]};
+    }
+    EXPECT_EQ(interfaceId, flipped.substr(0, 6) + "FFFE" + flipped.substr(6));
+    m.SetWords({"ガス山田"});
+    const std::string word = m.Value("Name", "ガス山田");
+    EXPECT_NE(word, "ガス山田");
+    EXPECT_EQ(m.Value("Name", "ｶﾞｽ山田 商会"), word + " 商会");
 }
 
 // Identifiers inside values that are not themselves personal get the pseudonym of the value

@@ -37,12 +37,12 @@ struct FaultyCalls : PosixCalls {
     Fault fault = Fault::None;
     int interrupted = 0;
 
-    int Open(const char* path, int flags, mode_t mode) override {
-        if (fault == Fault::Interrupt && interrupted++ == 0) {
+    int Open(int dir, const char* path, int flags, mode_t mode) override {
+        if (fault == Fault::Interrupt && (flags & O_PATH) == 0 && interrupted++ == 0) {
             errno = EINTR;
             return -1;
         }
-        return PosixCalls::Open(path, flags, mode);
+        return PosixCalls::Open(dir, path, flags, mode);
     }
     ssize_t Write(int fd, const void* data, std::size_t size) override {
         switch (fault) {
@@ -219,7 +219,7 @@ TEST(FileWriter, TheInvokingUserIsTakenOnlyFromWholeNonRootIds) {
     EXPECT_FALSE(FileOwner::InvokingUser().has_value());
 }
 
-// Another instance that keeps the lock is waited for up to the limit, then the run goes on.
+// Another instance that keeps the lock is waited for up to the limit, then the file is busy.
 TEST(FileWriter, ALockHeldTooLongIsGivenUpAfterTheWait) {
     Folder folder;
     const std::string file = (folder.dir / "PC_INFO_261206090507.dat").string();
@@ -227,7 +227,7 @@ TEST(FileWriter, ALockHeldTooLongIsGivenUpAfterTheWait) {
     ASSERT_EQ(flock(other, LOCK_EX), 0);
     PosixFileSystem files(PosixCalls::Real(), std::nullopt, std::chrono::milliseconds(300));
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(files.LockFile(file), nullptr);
+    EXPECT_THROW(files.LockFile(file), FileBusyError);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
     close(other);
     EXPECT_NE(files.LockFile(file), nullptr);

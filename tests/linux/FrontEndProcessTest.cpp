@@ -81,6 +81,7 @@ TEST_F(FrontEnd, WithoutADisplayTheProgramMapsNoQtLibrary) {
     EXPECT_EQ(mapped.str().find("libQt6"), std::string::npos);
     EXPECT_EQ(mapped.str().find("libcrypto"), std::string::npos);  // AES is linked in
     EXPECT_EQ(mapped.str().find("QRX_PC_INFO_qt.so"), std::string::npos);
+    ASSERT_EQ(write(p.in, "q\n", 2), 2);
     EXPECT_EQ(p.Finish(), "");
 }
 

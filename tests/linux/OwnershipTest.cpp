@@ -52,11 +52,8 @@ TEST(Ownership, OnlyAPrivateRegularFileOfATrustedOwnerIsUsed) {
 // The real system calls, except that every file and folder seems to belong to someone else.
 struct OthersFiles : PosixCalls {
     int Fstat(int fd, struct stat* st) override { return Foreign(PosixCalls::Fstat(fd, st), st); }
-    int Lstat(const char* path, struct stat* st) override {
-        return Foreign(PosixCalls::Lstat(path, st), st);
-    }
-    int Stat(const char* path, struct stat* st) override {
-        return Foreign(PosixCalls::Stat(path, st), st);
+    int Stat(int dir, const char* path, struct stat* st, int flags) override {
+        return Foreign(PosixCalls::Stat(dir, path, st, flags), st);
     }
     static int Foreign(int result, struct stat* st) {
         st->st_uid = kOther;

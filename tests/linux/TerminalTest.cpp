@@ -252,7 +252,7 @@ struct Process : ::testing::Test {
 };
 
 TEST_F(Process, DebugOpenAndCloseLeaveThreeTraceLinesEndLeavesTwoPlainLeavesNone) {
-    Run("", "DEBUG");
+    Run("q\\n", "DEBUG");
     auto logs = Find(".LOG");
     ASSERT_EQ(logs.size(), 1u);
     auto lines = Lines(logs[0]);
@@ -265,7 +265,7 @@ TEST_F(Process, DebugOpenAndCloseLeaveThreeTraceLinesEndLeavesTwoPlainLeavesNone
     EXPECT_EQ(Lines(logs[0]).size(), 5u);
     fs::remove_all(dir / "INFO_LOG");
     Run("2\\n", "");
-    Run("", "debug");
+    Run("q\\n", "debug");
     EXPECT_FALSE(fs::exists(dir / "INFO_LOG"));
 }
 

@@ -20,13 +20,18 @@ target_compile_definitions(linux_tests PRIVATE
   QRX_QT_MODULE="$<TARGET_FILE:qrx_qt_module>"
   QRX_DECODER="$<TARGET_FILE:QRX_PC_INFO_DECODE>"
   QRX_PLANTED_MODULE="$<TARGET_FILE:qrx_planted_module>"
+  QRX_PLANTED_QT_PLUGIN="$<TARGET_FILE:qrx_planted_qt_plugin>"
   QRX_SCREENSHOT="${CMAKE_BINARY_DIR}/report-screenshot.png")
-add_dependencies(linux_tests QRX_PC_INFO QRX_PC_INFO_DECODE qrx_planted_module)
+add_dependencies(linux_tests QRX_PC_INFO QRX_PC_INFO_DECODE qrx_planted_module
+  qrx_planted_qt_plugin)
 
 # A module that someone else put beside the program, for the shared-folder tests.
 add_library(qrx_planted_module MODULE linux/PlantedModule.cpp)
 target_include_directories(qrx_planted_module PRIVATE ${PROJECT_SOURCE_DIR})
 set_target_properties(qrx_planted_module PROPERTIES PREFIX "")
+add_library(qrx_planted_qt_plugin MODULE linux/PlantedQtPlugin.cpp)
+set_target_properties(qrx_planted_qt_plugin PROPERTIES AUTOMOC ON)
+target_link_libraries(qrx_planted_qt_plugin PRIVATE Qt6::Widgets)
 
 # The Qt window through its module, as the program loads it.
 qrx_add_test(qt_tests qt/QtWindowTest.cpp ${PROJECT_SOURCE_DIR}/platform/linux/QtPlatformChoice.cpp)

@@ -370,6 +370,44 @@ TEST(FakeWmiProgram, WholeRuns) {
     }
 }
 
+// A value far beyond the decoder's line limit is cut as on Linux, at a character's start; a line
+// break inside a value stays in its record and forges no trace line.
+TEST(FakeWmiProgram, LongValuesAreCutAndLineBreaksForgeNoTraceLine) {
+    Json os = Json::object();
+    for (const auto& name : kRunPlan[3].properties) {
+        os[name] = "x";
+    }
+    std::string caption, cut;
+    for (int i = 0; i < 1000000; ++i) {
+        caption += "あ";
+        cut += i < 4096 / 3 ? "あ" : "";
+    }
+    const std::string host = "HOST\r\nFAKE LINE 12:00:00 QRX_PC_INFO[1] GetInfo() forged";
+    os["Caption"] = caption;
+    os["CSName"] = host;
+    const fs::path fixture = BuildFolder() / "hostile-values.json";
+    std::ofstream(fixture, std::ios::binary) << Json{{"Win32_OperatingSystem", {os}}}.dump();
+    UseFixture use(fixture.string());
+    App app;
+    app.Start(L"DEBUG", true);
+    std::string text;
+    HWND box = RunAndWaitForTheNextBox(app, &text);
+    ASSERT_NE(box, nullptr);
+    const auto files = app.DataFiles();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(text, Completion(app, files[0]));
+    App::Answer(box, IDOK);
+    ASSERT_TRUE(WaitFor([&] { return app.Box() == nullptr; }));
+    PostMessageW(app.Window(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(app.WaitExit(), 0);
+    const auto records = DecryptFile(files[0]);
+    EXPECT_EQ(std::count(records.begin(), records.end(), "Caption\t" + cut), 1);
+    EXPECT_EQ(std::count(records.begin(), records.end(), "CSName\t" + host), 1);
+    EXPECT_TRUE(
+        app.Logged("GetInfo() CSName\tHOST\\x0d\\x0aFAKE LINE 12:00:00 "
+                   "QRX_PC_INFO[1] GetInfo() forged"));
+}
+
 // Each category command on the laptop, before any run: its own class and list, into the file
 // of the zero date.
 TEST(FakeWmiProgram, CategoryCommands) {

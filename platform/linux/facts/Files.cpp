@@ -56,17 +56,6 @@ std::optional<std::string> ReadValue(const std::string& path) {
     return SanitizeUtf8(*text);
 }
 
-std::string CutUtf8(std::string text, std::size_t limit) {
-    if (text.size() > limit) {
-        std::size_t end = limit;
-        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
-            --end;  // a continuation byte: the character began before
-        }
-        text.resize(end);
-    }
-    return text;
-}
-
 std::optional<std::string> LinkName(const std::string& path) {
     char buf[PATH_MAX];
     const ssize_t n = readlink(path.c_str(), buf, sizeof buf - 1);

@@ -22,7 +22,7 @@ std::optional<std::string> ReadFile(const std::string& path,
 // UTF-8 become U+FFFD, the rest stays.
 std::optional<std::string> ReadValue(const std::string& path);
 // `text` (UTF-8) cut to at most `limit` bytes at the start of a character.
-std::string CutUtf8(std::string text, std::size_t limit);
+
 // The last part of a symbolic link's target ("pci" for ../../bus/pci).
 std::optional<std::string> LinkName(const std::string& path);
 // The last part of the path with every link resolved.
