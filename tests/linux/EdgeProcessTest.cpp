@@ -68,7 +68,7 @@ struct Edge : ::testing::Test {
     std::vector<fs::path> LogOnceLoaded() const {
         std::vector<fs::path> logs;
         for (int i = 0;
-             i < 400 && (logs.empty() || Read(logs[0]).find("Start") == std::string::npos); ++i) {
+             i < 2400 && (logs.empty() || Read(logs[0]).find("Start") == std::string::npos); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(25));
             logs = Find(".LOG");
         }
@@ -295,7 +295,7 @@ TEST_F(Edge, CloseSignalsCloseTheWindowWithItsTraceLine) {
             ASSERT_EQ(logs.size(), 1u) << what;
             kill(pid, signal);
             int status = 0;
-            const bool ended = EndsWithinFiveSeconds(pid, status);
+            const bool ended = EndsWithinAMinute(pid, status);
             close(input);
             ASSERT_TRUE(ended) << "still running after " << what;
             EXPECT_TRUE(WIFEXITED(status)) << what;
@@ -358,7 +358,7 @@ TEST_F(Edge, ARunWaitsForTheInstanceThatHoldsItsDataFile) {
         }
         close(out[0]);
         int status = 0;
-        ASSERT_TRUE(EndsWithinFiveSeconds(pid, status));
+        ASSERT_TRUE(EndsWithinAMinute(pid, status));
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == (released ? 0 : 1));
         EXPECT_EQ(said.find("ほかの実行がこのファイルに書き込んでいる") == std::string::npos,
                   released);
@@ -418,7 +418,7 @@ TEST_F(Edge, AFolderSwappedForALinkLeadsNowhereElse) {
         ASSERT_EQ(write(input, "1\n\n\n", 4), 4);
         close(input);
         int status = 0;
-        ASSERT_TRUE(EndsWithinFiveSeconds(pid, status));
+        ASSERT_TRUE(EndsWithinAMinute(pid, status));
         close(err);
         EXPECT_TRUE(fs::is_empty(elsewhere));
         EXPECT_EQ(FindFiles(swapped == dir ? moved : dir, ".dat").size(), 1u);
@@ -439,7 +439,7 @@ TEST_F(Edge, AnOutputWithoutAReaderClosesTheWindow) {
     const pid_t pid = Spawn(input, "", sink[1]);
     close(sink[1]);
     int status = 0;
-    const bool ended = EndsWithinFiveSeconds(pid, status);
+    const bool ended = EndsWithinAMinute(pid, status);
     close(input);
     ASSERT_TRUE(ended) << "still waiting for input";
     ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status);

@@ -60,9 +60,10 @@ inline pid_t Spawn(std::vector<std::string> argv, std::vector<std::string> envir
     return pid;
 }
 
-// Waits up to five seconds for `pid` to end; kills it when it does not.
-inline bool EndsWithinFiveSeconds(pid_t pid, int& status) {
-    for (int i = 0; i < 200 && waitpid(pid, &status, WNOHANG) == 0; ++i) {
+// Waits up to a minute for `pid` to end, kills it when it does not: a bound for a hang, not a
+// speed a loaded machine must reach.
+inline bool EndsWithinAMinute(pid_t pid, int& status) {
+    for (int i = 0; i < 2400 && waitpid(pid, &status, WNOHANG) == 0; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
     if (waitpid(pid, &status, WNOHANG) == 0) {
