@@ -31,6 +31,9 @@ if(QRX_WINDOWS)
   # The decoder links libarchive, whose licence asks that its notice goes with the binary.
   install(FILES ${QRX_MINGW_DEPS}/src/libarchive/COPYING DESTINATION . RENAME
     LICENSE_libarchive.txt COMPONENT desk)
+  # And libxlsxwriter (--xlsx), whose BSD licence (with its bundled minizip's) asks the same.
+  install(FILES ${QRX_MINGW_DEPS}/src/libxlsxwriter/License.txt DESTINATION . RENAME
+    LICENSE_libxlsxwriter.txt COMPONENT desk)
 else()
   install(TARGETS qrx_qt_module LIBRARY DESTINATION ${customer} COMPONENT customer)
   install(FILES resources/readme_linux_ja.txt DESTINATION ${customer} RENAME README_ja.txt

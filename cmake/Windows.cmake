@@ -65,6 +65,19 @@ qrx_mingw_dep(libarchive SOURCE libarchive TARGETS archive_static
     -DCMAKE_C_FLAGS=-I${QRX_MINGW_DEPS}/casefold
   COPY <SOURCE_DIR>/libarchive/archive.h include <SOURCE_DIR>/libarchive/archive_entry.h include
     <BINARY_DIR>/libarchive/libarchive_static.a lib)
+# The decoder's --xlsx: libxlsxwriter from Debian's source package, with its own minizip and the
+# zlib above.
+qrx_mingw_dep(libxlsxwriter SOURCE libxlsxwriter TARGETS xlsxwriter
+  CMAKE_ARGS -DBUILD_TESTS=OFF -DBUILD_EXAMPLES=OFF -DUSE_SYSTEM_MINIZIP=OFF
+    -DZLIB_INCLUDE_DIR=${QRX_MINGW_PREFIX}/include
+    -DZLIB_LIBRARY=${QRX_MINGW_PREFIX}/lib/libzlibstatic.a
+  COPY <SOURCE_DIR>/include/xlsxwriter.h include <SOURCE_DIR>/include/xlsxwriter include
+    <BINARY_DIR>/libxlsxwriter.a lib)
+add_library(PkgConfig::XLSXWRITER STATIC IMPORTED)
+set_target_properties(PkgConfig::XLSXWRITER PROPERTIES
+  IMPORTED_LOCATION ${QRX_MINGW_PREFIX}/lib/libxlsxwriter.a
+  INTERFACE_INCLUDE_DIRECTORIES ${QRX_MINGW_PREFIX}/include
+  INTERFACE_LINK_LIBRARIES ${QRX_MINGW_PREFIX}/lib/libzlibstatic.a)
 add_library(LibArchive::LibArchive STATIC IMPORTED)
 set_target_properties(LibArchive::LibArchive PROPERTIES
   IMPORTED_LOCATION ${QRX_MINGW_PREFIX}/lib/libarchive_static.a

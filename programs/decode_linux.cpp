@@ -124,9 +124,17 @@ int main(int argc, char** argv) {
             if (path == "-") {
                 return std::make_unique<FdInput>(STDIN_FILENO, false);
             }
-            const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            // Without blocking (a FIFO with no writer would wait for ever), and regular files
+            // only (a device reads for ever).
+            const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
             if (fd < 0) {
                 error = Reason("開けません");
+                return nullptr;
+            }
+            struct stat st {};
+            if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+                close(fd);
+                error = "通常のファイルではありません (FIFO やデバイスは読みません)";
                 return nullptr;
             }
             return std::make_unique<FdInput>(fd, true);

@@ -193,6 +193,21 @@ class DeskTree : public qrx::ArchiveTree {
         : ArchiveTree([](archive* a, const std::string& path) {
               return archive_read_open_filename_w(a, qrx::Widen(path).c_str(), 64 * 1024);
           }) {}
+    // The C runtime does not tell links and junctions from what they point to: their reparse
+    // point does (also for a Unix link seen through Wine). They are not followed.
+    bool List(const std::string& folder, std::vector<Entry>& entries, std::string& error) override {
+        if (!ArchiveTree::List(folder, entries, error)) {
+            return false;
+        }
+        for (Entry& e : entries) {
+            const DWORD attributes = GetFileAttributesW(qrx::Widen(folder + "\\" + e.name).c_str());
+            if (attributes != INVALID_FILE_ATTRIBUTES &&
+                (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+                e.folder = e.regular = false;
+            }
+        }
+        return true;
+    }
     std::unique_ptr<qrx::IByteOutput> CreateNew(const std::string& path,
                                                 std::string& error) override {
         const int fd = _wopen(qrx::Widen(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,

@@ -50,3 +50,8 @@ add_test(NAME LinuxArchive.RunsWhereUnpackedAndItsDataFileDecodes
 add_test(NAME Desk.LeakyCollectionLeavesNothingPersonal
   COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/decode/leaky_desk.py
     $<TARGET_FILE:QRX_PC_INFO_DECODE> ${CMAKE_BINARY_DIR}/leaky-desk)
+
+# The desk's inbox as it arrives through --summary: one expected table for both decoders
+# (tests/windows/Tests.cmake runs the Windows one under Wine against the same).
+add_test(NAME Desk.InboxAsItArrives COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/decode/inbox_test.sh
+  $<TARGET_FILE:QRX_PC_INFO_DECODE>)

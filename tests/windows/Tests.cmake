@@ -70,3 +70,8 @@ add_test(NAME Program.TakesItsFolderOutOfTheDllSearchFirst
   COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/windows/dll_search_test.sh $<TARGET_FILE:QRX_PC_INFO>)
 set_tests_properties(Program.TakesItsFolderOutOfTheDllSearchFirst PROPERTIES
   FIXTURES_REQUIRED wine_session RESOURCE_LOCK desktop)
+
+# The desk's inbox as it arrives, the same expected table as the Linux decoder's.
+add_test(NAME Desk.InboxAsItArrives COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/decode/inbox_test.sh
+  ${CMAKE_CURRENT_SOURCE_DIR}/windows/wine-run.sh $<TARGET_FILE:QRX_PC_INFO_DECODE>)
+set_tests_properties(Desk.InboxAsItArrives PROPERTIES FIXTURES_REQUIRED wine_session)

@@ -38,8 +38,8 @@ void OptionFileFailed(const DecoderOptions& o, std::string_view option, const st
 
 // What the desk hands the decoder in small files beside the data files.
 struct Secrets {
-    std::optional<std::string> password;  // the archives'
-    std::optional<std::string> words;     // the desk's own words to mask, one a line
+    std::vector<std::string> passwords;  // the archives', tried in order
+    std::optional<std::string> words;    // the desk's own words to mask, one a line
 };
 
 // Reads the password, the words and the key that the options name in files, and refuses a key
@@ -47,9 +47,28 @@ struct Secrets {
 bool ReadSecrets(DecoderOptions& o, const InputOpener& open, IFileTree& tree, Secrets& secrets,
                  std::ostream& err) {
     std::string error;
-    if (o.passwordFile && !(secrets.password = FirstLine(open, *o.passwordFile, error))) {
-        OptionFileFailed(o, "--password-file", *o.passwordFile, error, err);
-        return false;
+    // Each password file holds one password a line, as it is (spaces kept), empty lines skipped.
+    for (const std::string& file : o.passwordFiles) {
+        const std::optional<std::string> text = SmallFile(open, file, 64 * 1024, error);
+        if (!text) {
+            OptionFileFailed(o, "--password-file", file, error, err);
+            return false;
+        }
+        for (std::size_t at = 0; at < text->size();) {
+            const std::size_t end = std::min(text->find('\n', at), text->size());
+            std::string line = text->substr(at, end - at);
+            if (line.ends_with('\r')) {
+                line.pop_back();
+            }
+            if (!line.empty()) {
+                secrets.passwords.push_back(std::move(line));
+            }
+            at = end + 1;
+        }
+        if (secrets.passwords.empty()) {
+            OptionFileFailed(o, "--password-file", file, "パスワードが書かれていません", err);
+            return false;
+        }
     }
     if (o.maskWordsFile &&
         !(secrets.words = SmallFile(open, *o.maskWordsFile, 1024 * 1024, error))) {
@@ -123,26 +142,27 @@ std::unique_ptr<IFormat> MakeFormat(const DecoderOptions& o, const InputOpener& 
     return o.format->make(output, settings);
 }
 
-// Decodes the data files that the arguments stand for: files, standard input, the files below
-// folders and in archives.
+// Decodes the data files that the arguments stand for: files and standard input, the data
+// files and archives below folders (by their content, whatever their names), archives' members.
 class Arguments {
   public:
     Arguments(FileDecoder& decoder, const InputOpener& open, IFileTree& tree,
-              const std::optional<std::string>& password)
-        : decoder_(decoder), open_(open), tree_(tree), password_(password) {}
+              const std::vector<std::string>& passwords)
+        : decoder_(decoder), open_(open), tree_(tree), passwords_(passwords), head_(kHeadBytes) {}
 
     // Whether any argument stood for more than one data file.
     bool AnyMany() const {
         return std::any_of(counts_.begin(), counts_.end(), [](std::size_t n) { return n > 1; });
     }
+    // Files in folders that are not data files.
+    const std::vector<std::string>& Skipped() const { return skipped_; }
 
     void DecodeAll(const std::vector<std::string>& files) {
         for (const auto& file : files) {
             count_ = 0;
-            const bool go = file != "-" && tree_.KindOf(file) == IFileTree::Kind::Folder
-                                ? Folder(file)
-                            : file != "-" && IsArchiveName(file) ? Archive(file)
-                                                                 : File(file);
+            const bool go = file == "-"                                     ? File(file)
+                            : tree_.KindOf(file) == IFileTree::Kind::Folder ? Folder(file)
+                                                                            : Named(file);
             counts_.push_back(count_);
             if (!go) {
                 break;
@@ -161,21 +181,70 @@ class Arguments {
         }
         return decoder_.Decode(decoder_.Shown(path), *input);
     }
-    bool Folder(const std::string& folder) {
-        std::vector<std::string> found;
-        std::string failed, error;
-        if (!DataFilesBelow(tree_, folder, found, failed, error)) {
-            decoder_.Unreadable(failed, error);
-        } else if (found.empty()) {
-            decoder_.Unreadable(folder, "データファイル (PC_INFO_*.dat) がありません");
+    // What a file is by its first bytes; Unreadable with the reason.
+    std::optional<Content> ContentOfFile(const std::string& path, std::string& error) {
+        const std::unique_ptr<IByteInput> input = open_(path, error);
+        std::size_t size = 0;
+        for (std::size_t got = 1; input && got > 0 && size < head_.size(); size += got) {
+            if (!input->Read(head_.data() + size, head_.size() - size, got, error)) {
+                return std::nullopt;
+            }
         }
-        return std::all_of(found.begin(), found.end(), [&](const auto& f) { return File(f); });
+        return input ? std::optional(
+                           ContentOf(std::string_view(head_.data(), size), decoder_.Lines()))
+                     : std::nullopt;
+    }
+    // A file named on the command line: a file without records is said once, not line by line.
+    bool Named(const std::string& file) {
+        std::string error;
+        const std::optional<Content> content = ContentOfFile(file, error);
+        if (!content) {
+            decoder_.Unreadable(file, error);
+            return true;
+        }
+        if (*content == Content::Archive) {
+            return Archive(file);
+        }
+        if (*content == Content::Data || *content == Content::Records) {
+            return File(file);
+        }
+        decoder_.Unreadable(
+            file, *content == Content::Empty ? "記録がありません" : "データファイルではありません");
+        return true;
+    }
+    // Every regular file below it that is a data file or an archive by its content, whatever
+    // its name; a folder that cannot be read is named and the walk goes on.
+    bool Folder(const std::string& folder) {
+        const FolderContents below = FilesBelow(tree_, folder);
+        for (const auto& [path, reason] : below.unreadable) {
+            decoder_.Unreadable(path, reason);
+        }
+        skipped_.insert(skipped_.end(), below.others.begin(), below.others.end());
+        bool go = true;
+        for (std::size_t n = 0; go && n < below.files.size(); ++n) {
+            const std::string& path = below.files[n];
+            std::string error;
+            const std::optional<Content> content = ContentOfFile(path, error);
+            if (!content) {
+                decoder_.Unreadable(path, error);
+            } else if (*content == Content::Data) {
+                go = File(path);
+            } else if (*content == Content::Archive) {
+                go = Archive(path);
+            } else {
+                skipped_.push_back(path);
+            }
+        }
+        if (count_ == 0 && below.unreadable.empty() && go) {
+            decoder_.Unreadable(folder, "データファイルがありません");
+        }
+        return go;
     }
     bool Archive(const std::string& archive) {
         bool go = true;
         std::string member;
         const std::string error = tree_.ReadArchive(
-            archive, password_, kMaxMemberBytes, IsDataFileName,
+            archive, passwords_, kMaxMemberBytes, IsDataFileName,
             [&](const std::string& name, IByteInput& input) {
                 ++count_;
                 return go = decoder_.Decode(decoder_.Shown(archive + ":" + name), input);
@@ -191,9 +260,11 @@ class Arguments {
     FileDecoder& decoder_;
     const InputOpener& open_;
     IFileTree& tree_;
-    const std::optional<std::string>& password_;
+    const std::vector<std::string>& passwords_;
+    std::vector<char> head_;
     std::size_t count_ = 0;
     std::vector<std::size_t> counts_;  // the data files each argument stood for
+    std::vector<std::string> skipped_;
 };
 
 }  // namespace
@@ -209,7 +280,9 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
                std::ostream& err) {
     DecoderOptions o;
     if (const std::string wrong = ParseDecoderOptions(args, o); !wrong.empty()) {
-        err << "QRX_PC_INFO_DECODE: " << wrong << "\n" << DecoderUsage();
+        // One line that says what was wrong, and where the rest is: the help would scroll it away.
+        err << "QRX_PC_INFO_DECODE: " << wrong
+            << "\n使い方は QRX_PC_INFO_DECODE --help で表示します\n";
         return kExitNotDone;
     }
     Output output(out);
@@ -233,8 +306,16 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
         return kExitNotDone;
     }
     FileDecoder decoder(o, crypto, codec, std::move(masker), *format, output, err);
-    Arguments arguments(decoder, open, tree, secrets.password);
+    Arguments arguments(decoder, open, tree, secrets.passwords);
     arguments.DecodeAll(o.files);
+    if (const auto& skipped = arguments.Skipped(); !skipped.empty()) {
+        err << "QRX_PC_INFO_DECODE: データファイルではないファイル " << skipped.size()
+            << " 個を読み飛ばしました" << (o.verbose ? ":" : " (名前は --verbose で表示します)")
+            << "\n";
+        for (std::size_t n = 0; o.verbose && n < skipped.size(); ++n) {
+            err << "  " << Escaped(decoder.Shown(skipped[n])) << "\n";
+        }
+    }
     if (!decoder.Full().empty()) {
         err << "QRX_PC_INFO_DECODE: " << decoder.Full() << "\n";
         return kExitNotDone;

@@ -76,10 +76,16 @@ bool FileDecoder::Decode(const std::string& name, IByteInput& input) {
 
 void FileDecoder::Read(IByteInput& input, const std::string& shownName,
                        const std::function<void(const char*, std::size_t)>& feed) {
-    for (;;) {
+    // Each file is capped like an archive's member: a data file is a few KB.
+    for (std::size_t total = 0;;) {
         std::string error;
         std::size_t got = 0;
-        if (!input.Read(chunk_.data(), chunk_.size(), got, error)) {
+        const bool read = input.Read(chunk_.data(), chunk_.size(), got, error);
+        if (read && (total += got) > kMaxMemberBytes) {
+            error = std::to_string(kMaxMemberBytes / 1024 / 1024) +
+                    " MiB を超えるため、それより先は読みません (データファイルは数 KB です)";
+        }
+        if (!read || total > kMaxMemberBytes) {
             err_ << shownName << ": " << Escaped(error) << "\n";
             status_ = kExitNotDone;
             format_.Failure(0, error);

@@ -38,6 +38,7 @@ class FileDecoder {
                              const std::string& as) const;
 
     int Status() const { return status_; }
+    LineDecoder& Lines() { return decoder_; }
     // A text of the decoder's own as the outputs show it: masked, without the desk's words.
     std::string Masked(const std::string& text) const {
         return masker_ ? masker_->Words(text) : text;

@@ -50,7 +50,6 @@ struct ValueOption {
     std::string (*check)(const std::string& value);
 };
 constexpr ValueOption kValueOptions[] = {
-    {"--password-file", &DecoderOptions::passwordFile, false, nullptr},
     {"--mask-key", &DecoderOptions::maskKey, true, CheckKey},
     {"--mask-key-file", &DecoderOptions::maskKeyFile, true, nullptr},
     {"--mask-words", &DecoderOptions::maskWordsFile, true, nullptr},
@@ -131,8 +130,10 @@ std::string DecoderUsage() {
     }
     return usage +
            "  --password-file ファイル\n"
-           "                  パスワード付き .zip のパスワードを、ファイルの 1 行目から読みます\n"
+           "                  パスワード付き .zip のパスワードを、ファイルから 1 行に 1 つずつ\n"
+           "                  読みます。複数指定でき、順に試します\n"
            "                  例: QRX_PC_INFO_DECODE --summary --password-file pw.txt 受付.zip\n"
+           "  --verbose       データファイルではないので読み飛ばしたファイルの名前も表示します\n"
            "  --mask          MAC アドレス (どの書き方も)、IP アドレス、CSName と DNS ドメイン、\n"
            "                  "
            "SerialNumber、UUID、プロダクトキー、パスのユーザー名を同じ形の仮の値に\n"
@@ -188,6 +189,13 @@ std::string ParseDecoderOptions(const std::vector<std::string>& args, DecoderOpt
             }
         } else if (a == "--mask") {
             o.mask = true;
+        } else if (a == "--verbose") {
+            o.verbose = true;
+        } else if (a == "--password-file") {
+            if (i + 1 >= args.size()) {
+                return Escaped(a) + " には値が必要です";
+            }
+            o.passwordFiles.push_back(args[++i]);
         } else if (const ValueOption* v = FindValueOption(a)) {
             if (i + 1 >= args.size()) {
                 return Escaped(a) + " には値が必要です";
@@ -213,7 +221,7 @@ std::string ParseDecoderOptions(const std::vector<std::string>& args, DecoderOpt
     if (o.maskKey && o.maskKeyFile) {
         return "--mask-key と --mask-key-file は同時に使えません";
     }
-    if (o.unmaskMap && (o.mask || !asked.empty() || o.passwordFile)) {
+    if (o.unmaskMap && (o.mask || !asked.empty() || !o.passwordFiles.empty())) {
         return "--unmask はほかのオプションと一緒に使えません";
     }
     if (std::string wrong = ChooseFormat(asked, o); !wrong.empty()) {

@@ -17,8 +17,10 @@ struct DecoderOptions {
     std::optional<std::string> maskWordsFile;  // --mask-words: the desk's words, one a line
     std::optional<std::string> maskMapFile;    // --mask-map: the pseudonyms' table, written new
     std::optional<std::string> unmaskMap;      // --unmask: turns texts back with that table
-    std::optional<std::string> passwordFile;   // --password-file: the archives' password
-    std::optional<std::string> formatFile;     // the file of a format that writes one (--xlsx)
+    // --password-file, repeatable: the archives' passwords, one a line, tried in order.
+    std::vector<std::string> passwordFiles;
+    bool verbose = false;  // --verbose: the files skipped as not data files are named
+    std::optional<std::string> formatFile;  // the file of a format that writes one (--xlsx)
     bool help = false;
     bool version = false;
     // At least one; "-" is standard input, a folder stands for the data files below it, an

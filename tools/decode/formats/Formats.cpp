@@ -48,8 +48,7 @@ constexpr FormatRow kRows[] = {
      MakeHtmlFormat},
     {"--xlsx", "", false, "--xlsx 一覧.xlsx [--mask ...] ファイル・フォルダー ...", true,
      "  --xlsx ファイル Excel のブック (一覧のシートと記録のシート) を新しいファイルに書きます。\n"
-     "                  値はすべて文字列のセル (0411 の 0 も残り、数式は動きません)。\n"
-     "                  Windows 版にはまだありません (--csv をお使いください)\n",
+     "                  値はすべて文字列のセル (0411 の 0 も残り、数式は動きません)\n",
      MakeXlsxFormat, true},
 };
 

@@ -160,13 +160,16 @@ void ClassTable(std::ostream& out, const ClassRecords& cls) {
 std::string CollectionTime(std::string_view path) {
     const auto slash = path.find_last_of("/\\:");
     const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    // Anywhere in the name: copies keep it ("PC_INFO_… (2).dat", "PC_INFO_… - コピー.dat").
     constexpr std::string_view kPrefix = "PC_INFO_";
-    if (!name.starts_with(kPrefix) || name.size() < kPrefix.size() + 12) {
+    const std::size_t found = name.find(kPrefix);
+    if (found == std::string_view::npos || name.size() < found + kPrefix.size() + 12) {
         return {};
     }
-    const std::string_view stamp = name.substr(kPrefix.size(), 12);
+    const std::string_view stamp = name.substr(found + kPrefix.size(), 12);
+    const std::size_t after = found + kPrefix.size() + 12;
     if (stamp.find_first_not_of("0123456789") != std::string_view::npos ||
-        (name.size() > kPrefix.size() + 12 && name[kPrefix.size() + 12] != '.')) {
+        (name.size() > after && name[after] >= '0' && name[after] <= '9')) {
         return {};
     }
     const auto two = [&](int at) { return (stamp[at] - '0') * 10 + (stamp[at + 1] - '0'); };

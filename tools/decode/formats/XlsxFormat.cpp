@@ -110,7 +110,9 @@ class XlsxFormat : public IFormat {
             full_ = "--xlsx の一時フォルダーを作れません";
             return;
         }
-        temp_ = (folder_.Path() / "book.xlsx").string();
+        // libxlsxwriter takes UTF-8 names, also on Windows (a profile folder may be Japanese).
+        const std::u8string temp = (folder_.Path() / "book.xlsx").u8string();
+        temp_.assign(temp.begin(), temp.end());
         book_ = workbook_new(temp_.c_str());
         text_ = workbook_add_format(book_);
         format_set_num_format(text_, "@");
@@ -169,7 +171,7 @@ class XlsxFormat : public IFormat {
         const lxw_error result = workbook_close(book_);
         book_ = nullptr;
         std::string error;
-        std::ifstream in(temp_, std::ios::binary);
+        std::ifstream in(folder_.Path() / "book.xlsx", std::ios::binary);
         const std::string bytes((std::istreambuf_iterator<char>(in)), {});
         std::unique_ptr<IByteOutput> file;
         if (result != LXW_NO_ERROR || bytes.empty()) {

@@ -85,7 +85,7 @@ class MemberInput : public IByteInput {
 }  // namespace
 
 std::string ArchiveTree::ReadArchive(const std::string& path,
-                                     const std::optional<std::string>& password,
+                                     const std::vector<std::string>& passwords,
                                      std::size_t maxBytes,
                                      const std::function<bool(std::string_view)>& wanted,
                                      const Member& each, std::string& member) {
@@ -101,8 +101,11 @@ std::string ArchiveTree::ReadArchive(const std::string& path,
     archive_read_support_format_7zip(a);
     archive_read_support_format_lha(a);
     archive_read_support_format_tar(a);
-    if (password && archive_read_add_passphrase(a, password->c_str()) != ARCHIVE_OK) {
-        return Reason(a);
+    // libarchive tries them in order for each encrypted member.
+    for (const std::string& password : passwords) {
+        if (archive_read_add_passphrase(a, password.c_str()) != ARCHIVE_OK) {
+            return Reason(a);
+        }
     }
     if (open_(a, path) != ARCHIVE_OK) {
         return "開けません: " + Reason(a);
@@ -130,7 +133,7 @@ std::string ArchiveTree::ReadArchive(const std::string& path,
         if (Encrypted7z(a, entry)) {
             return kEncrypted7z;
         }
-        if (archive_entry_is_encrypted(entry) && !password) {
+        if (archive_entry_is_encrypted(entry) && passwords.empty()) {
             return "パスワード付きの圧縮ファイルです。--password-file "
                    "でパスワードのファイルを指定してください";
         }
@@ -144,7 +147,9 @@ std::string ArchiveTree::ReadArchive(const std::string& path,
         const la_ssize_t n = archive_read_data(a, first.data(), first.size());
         if (n < 0) {
             if (archive_entry_is_encrypted(entry) || PasswordProblem(a)) {
-                return "パスワードが違うか、このパスワードでは展開できません: " + Reason(a);
+                return "パスワードが違うか "
+                       "(どのパスワードでも)、このパスワードでは展開できません: " +
+                       Reason(a);
             }
             member = name;
             return "展開できません: " + Reason(a);

@@ -32,8 +32,9 @@ bool FolderTree::List(const std::string& folder, std::vector<Entry>& entries, st
              it.increment(ec)) {
             const std::u8string name = it->path().filename().u8string();
             std::error_code kind;
+            const fs::file_type type = it->symlink_status(kind).type();
             entries.push_back({std::string(name.begin(), name.end()),
-                               it->symlink_status(kind).type() == fs::file_type::directory});
+                               type == fs::file_type::directory, type == fs::file_type::regular});
         }
         if (ec) {
             error = ec.message();
@@ -46,7 +47,7 @@ bool FolderTree::List(const std::string& folder, std::vector<Entry>& entries, st
     return true;
 }
 
-std::string FolderTree::ReadArchive(const std::string&, const std::optional<std::string>&,
+std::string FolderTree::ReadArchive(const std::string&, const std::vector<std::string>&,
                                     std::size_t, const std::function<bool(std::string_view)>&,
                                     const Member&, std::string&) {
     return "この復号プログラム (Windows 版) は圧縮ファイルを読めません。展開してから、"

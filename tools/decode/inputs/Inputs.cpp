@@ -1,5 +1,8 @@
 #include "tools/decode/inputs/Inputs.h"
 
+#include "tools/decode/inputs/InputText.h"
+#include "tools/decode/inputs/RecordReader.h"
+
 #include <algorithm>
 
 namespace qrx {
@@ -16,12 +19,12 @@ bool EndsWithNoCase(std::string_view text, std::string_view end) {
     });
 }
 
-bool Walk(IFileTree& tree, const std::string& folder, int depth, std::vector<std::string>& files,
-          std::string& failed, std::string& error) {
+void Walk(IFileTree& tree, const std::string& folder, int depth, FolderContents& found) {
     std::vector<IFileTree::Entry> entries;
+    std::string error;
     if (!tree.List(folder, entries, error)) {
-        failed = folder;
-        return false;
+        found.unreadable.emplace_back(folder, error);
+        return;
     }
     // Joined with the separator the folder's name uses: "受付\\山田様\\PC_INFO_….dat" on Windows.
     const char separator =
@@ -30,20 +33,14 @@ bool Walk(IFileTree& tree, const std::string& folder, int depth, std::vector<std
     const std::string base =
         folder.ends_with('/') || folder.ends_with('\\') ? folder : folder + separator;
     for (const auto& e : entries) {
-        if (e.folder) {
-            if (depth >= kMaxDepth) {
-                failed = base + e.name;
-                error = "フォルダーが深すぎます";
-                return false;
-            }
-            if (!Walk(tree, base + e.name, depth + 1, files, failed, error)) {
-                return false;
-            }
-        } else if (IsDataFileName(e.name)) {
-            files.push_back(base + e.name);
+        if (e.folder && depth >= kMaxDepth) {
+            found.unreadable.emplace_back(base + e.name, "フォルダーが深すぎます");
+        } else if (e.folder) {
+            Walk(tree, base + e.name, depth + 1, found);
+        } else {
+            (e.regular ? found.files : found.others).push_back(base + e.name);
         }
     }
-    return true;
 }
 
 }  // namespace
@@ -53,7 +50,7 @@ bool PlainFiles::List(const std::string&, std::vector<Entry>&, std::string& erro
     return false;
 }
 
-std::string PlainFiles::ReadArchive(const std::string&, const std::optional<std::string>&,
+std::string PlainFiles::ReadArchive(const std::string&, const std::vector<std::string>&,
                                     std::size_t, const std::function<bool(std::string_view)>&,
                                     const Member&, std::string&) {
     return "圧縮ファイルは読めません";
@@ -78,14 +75,49 @@ bool IsArchiveName(std::string_view path) {
     return false;
 }
 
-bool DataFilesBelow(IFileTree& tree, const std::string& folder, std::vector<std::string>& files,
-                    std::string& failed, std::string& error) {
-    files.clear();
-    if (!Walk(tree, folder, 0, files, failed, error)) {
-        return false;
+FolderContents FilesBelow(IFileTree& tree, const std::string& folder) {
+    FolderContents found;
+    Walk(tree, folder, 0, found);
+    std::sort(found.files.begin(), found.files.end());
+    std::sort(found.others.begin(), found.others.end());
+    std::sort(found.unreadable.begin(), found.unreadable.end());
+    return found;
+}
+
+Content ContentOf(std::string_view head, LineDecoder& decoder) {
+    for (const std::string_view signature :
+         {std::string_view("PK\x03\x04"), std::string_view("PK\x05\x06"),
+          std::string_view("7z\xBC\xAF\x27\x1C"), std::string_view("\x1F\x8B")}) {
+        if (head.starts_with(signature)) {
+            return Content::Archive;
+        }
     }
-    std::sort(files.begin(), files.end());
-    return true;
+    if (head.size() >= 7 && head.substr(2, 3) == "-lh" && head[6] == '-') {
+        return Content::Archive;
+    }
+    // The first record that decodes tells; broken lines before it (a damaged start) do not.
+    std::optional<DecodedLine> first;
+    bool anyLine = false;
+    RecordReader reader(decoder, [&](std::size_t, const DecodedLine& d) {
+        anyLine = true;
+        if (!first && d.kind != DecodedLine::Kind::Failed) {
+            first = d;
+        }
+    });
+    InputText text([&](const char* data, std::size_t size) {
+        if (!first) {
+            reader.Feed(data, size);
+        }
+    });
+    text.Feed(head.data(), head.size());
+    text.Finish();
+    if (!first) {
+        reader.Finish();
+    }
+    if (first) {
+        return ClassOfHeader(first->text).empty() ? Content::Records : Content::Data;
+    }
+    return anyLine ? Content::Other : Content::Empty;
 }
 
 std::string MaskedFileNames::operator()(const std::string& name, bool standardInput) {

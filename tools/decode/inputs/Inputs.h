@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tools/decode/common/ByteStreams.h"
+#include "tools/decode/records/LineDecoder.h"
 
 namespace qrx {
 
@@ -19,7 +20,8 @@ class IFileTree {
     enum class Kind { File, Folder };  // File also for what is missing: opening it says why
     struct Entry {
         std::string name;
-        bool folder = false;  // a real folder; a link to one is not followed
+        bool folder = false;   // a real folder; a link to one is not followed
+        bool regular = false;  // a regular file (not a link, FIFO or device)
     };
     // Receives each wanted member of an archive with its bytes; false stops the reading.
     using Member = std::function<bool(const std::string& name, IByteInput& input)>;
@@ -29,14 +31,13 @@ class IFileTree {
     // The entries of a folder in any order; false with the system's reason.
     virtual bool List(const std::string& folder, std::vector<Entry>& entries,
                       std::string& error) = 0;
-    // Reads the members of an archive in their order and hands over those that `wanted`
-    // accepts by their path in the archive. A member yields at most `maxBytes` bytes: reading
-    // beyond fails. Returns the reason that the archive (or a member's first bytes: a missing or
-    // wrong password) could not be read, else empty; `member` names the member when the reason
-    // concerns one.
+    // Reads the members of an archive (trying `passwords` in order on encrypted ones) in their
+    // order and hands over those that `wanted` accepts by their path in the archive. A member
+    // yields at most `maxBytes` bytes: reading beyond fails. Returns the reason that the archive
+    // (or a member's first bytes: a missing or wrong password) could not be read, else empty;
+    // `member` names the member when the reason concerns one.
     virtual std::string ReadArchive(const std::string& path,
-                                    const std::optional<std::string>& password,
-                                    std::size_t maxBytes,
+                                    const std::vector<std::string>& passwords, std::size_t maxBytes,
                                     const std::function<bool(std::string_view)>& wanted,
                                     const Member& each, std::string& member) = 0;
     // A new file for writing, readable by its owner only; a file, link or anything else
@@ -53,7 +54,7 @@ class PlainFiles : public IFileTree {
   public:
     Kind KindOf(const std::string&) override { return Kind::File; }
     bool List(const std::string&, std::vector<Entry>&, std::string& error) override;
-    std::string ReadArchive(const std::string&, const std::optional<std::string>&, std::size_t,
+    std::string ReadArchive(const std::string&, const std::vector<std::string>&, std::size_t,
                             const std::function<bool(std::string_view)>&, const Member&,
                             std::string&) override;
 };
@@ -69,11 +70,27 @@ bool IsArchiveName(std::string_view path);
 // far less than what would exhaust memory or disk of a desk's PC.
 inline constexpr std::size_t kMaxMemberBytes = 64 * 1024 * 1024;
 
-// The data files below a folder, searched through all of its subfolders (at most kMaxDepth
-// deep), as paths sorted byte-wise. False with the folder that could not be read and why.
+// What lies below a folder, searched through all of its subfolders (at most kMaxDepth deep;
+// links are not followed): its regular files, sorted byte-wise, whatever their names (the data
+// files among them are told by their content); what is neither a folder nor a regular file (a
+// link, a FIFO, a device); the folders that could not be read, each with its reason. A folder
+// that cannot be read does not stop the walk.
 inline constexpr int kMaxDepth = 64;
-bool DataFilesBelow(IFileTree& tree, const std::string& folder, std::vector<std::string>& files,
-                    std::string& failed, std::string& error);
+struct FolderContents {
+    std::vector<std::string> files;
+    std::vector<std::string> others;
+    std::vector<std::pair<std::string, std::string>> unreadable;
+};
+FolderContents FilesBelow(IFileTree& tree, const std::string& folder);
+
+// What a file is by its first bytes.
+enum class Content { Data, Records, Archive, Empty, Other };
+// `head` is a file's beginning (up to kHeadBytes): an archive by its signature (zip, 7z, gzip,
+// lzh), a data file when its first record decodes to a class header (after the transfer damage
+// InputText undoes), records when the first one is another record, empty when it holds no byte
+// or only blank lines, else other (no line is a record).
+inline constexpr std::size_t kHeadBytes = 64 * 1024;
+Content ContentOf(std::string_view head, LineDecoder& decoder);
 
 // How a file is shown when masking is on: "-" for standard input, else by its name alone when
 // the name is "PC_INFO_<digits>.dat", else as "file-1", "file-2"… in the order first met; no
