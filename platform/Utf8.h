@@ -24,6 +24,9 @@ bool IsValidUtf8(std::string_view text);
 // The text with every invalid piece replaced by U+FFFD.
 std::string SanitizeUtf8(std::string_view text);
 
+// Appends the UTF-8 form of one code point.
+void AppendUtf8(std::string& out, char32_t c);
+
 // The text cut to at most `limit` bytes, at a character's start.
 std::string CutUtf8(std::string text, std::size_t limit);
 

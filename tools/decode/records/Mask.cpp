@@ -6,6 +6,7 @@
 #include <random>
 
 #include "collect/CollectionPlan.h"
+#include "platform/Utf8.h"
 
 namespace qrx {
 
@@ -279,10 +280,7 @@ std::string Masker::Text(std::string_view kind, std::string_view text) const {
             out += static_cast<char>(c);
         } else {
             // Any other character becomes a katakana letter (U+30A2 to U+30F3).
-            const unsigned k = 0x30A2 + s.Below(82);
-            out += static_cast<char>(0xE0 | (k >> 12));
-            out += static_cast<char>(0x80 | ((k >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (k & 0x3F));
+            AppendUtf8(out, static_cast<char32_t>(0x30A2 + s.Below(82)));
             ++i;
             while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) {
                 ++i;

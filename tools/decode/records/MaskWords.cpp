@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "platform/Utf8.h"
 #include "tools/decode/records/Mask.h"
 
 namespace qrx {
@@ -32,24 +33,6 @@ char32_t Next(std::string_view s, std::size_t at, std::size_t& size) {
         c = c << 6 | (static_cast<unsigned char>(s[at + k]) & 0x3F);
     }
     return c;
-}
-
-void Append(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 // A voiced (゛) or semi-voiced (゜) mark joined to the kana before it, or 0.
@@ -91,7 +74,7 @@ std::string Fold(std::string_view text, std::vector<std::size_t>* from) {
             c += 'a' - 'A';
         }
         const std::size_t before = out.size();
-        Append(out, c);
+        AppendUtf8(out, c);
         if (from != nullptr) {
             from->insert(from->end(), out.size() - before, at);
         }
