@@ -277,7 +277,11 @@ TEST_F(DecoderProcess, LargeFilesStayWithinBoundedMemory) {
             "64 MiB までです (1 回の収集は数 KB です)。ファイルごとに --json をお使いください\n")
             << args;
     }
-    // Read up to the cap of a file, then refused with one line.
+    // Read up to the cap of a file, then refused with one line (the smaller file of a sanitizer
+    // build stays below the cap).
+    if (fs::file_size(large) <= 64u << 20) {
+        return;
+    }
     for (const std::string& args : {"--json " + large, large}) {
         const Result r = Decode(args, "/dev/null", limit);
         EXPECT_EQ(r.status, 2) << args << "\n" << r.err;

@@ -252,8 +252,11 @@ TEST_F(SharedFolder, QtReadsNoPluginOrQtConfBesideTheProgram) {
         if (*c.qtConf != '\0') {
             folder.Write("shared/qt.conf", c.qtConf);
         }
-        EXPECT_EQ(RunAs(kRoot, "DISPLAY=" + Display() + " QT_STYLE_OVERRIDE=planted " +
-                                   "QRX_TEST_MARKER=marker " + c.environment +
+        // Killed at its first trace line, the window leaves what Qt's D-Bus connection holds to
+        // a sanitizer build's leak check: only the marker is asked about here.
+        EXPECT_EQ(RunAs(kRoot, "DISPLAY=" + Display() + " ASAN_OPTIONS=detect_leaks=0" +
+                                   " QT_STYLE_OVERRIDE=planted " + "QRX_TEST_MARKER=marker " +
+                                   c.environment +
                                    "./QRX_PC_INFO DEBUG </dev/null & p=\\$!; until grep -qs Start "
                                    "INFO_LOG/*/*.LOG; do sleep 0.1; done; kill \\$p; wait \\$p"),
                   0)
