@@ -134,6 +134,20 @@ class FdInput : public qrx::IByteInput {
     bool owned_;
 };
 
+// Writes all of `data` to a descriptor, however many writes that takes.
+bool WriteAll(int fd, const char* data, std::size_t size, std::string& error) {
+    while (size > 0) {
+        const int n = _write(fd, data, static_cast<unsigned>(size));
+        if (n <= 0) {
+            error = n < 0 ? std::strerror(errno) : "書き込めません";
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 // Standard output: the console's buffer when it is a console, else the bytes as they are.
 class StdOutput : public qrx::IByteOutput {
   public:
@@ -147,16 +161,7 @@ class StdOutput : public qrx::IByteOutput {
             }
             return true;
         }
-        while (size > 0) {
-            const int n = _write(_fileno(stdout), data, static_cast<unsigned>(size));
-            if (n <= 0) {
-                error = n < 0 ? std::strerror(errno) : "書き込めません";
-                return false;
-            }
-            data += n;
-            size -= static_cast<std::size_t>(n);
-        }
-        return true;
+        return WriteAll(_fileno(stdout), data, size, error);
     }
 
   private:
@@ -169,16 +174,7 @@ class FileOutput : public qrx::IByteOutput {
     explicit FileOutput(int fd) : fd_(fd) {}
     ~FileOutput() override { _close(fd_); }
     bool Write(const char* data, std::size_t size, std::string& error) override {
-        while (size > 0) {
-            const int n = _write(fd_, data, static_cast<unsigned>(size));
-            if (n <= 0) {
-                error = n < 0 ? std::strerror(errno) : "書き込めません";
-                return false;
-            }
-            data += n;
-            size -= static_cast<std::size_t>(n);
-        }
-        return true;
+        return WriteAll(fd_, data, size, error);
     }
 
   private:
