@@ -4,9 +4,13 @@
 #include <archive_entry.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <vector>
+
+#include "platform/SystemFailure.h"
 
 namespace qrx {
 
@@ -16,9 +20,50 @@ struct ArchiveDeleter {
     void operator()(archive* a) const { archive_read_free(a); }
 };
 
-std::string Reason(archive* a) {
-    const char* text = archive_error_string(a);
-    return text != nullptr ? text : "不明なエラー";
+bool Has(std::string_view text, std::initializer_list<std::string_view> words) {
+    return std::any_of(words.begin(), words.end(),
+                       [&](std::string_view w) { return text.find(w) != std::string_view::npos; });
+}
+
+// libarchive's reason in the desk's words, its own text kept at the end. A reason of the system
+// (the archive cannot be opened, a read fails) is said as the system's.
+Failure Reason(archive* a) {
+    const char* said = archive_error_string(a);
+    const std::string text = said != nullptr ? said : "";
+    // libarchive says EILSEQ of a file's format and EINVAL of its own use, -1 of the rest.
+    const int error = archive_errno(a);
+    if (error > 0 && error != EILSEQ && error != EINVAL) {
+        return FromErrno(error);
+    }
+    struct Kind {
+        FailureKind kind;
+        std::initializer_list<std::string_view> words;
+        const char* desk;
+    };
+    static const Kind kKinds[] = {
+        {FailureKind::Password,
+         {"Incorrect passphrase", "Passphrase required"},
+         "パスワードが違います"},
+        {FailureKind::Unsupported, {"ncrypt"}, "この暗号化方式には対応していません"},
+        {FailureKind::Damaged,
+         {"runcated", "Premature end", "Unexpected EOF"},
+         "途中で切れています (ダウンロードかコピーが終わっていないかもしれません)"},
+        {FailureKind::Unsupported,
+         {"Unrecognized archive format"},
+         "圧縮ファイルの形式が分かりません"},
+        {FailureKind::Unsupported,
+         {"nsupported", "not supported"},
+         "対応していない形式か圧縮方法です"},
+        {FailureKind::Damaged,
+         {"CRC", "hecksum", "amaged", "orrupt", "Bad ", "Invalid", "Zlib", "rror"},
+         "壊れています"},
+    };
+    for (const Kind& k : kKinds) {
+        if (Has(text, k.words)) {
+            return {k.kind, k.desk, text};
+        }
+    }
+    return {FailureKind::Other, "圧縮ファイルを読めません", text.empty() ? "不明なエラー" : text};
 }
 
 // libarchive cannot decrypt 7z (neither its contents nor its names): retrying passwords is
@@ -28,14 +73,10 @@ bool Encrypted7z(archive* a, archive_entry* entry) {
            ((entry != nullptr && archive_entry_is_encrypted(entry)) ||
             archive_read_has_encrypted_entries(a) > 0);
 }
-constexpr const char* kEncrypted7z =
-    "パスワード付きの 7z 圧縮ファイルは、この復号プログラムでは読めません。"
-    "展開ソフトで展開してから、できたフォルダーを指定してください";
-
-bool PasswordProblem(archive* a) {
-    const std::string text = Reason(a);
-    return text.find("assphrase") != std::string::npos || text.find("ncrypt") != std::string::npos;
-}
+const Failure kEncrypted7z{FailureKind::Unsupported,
+                           "パスワード付きの 7z 圧縮ファイルは、この復号プログラムでは読めません。"
+                           "展開ソフトで展開してから、できたフォルダーを指定してください",
+                           {}};
 
 // A member's bytes: first those read ahead to check the password, then the rest, bounded.
 class MemberInput : public IByteInput {
@@ -43,35 +84,32 @@ class MemberInput : public IByteInput {
     MemberInput(archive* a, std::vector<char> first, std::size_t maxBytes)
         : a_(a), first_(std::move(first)), total_(first_.size()), max_(maxBytes) {}
 
-    bool Read(char* buffer, std::size_t capacity, std::size_t& got, std::string& error) override {
-        got = 0;
+    Result<std::size_t> Read(char* buffer, std::size_t capacity) override {
         if (at_ < first_.size()) {
-            got = std::min(capacity, first_.size() - at_);
+            const std::size_t got = std::min(capacity, first_.size() - at_);
             std::memcpy(buffer, first_.data() + at_, got);
             at_ += got;
-            return true;
+            return got;
         }
         if (total_ > max_) {
-            error = TooLarge(max_);
-            return false;
+            return TooLarge(max_);
         }
         const la_ssize_t n = archive_read_data(a_, buffer, capacity);
         if (n < 0) {
-            error = "展開できません: " + Reason(a_);
-            return false;
+            return Reason(a_).In("展開できません");
         }
         total_ += static_cast<std::size_t>(n);
         if (total_ > max_) {
-            error = TooLarge(max_);
-            return false;
+            return TooLarge(max_);
         }
-        got = static_cast<std::size_t>(n);
-        return true;
+        return static_cast<std::size_t>(n);
     }
 
-    static std::string TooLarge(std::size_t max) {
-        return "展開すると " + std::to_string(max / 1024 / 1024) +
-               " MiB を超えるため読みません (データファイルは数 KB です)";
+    static Failure TooLarge(std::size_t max) {
+        return {FailureKind::TooLarge,
+                "展開すると " + std::to_string(max / 1024 / 1024) +
+                    " MiB を超えるため読みません (データファイルは数 KB です)",
+                {}};
     }
 
   private:
@@ -84,15 +122,14 @@ class MemberInput : public IByteInput {
 
 }  // namespace
 
-std::string ArchiveTree::ReadArchive(const std::string& path,
-                                     const std::vector<std::string>& passwords,
-                                     std::size_t maxBytes,
-                                     const std::function<bool(std::string_view)>& wanted,
-                                     const Member& each, std::string& member) {
+Done ArchiveTree::ReadArchive(const std::string& path, const std::vector<std::string>& passwords,
+                              std::size_t maxBytes,
+                              const std::function<bool(std::string_view)>& wanted,
+                              const Member& each, std::string& member) {
     const std::unique_ptr<archive, ArchiveDeleter> owner(archive_read_new());
     archive* a = owner.get();
     if (a == nullptr) {
-        return "メモリが足りません";
+        return Failure{FailureKind::NoMemory, "メモリが足りません", {}};
     }
     archive_read_support_filter_all(a);
     archive_read_support_format_zip(a);
@@ -108,7 +145,7 @@ std::string ArchiveTree::ReadArchive(const std::string& path,
         }
     }
     if (open_(a, path) != ARCHIVE_OK) {
-        return "開けません: " + Reason(a);
+        return Reason(a).In("開けません");
     }
     std::size_t found = 0;
     for (;;) {
@@ -121,7 +158,7 @@ std::string ArchiveTree::ReadArchive(const std::string& path,
             if (Encrypted7z(a, entry)) {
                 return kEncrypted7z;
             }
-            return "圧縮ファイルとして読めません: " + Reason(a);
+            return Reason(a).In("圧縮ファイルとして読めません");
         }
         const char* utf8 = archive_entry_pathname_utf8(entry);
         const char* raw = archive_entry_pathname(entry);
@@ -134,8 +171,10 @@ std::string ArchiveTree::ReadArchive(const std::string& path,
             return kEncrypted7z;
         }
         if (archive_entry_is_encrypted(entry) && passwords.empty()) {
-            return "パスワード付きの圧縮ファイルです。--password-file "
-                   "でパスワードのファイルを指定してください";
+            return Failure{FailureKind::Password,
+                           "パスワード付きの圧縮ファイルです。--password-file "
+                           "でパスワードのファイルを指定してください",
+                           {}};
         }
         if (archive_entry_size_is_set(entry) && archive_entry_size(entry) >= 0 &&
             static_cast<std::size_t>(archive_entry_size(entry)) > maxBytes) {
@@ -146,13 +185,16 @@ std::string ArchiveTree::ReadArchive(const std::string& path,
         std::vector<char> first(64 * 1024);
         const la_ssize_t n = archive_read_data(a, first.data(), first.size());
         if (n < 0) {
-            if (archive_entry_is_encrypted(entry) || PasswordProblem(a)) {
-                return "パスワードが違うか "
-                       "(どのパスワードでも)、このパスワードでは展開できません: " +
-                       Reason(a);
+            const Failure why = Reason(a);
+            if (why.kind == FailureKind::Password ||
+                (archive_entry_is_encrypted(entry) && why.kind != FailureKind::Unsupported)) {
+                return Failure{FailureKind::Password,
+                               "パスワードが違うか (どのパスワードでも)、"
+                               "このパスワードでは展開できません",
+                               why.code};
             }
             member = name;
-            return "展開できません: " + Reason(a);
+            return why.In("展開できません");
         }
         first.resize(static_cast<std::size_t>(n));
         MemberInput input(a, std::move(first), maxBytes);
@@ -161,7 +203,8 @@ std::string ArchiveTree::ReadArchive(const std::string& path,
         }
     }
     if (found == 0) {
-        return "データファイル (PC_INFO_*.dat) が入っていません";
+        return Failure{
+            FailureKind::NotFound, "データファイル (PC_INFO_*.dat) が入っていません", {}};
     }
     return {};
 }
