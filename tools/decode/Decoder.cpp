@@ -287,13 +287,14 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
 int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, ITextCodec& codec,
                IKeyedHash& hash, const InputOpener& open, IFileTree& tree, IByteOutput& out,
                std::ostream& err) {
-    DecoderOptions o;
-    if (const std::string wrong = ParseDecoderOptions(args, o); !wrong.empty()) {
+    Result<DecoderOptions> parsed = ParseDecoderOptions(args);
+    if (!parsed) {
         // One line that says what was wrong, and where the rest is: the help would scroll it away.
-        err << "QRX_PC_INFO_DECODE: " << wrong
+        err << "QRX_PC_INFO_DECODE: " << parsed.failure().Message()
             << "\n使い方は QRX_PC_INFO_DECODE --help で表示します\n";
         return kExitNotDone;
     }
+    DecoderOptions& o = *parsed;
     Output output(out);
     if (o.help || o.version) {
         output.Text() +=
