@@ -51,19 +51,8 @@ bool PlainFiles::List(const std::string&, std::vector<Entry>&, std::string& erro
 }
 
 std::string PlainFiles::ReadArchive(const std::string&, const std::vector<std::string>&,
-                                    std::size_t, const std::function<bool(std::string_view)>&,
-                                    const Member&, std::string&) {
+                                    InflateBudget&, const Wanted&, const Member&, std::string&) {
     return "圧縮ファイルは読めません";
-}
-
-bool IsDataFileName(std::string_view name) {
-    const auto slash = name.find_last_of("/\\");
-    if (slash != std::string_view::npos) {
-        name.remove_prefix(slash + 1);
-    }
-    constexpr std::string_view kPrefix = "pc_info_";
-    return name.size() > kPrefix.size() + 4 &&
-           EndsWithNoCase(name.substr(0, kPrefix.size()), kPrefix) && EndsWithNoCase(name, ".dat");
 }
 
 bool IsArchiveName(std::string_view path) {
