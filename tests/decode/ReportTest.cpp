@@ -585,6 +585,11 @@ TEST(DeskTexts, CsvFieldsReadableValuesAndInputNames) {
     for (const auto& [in, out] : invisible) {
         EXPECT_EQ(Appended(AppendJsonString)(in), "\"" + out + "\"") << in;
     }
+    MaskedFileNames shown;  // Windows' copies keep their stamp; other suffixes may be personal
+    EXPECT_EQ(shown("a/PC_INFO_261201090000 - コピー (2).dat"),
+              "PC_INFO_261201090000 - コピー (2).dat");
+    EXPECT_EQ(shown("a/PC_INFO_261201090000 - 山田 (2).dat"), "file-1");
+    EXPECT_EQ(shown("PC_INFO_1 ().dat"), "file-2");
     EXPECT_TRUE(IsArchiveName("a/Week.ZIP"));
     EXPECT_TRUE(IsArchiveName("w.tar.gz"));
     EXPECT_FALSE(IsArchiveName("w.gz"));
