@@ -45,7 +45,7 @@ write(os.path.join(inbox, "メール/返信.txt"),
       b"".join(b"> " + l for l in data_file("KATO-PC").splitlines(True)))
 write(os.path.join(inbox, "unicode.txt"), data_file("ITO-PC").decode().encode("utf-16-le"))
 write(os.path.join(inbox, "空.dat"), b"")
-write(os.path.join(inbox, "壊れた.dat"), data_file("HAYASHI-PC") + b"broken\r\n" * 7)
+write(os.path.join(inbox, "壊れた.dat"), data_file("HAYASHI-PC") + b"not a record\r\n" * 7)
 write(os.path.join(inbox, "main.c"), b"#include <stdio.h>\nint main(void) { return 0; }\n")
 os.mkfifo(os.path.join(inbox, "fifo"))
 os.symlink(".", os.path.join(inbox, "loop"))
