@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <initializer_list>
 #include <memory>
@@ -78,11 +79,60 @@ const Failure kEncrypted7z{FailureKind::Unsupported,
                            "展開ソフトで展開してから、できたフォルダーを指定してください",
                            {}};
 
-// A member's bytes: first those read ahead to check the password, then the rest, bounded.
+std::string Size(std::uint64_t bytes) {
+    constexpr std::uint64_t kMiB = 1024 * 1024;
+    return bytes % (1024 * kMiB) == 0 ? std::to_string(bytes / 1024 / kMiB) + " GiB"
+           : bytes % kMiB == 0        ? std::to_string(bytes / kMiB) + " MiB"
+                                      : std::to_string(bytes) + " バイト";
+}
+
+Failure TooLarge(std::size_t max) {
+    return {FailureKind::TooLarge,
+            "展開すると " + Size(max) + " を超えるため読みません (データファイルは数 KB です)",
+            {}};
+}
+
+Failure RunSpent(std::uint64_t max) {
+    return {FailureKind::TooLarge,
+            "この実行で展開した量が合わせて " + Size(max) +
+                " を超えたため、この圧縮ファイルの残りと後の圧縮ファイルは読みません",
+            {}};
+}
+
+// What one archive inflates, charged to it and to the run; fails once a limit is passed.
+class Spending {
+  public:
+    explicit Spending(InflateBudget& budget) : budget_(budget) {}
+
+    Done Charge(std::uint64_t bytes) {
+        archive_ += bytes;
+        budget_.spent += bytes;
+        if (budget_.spent > budget_.limits.run) {
+            return RunSpent(budget_.limits.run);
+        }
+        if (archive_ > budget_.limits.archive) {
+            return Failure{FailureKind::TooLarge,
+                           "展開すると合わせて " + Size(budget_.limits.archive) +
+                               " を超えるため、この圧縮ファイルの残りは読みません",
+                           {}};
+        }
+        return {};
+    }
+
+  private:
+    InflateBudget& budget_;
+    std::uint64_t archive_ = 0;
+};
+
+// A member's bytes: first those read ahead to tell what it is, then the rest, bounded.
 class MemberInput : public IByteInput {
   public:
-    MemberInput(archive* a, std::vector<char> first, std::size_t maxBytes)
-        : a_(a), first_(std::move(first)), total_(first_.size()), max_(maxBytes) {}
+    MemberInput(archive* a, std::vector<char> first, std::size_t maxBytes, Spending& spending)
+        : a_(a),
+          first_(std::move(first)),
+          total_(first_.size()),
+          max_(maxBytes),
+          spending_(spending) {}
 
     Result<std::size_t> Read(char* buffer, std::size_t capacity) override {
         if (at_ < first_.size()) {
@@ -91,26 +141,24 @@ class MemberInput : public IByteInput {
             at_ += got;
             return got;
         }
-        if (total_ > max_) {
-            return TooLarge(max_);
+        if (!spent_ || total_ > max_) {
+            return !spent_ ? spent_.failure() : TooLarge(max_);
         }
         const la_ssize_t n = archive_read_data(a_, buffer, capacity);
         if (n < 0) {
             return Reason(a_).In("展開できません");
         }
         total_ += static_cast<std::size_t>(n);
-        if (total_ > max_) {
-            return TooLarge(max_);
+        spent_ = spending_.Charge(static_cast<std::size_t>(n));
+        if (!spent_ || total_ > max_) {
+            return !spent_ ? spent_.failure() : TooLarge(max_);
         }
         return static_cast<std::size_t>(n);
     }
 
-    static Failure TooLarge(std::size_t max) {
-        return {FailureKind::TooLarge,
-                "展開すると " + std::to_string(max / 1024 / 1024) +
-                    " MiB を超えるため読みません (データファイルは数 KB です)",
-                {}};
-    }
+    std::size_t Total() const { return total_; }
+    // Whether a limit of the archive or the run was passed: the reader was told.
+    bool Spent() const { return !spent_; }
 
   private:
     archive* a_;
@@ -118,14 +166,18 @@ class MemberInput : public IByteInput {
     std::size_t at_ = 0;
     std::size_t total_;
     std::size_t max_;
+    Spending& spending_;
+    Done spent_;
 };
 
 }  // namespace
 
 Done ArchiveTree::ReadArchive(const std::string& path, const std::vector<std::string>& passwords,
-                              std::size_t maxBytes,
-                              const std::function<bool(std::string_view)>& wanted,
-                              const Member& each, std::string& member) {
+                              InflateBudget& budget, const Wanted& wanted, const Member& each,
+                              std::string& member) {
+    if (budget.spent > budget.limits.run) {
+        return RunSpent(budget.limits.run);
+    }
     const std::unique_ptr<archive, ArchiveDeleter> owner(archive_read_new());
     archive* a = owner.get();
     if (a == nullptr) {
@@ -147,6 +199,7 @@ Done ArchiveTree::ReadArchive(const std::string& path, const std::vector<std::st
     if (open_(a, path) != ARCHIVE_OK) {
         return Reason(a).In("開けません");
     }
+    Spending spending(budget);
     std::size_t found = 0;
     for (;;) {
         archive_entry* entry = nullptr;
@@ -163,10 +216,9 @@ Done ArchiveTree::ReadArchive(const std::string& path, const std::vector<std::st
         const char* utf8 = archive_entry_pathname_utf8(entry);
         const char* raw = archive_entry_pathname(entry);
         const std::string name = utf8 != nullptr ? utf8 : raw != nullptr ? raw : "";
-        if (archive_entry_filetype(entry) != AE_IFREG || !wanted(name)) {
+        if (archive_entry_filetype(entry) != AE_IFREG) {
             continue;
         }
-        ++found;
         if (Encrypted7z(a, entry)) {
             return kEncrypted7z;
         }
@@ -176,35 +228,56 @@ Done ArchiveTree::ReadArchive(const std::string& path, const std::vector<std::st
                            "でパスワードのファイルを指定してください",
                            {}};
         }
-        if (archive_entry_size_is_set(entry) && archive_entry_size(entry) >= 0 &&
-            static_cast<std::size_t>(archive_entry_size(entry)) > maxBytes) {
-            member = name;
-            return MemberInput::TooLarge(maxBytes);
-        }
-        // The first bytes now: a wrong password shows here, as one reason for the archive.
-        std::vector<char> first(64 * 1024);
-        const la_ssize_t n = archive_read_data(a, first.data(), first.size());
-        if (n < 0) {
-            const Failure why = Reason(a);
-            if (why.kind == FailureKind::Password ||
-                (archive_entry_is_encrypted(entry) && why.kind != FailureKind::Unsupported)) {
-                return Failure{FailureKind::Password,
-                               "パスワードが違うか (どのパスワードでも)、"
-                               "このパスワードでは展開できません",
-                               why.code};
+        // The first bytes tell what the member is; a wrong password shows here, as one reason
+        // for the archive.
+        std::vector<char> first(kHeadBytes);
+        std::size_t got = 0;
+        for (la_ssize_t n = 1; n > 0 && got < first.size(); got += static_cast<std::size_t>(n)) {
+            n = archive_read_data(a, first.data() + got, first.size() - got);
+            if (n < 0) {
+                const Failure why = Reason(a);
+                if (why.kind == FailureKind::Password ||
+                    (archive_entry_is_encrypted(entry) && why.kind != FailureKind::Unsupported)) {
+                    return Failure{FailureKind::Password,
+                                   "パスワードが違うか (どのパスワードでも)、"
+                                   "このパスワードでは展開できません",
+                                   why.code};
+                }
+                member = name;
+                return why.In("展開できません");
             }
-            member = name;
-            return why.In("展開できません");
+            if (Done spent = spending.Charge(static_cast<std::size_t>(n)); !spent) {
+                member = name;
+                return spent;
+            }
         }
-        first.resize(static_cast<std::size_t>(n));
-        MemberInput input(a, std::move(first), maxBytes);
-        if (!each(name, input)) {
-            return {};
+        first.resize(got);
+        const bool sized = archive_entry_size_is_set(entry) && archive_entry_size(entry) >= 0;
+        const auto size = sized ? static_cast<std::uint64_t>(archive_entry_size(entry)) : 0;
+        std::size_t consumed = got;
+        if (wanted(name, std::string_view(first.data(), first.size()))) {
+            ++found;
+            if (size > budget.limits.member) {
+                member = name;
+                return TooLarge(budget.limits.member);
+            }
+            MemberInput input(a, std::move(first), budget.limits.member, spending);
+            if (!each(name, input) || input.Spent()) {
+                return {};
+            }
+            consumed = input.Total();
+        }
+        // Passing over the rest of a member inflates it, but in a zip or an lzh, which know
+        // where the next member starts.
+        const int format = archive_format(a) & ARCHIVE_FORMAT_BASE_MASK;
+        if (format != ARCHIVE_FORMAT_ZIP && format != ARCHIVE_FORMAT_LHA && size > consumed) {
+            if (Done spent = spending.Charge(size - consumed); !spent) {
+                return spent;
+            }
         }
     }
     if (found == 0) {
-        return Failure{
-            FailureKind::NotFound, "データファイル (PC_INFO_*.dat) が入っていません", {}};
+        return Failure{FailureKind::NotFound, "データファイルが入っていません", {}};
     }
     return {};
 }

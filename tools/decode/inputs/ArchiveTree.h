@@ -17,8 +17,8 @@ class ArchiveTree : public FolderTree {
     explicit ArchiveTree(Opener open) : open_(std::move(open)) {}
 
     Done ReadArchive(const std::string& path, const std::vector<std::string>& passwords,
-                     std::size_t maxBytes, const std::function<bool(std::string_view)>& wanted,
-                     const Member& each, std::string& member) override;
+                     InflateBudget& budget, const Wanted& wanted, const Member& each,
+                     std::string& member) override;
 
   private:
     Opener open_;

@@ -48,9 +48,8 @@ Result<std::vector<IFileTree::Entry>> FolderTree::List(const std::string& folder
     return entries;
 }
 
-Done FolderTree::ReadArchive(const std::string&, const std::vector<std::string>&, std::size_t,
-                             const std::function<bool(std::string_view)>&, const Member&,
-                             std::string&) {
+Done FolderTree::ReadArchive(const std::string&, const std::vector<std::string>&, InflateBudget&,
+                             const Wanted&, const Member&, std::string&) {
     return Failure{FailureKind::Unsupported,
                    "この復号プログラムは圧縮ファイルを読めません。展開してから、"
                    "そのフォルダーかファイルを指定してください",
