@@ -58,6 +58,7 @@ bool FileDecoder::Decode(const std::string& name, IByteInput& input) {
     held_.clear();
     heldBytes_ = 0;
     tooLarge_ = false;
+    unknown_ = 0;
     RecordReader reader(decoder_,
                         [this](std::size_t line, const DecodedLine& d) { Hold(line, d); });
     InputText text([&](const char* data, std::size_t size) { reader.Feed(data, size); });
@@ -69,6 +70,12 @@ bool FileDecoder::Decode(const std::string& name, IByteInput& input) {
     reader.Finish();
     if (masker_ && !MaskHeld(shownName_)) {
         return false;
+    }
+    if (unknown_ > 0) {
+        err_ << shownName_ + ": このデコーダーの知らないクラスかプロパティの記録が " +
+                    std::to_string(unknown_) +
+                    " 行あります。新しいプログラムが書いたファイルかもしれません "
+                    "(新しいデコーダーなら読めます)\n";
     }
     format_.EndFile();
     return !output_.Failed() && (full_ = format_.Full()).empty();
@@ -156,6 +163,7 @@ void FileDecoder::Place(std::size_t line, const DecodedLine& d) {
     if (std::string why = placer_.Place(d.text, plain, line, placed_); !why.empty()) {
         return Fail(line, why);
     }
+    unknown_ += placed_.unknown ? 1 : 0;
     if (masker_ && placed_.kind == PlacedRecord::Kind::Value) {
         masked_ = masker_->Record(d.text);
         placed_.text = masked_;

@@ -75,7 +75,8 @@ class FileDecoder {
     std::vector<HeldLine> held_;
     std::size_t heldBytes_ = 0;
     bool tooLarge_ = false;
-    std::string shownName_;  // of the file being decoded, escaped
+    std::size_t unknown_ = 0;  // records of the file that the plan does not know
+    std::string shownName_;    // of the file being decoded, escaped
     std::vector<char> chunk_;
     int status_ = kExitDecoded;
     std::string full_;
