@@ -61,7 +61,7 @@ std::string RecordPlacer::Place(std::string_view text, bool unencrypted, std::si
             if (out.planned == nullptr) {
                 return "プログラムが記録するプロパティではありません";
             }
-            const bool repeat = out.planned->multiValued && last_ == out.property;
+            const bool repeat = out.planned->multiValued() && last_ == out.property;
             const bool seen = std::find(seen_.begin(), seen_.end(), out.property) != seen_.end();
             out.newInstance = seen_.empty() || (seen && !repeat);
             if (out.newInstance) {
@@ -75,13 +75,13 @@ std::string RecordPlacer::Place(std::string_view text, bool unencrypted, std::si
         }
         case State::InClass: {
             const int place = class_->PlaceOf(out.property);
-            if (place < 0 || !class_->properties[static_cast<std::size_t>(place)].recorded) {
+            if (place < 0 || !class_->properties[static_cast<std::size_t>(place)].recorded()) {
                 return std::string(class_->name) + " が記録するプロパティではありません";
             }
             out.planned = &class_->properties[static_cast<std::size_t>(place)];
             out.className = class_->name;
             out.newInstance = lastPlace_ < 0 || place < lastPlace_ ||
-                              (place == lastPlace_ && !out.planned->multiValued);
+                              (place == lastPlace_ && !out.planned->multiValued());
             lastPlace_ = place;
             return {};
         }
@@ -123,7 +123,7 @@ void ClassBuilder::Add(const PlacedRecord& r) {
     }
     auto& properties = instances.back().properties;
     if (properties.empty() || properties.back().name != r.property) {
-        properties.push_back({std::string(r.property), {}, r.planned && r.planned->multiValued});
+        properties.push_back({std::string(r.property), {}, r.planned && r.planned->multiValued()});
         bytes_ += 2 * sizeof(Property) + Heap(properties.back().name);
     }
     properties.back().values.emplace_back(r.value);
