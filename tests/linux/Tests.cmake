@@ -12,6 +12,7 @@ qrx_add_test(linux_tests
   linux/SharedFolderProcessTest.cpp
   linux/OwnershipTest.cpp
   linux/DeskProcessTest.cpp
+  ${PROJECT_SOURCE_DIR}/tools/decode/inputs/ArchiveTree.cpp
   decode/ReportTest.cpp
   decode/LineTextTest.cpp)
 target_link_libraries(linux_tests PRIVATE qrx_linux qrx_decoder LibArchive::LibArchive)

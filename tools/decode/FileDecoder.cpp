@@ -58,6 +58,7 @@ bool FileDecoder::Decode(const std::string& name, IByteInput& input) {
     held_.clear();
     heldBytes_ = 0;
     tooLarge_ = false;
+    failedLines_ = 0;
     RecordReader reader(decoder_,
                         [this](std::size_t line, const DecodedLine& d) { Hold(line, d); });
     InputText text([&](const char* data, std::size_t size) { reader.Feed(data, size); });
@@ -69,6 +70,11 @@ bool FileDecoder::Decode(const std::string& name, IByteInput& input) {
     reader.Finish();
     if (masker_ && !MaskHeld(shownName_)) {
         return false;
+    }
+    if (const std::size_t more = failedLines_ - std::min(failedLines_, kShownLineErrors);
+        more > 0 && options_.format->fewLineErrors) {
+        err_ << shownName_ + ": … ほか " + std::to_string(more) + " 行も復号できません (全部で " +
+                    std::to_string(failedLines_) + " 行)\n";
     }
     format_.EndFile();
     return !output_.Failed() && (full_ = format_.Full()).empty();
@@ -169,7 +175,9 @@ void FileDecoder::Fail(std::size_t line, const std::string& why) {
     // A reason may quote the file (a class name): masked like a value.
     const std::string reason = masker_ ? masker_->Value("", why) : why;
     // One piece, so that an unbuffered stream writes it at once.
-    err_ << shownName_ + ":" + std::to_string(line) + ": " + Escaped(reason) + "\n";
+    if (++failedLines_ <= kShownLineErrors || !options_.format->fewLineErrors) {
+        err_ << shownName_ + ":" + std::to_string(line) + ": " + Escaped(reason) + "\n";
+    }
     status_ = std::max(status_, kExitBadLine);
     format_.Failure(line, reason);
 }

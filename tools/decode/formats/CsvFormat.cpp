@@ -22,7 +22,7 @@ class CsvFormat : public IFormat {
 
     void BeginFile(const std::string& name, bool) override {
         file_ = name;
-        time_ = CollectionTime(name);
+        time_ = ShownCollectionTime(name);
         builder_ = std::make_unique<ClassBuilder>(
             [this](ClassRecords&& c, std::size_t) { WriteClass(c); }, kPartBytes);
     }

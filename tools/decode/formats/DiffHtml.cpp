@@ -39,10 +39,9 @@ class DiffHtmlFormat : public DiffFormat {
         WriteHtmlHead(out, "QRX_PC_INFO 収集データの違い", masked_);
         out << "<table class=\"files\">\n<tbody>\n";
         for (const auto* c : {&old, &now}) {
-            const std::string time = CollectionTime(c->file);
             out << "<tr><th scope=\"row\">" << (c == &old ? "旧" : "新") << "</th><td>"
-                << HtmlEscape(c->file) << "</td><td>"
-                << (time.empty() ? "" : "収集日時 " + HtmlEscape(time)) << "</td></tr>\n";
+                << HtmlEscape(c->file) << "</td><td>収集日時 "
+                << HtmlEscape(ShownCollectionTime(c->file)) << "</td></tr>\n";
         }
         out << "</tbody>\n</table>\n";
         for (const auto& w : warnings_) {

@@ -186,6 +186,11 @@ std::string CollectionTime(std::string_view path) {
            s.substr(6, 2) + ":" + s.substr(8, 2) + ":" + s.substr(10, 2);
 }
 
+std::string ShownCollectionTime(std::string_view path) {
+    std::string time = CollectionTime(path);
+    return time.empty() ? kUnknownTime : time;
+}
+
 void WriteHtmlHead(std::ostream& out, const std::string& title, bool masked) {
     out << "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n"
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
@@ -234,9 +239,8 @@ void WriteHtml(std::ostream& out, const std::vector<Collection>& collections, bo
     for (std::size_t n = 0; n < collections.size(); ++n) {
         const Collection& c = collections[n];
         out << "<section id=\"file-" << n + 1 << "\">\n<h2>" << HtmlEscape(c.file);
-        if (const std::string time = CollectionTime(c.file); !time.empty()) {
-            out << "<span class=\"time\">収集日時 " << HtmlEscape(time) << "</span>";
-        }
+        out << "<span class=\"time\">収集日時 " << HtmlEscape(ShownCollectionTime(c.file))
+            << "</span>";
         out << "</h2>\n";
         // A file with lines that did not decode is marked at a glance, below its name.
         if (const auto bad = std::count_if(c.failures.begin(), c.failures.end(),

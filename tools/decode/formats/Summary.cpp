@@ -95,7 +95,7 @@ std::vector<std::string> SummaryCells(const FileSummary& r) {
         return {r.file, r.time, "", "", "", "", "", "", "読めません: " + r.error};
     }
     return {r.file,
-            r.time,
+            r.time.empty() ? kUnknownTime : r.time,
             r.host,
             r.os,
             r.build,

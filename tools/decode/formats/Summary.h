@@ -13,12 +13,12 @@ namespace qrx {
 // One file in a line: what a desk looks at first.
 struct FileSummary {
     std::string file;
-    std::string time;                     // from the file name, empty when it has no stamp
-    std::string host;                     // CSName
-    std::string os;                       // Caption of the operating system
-    std::string build;                    // BuildNumber
-    std::string processor;                // the first processor's Name, with "×N" for N processors
-    std::string memoryKb;                 // TotalVisibleMemorySize as recorded
+    std::string time;       // from the file name, empty when it has no stamp (kUnknownTime shown)
+    std::string host;       // CSName
+    std::string os;         // Caption of the operating system
+    std::string build;      // BuildNumber
+    std::string processor;  // the first processor's Name, with "×N" for N processors
+    std::string memoryKb;   // TotalVisibleMemorySize as recorded
     std::size_t adapters = 0;             // instances of Win32_NetworkAdapter
     std::vector<AdapterRow> adapterList;  // the adapters a row each, at most kMaxAdapters
     std::size_t undecoded = 0;            // lines that did not decode

@@ -128,7 +128,7 @@ class XlsxFormat : public IFormat {
 
     void BeginFile(const std::string& name, bool) override {
         file_name_ = name;
-        time_ = CollectionTime(name);
+        time_ = ShownCollectionTime(name);
         builder_.BeginFile(name);
         classes_ = std::make_unique<ClassBuilder>(
             [this](ClassRecords&& c, std::size_t) { WriteClass(c); });
