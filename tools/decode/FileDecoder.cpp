@@ -58,6 +58,7 @@ bool FileDecoder::Decode(const std::string& name, IByteInput& input) {
     held_.clear();
     heldBytes_ = 0;
     tooLarge_ = false;
+    unknown_ = 0;
     failedLines_ = 0;
     RecordReader reader(decoder_,
                         [this](std::size_t line, const DecodedLine& d) { Hold(line, d); });
@@ -75,6 +76,12 @@ bool FileDecoder::Decode(const std::string& name, IByteInput& input) {
         more > 0 && options_.format->fewLineErrors) {
         err_ << shownName_ + ": … ほか " + std::to_string(more) + " 行も復号できません (全部で " +
                     std::to_string(failedLines_) + " 行)\n";
+    }
+    if (unknown_ > 0) {
+        err_ << shownName_ + ": このデコーダーの知らないクラスかプロパティの記録が " +
+                    std::to_string(unknown_) +
+                    " 行あります。新しいプログラムが書いたファイルかもしれません "
+                    "(新しいデコーダーなら読めます)\n";
     }
     format_.EndFile();
     return !output_.Failed() && (full_ = format_.Full()).empty();
@@ -162,6 +169,7 @@ void FileDecoder::Place(std::size_t line, const DecodedLine& d) {
     if (std::string why = placer_.Place(d.text, plain, line, placed_); !why.empty()) {
         return Fail(line, why);
     }
+    unknown_ += placed_.unknown ? 1 : 0;
     if (masker_ && placed_.kind == PlacedRecord::Kind::Value) {
         masked_ = masker_->Record(d.text);
         placed_.text = masked_;

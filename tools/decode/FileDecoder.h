@@ -78,7 +78,8 @@ class FileDecoder {
     std::vector<HeldLine> held_;
     std::size_t heldBytes_ = 0;
     bool tooLarge_ = false;
-    std::string shownName_;  // of the file being decoded, escaped
+    std::size_t unknown_ = 0;  // records of the file that the plan does not know
+    std::string shownName_;    // of the file being decoded, escaped
     std::vector<char> chunk_;
     std::size_t failedLines_ = 0;  // of the file being decoded
     int status_ = kExitDecoded;

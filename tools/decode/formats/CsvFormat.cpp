@@ -45,7 +45,7 @@ class CsvFormat : public IFormat {
         for (std::size_t n = 0; n < instances.size(); ++n) {
             for (const auto& p : instances[n]->properties) {
                 for (const auto& v : p.values) {
-                    Row({file_, time_, c.name, labels[n], p.name, v});
+                    Row({file_, time_, c.name, labels[n], Marked(p), v});
                 }
             }
             out_.Commit();

@@ -202,7 +202,7 @@ class XlsxFormat : public IFormat {
                         full_ = "--xlsx で扱える記録は全ファイルで 64 MiB までです";
                         return;
                     }
-                    records_->Row({file_name_, time_, c.name, labels[n], p.name, v});
+                    records_->Row({file_name_, time_, c.name, labels[n], Marked(p), v});
                 }
             }
         }
