@@ -294,6 +294,29 @@ class Arguments {
     std::vector<std::string> skipped_;
 };
 
+// The files passed over for not being data files: counted in one line, named with --verbose.
+void SaySkipped(const std::vector<std::string>& skipped, bool verbose, FileDecoder& decoder,
+                std::ostream& err) {
+    if (skipped.empty()) {
+        return;
+    }
+    err << "QRX_PC_INFO_DECODE: データファイルではないファイル " << skipped.size()
+        << " 個を読み飛ばしました" << (verbose ? ":" : " (名前は --verbose で表示します)") << "\n";
+    for (std::size_t n = 0; verbose && n < skipped.size(); ++n) {
+        err << "  " << Escaped(decoder.Shown(skipped[n])) << "\n";
+    }
+}
+
+// The desk's own table of pseudonyms, written once every file has been masked.
+bool WriteMaskMap(const DecoderOptions& o, const MaskTable& table, std::ostream& err) {
+    const std::string text = MaskMapText(table.pairs);
+    if (const Done written = table.file->Write(text.data(), text.size()); !written) {
+        OptionFileFailed(o, "--mask-map", *o.maskMapFile, written.failure().Message(), err);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, ITextCodec& codec,
@@ -336,14 +359,7 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
     FileDecoder decoder(o, crypto, codec, std::move(masker), *format, output, err);
     Arguments arguments(decoder, open, tree, secrets.passwords, o.limits);
     arguments.DecodeAll(o.files);
-    if (const auto& skipped = arguments.Skipped(); !skipped.empty()) {
-        err << "QRX_PC_INFO_DECODE: データファイルではないファイル " << skipped.size()
-            << " 個を読み飛ばしました" << (o.verbose ? ":" : " (名前は --verbose で表示します)")
-            << "\n";
-        for (std::size_t n = 0; o.verbose && n < skipped.size(); ++n) {
-            err << "  " << Escaped(decoder.Shown(skipped[n])) << "\n";
-        }
-    }
+    SaySkipped(arguments.Skipped(), o.verbose, decoder, err);
     if (!decoder.Room()) {
         err << "QRX_PC_INFO_DECODE: " << decoder.Room().failure().Message() << "\n";
         return kExitNotDone;
@@ -361,12 +377,8 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
             status = kExitNotDone;
         }
     }
-    if (table.file) {
-        const std::string text = MaskMapText(table.pairs);
-        if (const Done written = table.file->Write(text.data(), text.size()); !written) {
-            OptionFileFailed(o, "--mask-map", *o.maskMapFile, written.failure().Message(), err);
-            status = kExitNotDone;
-        }
+    if (table.file && !WriteMaskMap(o, table, err)) {
+        status = kExitNotDone;
     }
     return Close(output, err, status);
 }

@@ -47,20 +47,7 @@ Done RecordPlacer::Place(std::string_view text, bool unencrypted, std::size_t li
     out.unencrypted = unencrypted;
     const auto tab = text.find('\t');
     if (tab == std::string_view::npos) {
-        // The line decoder lets through only headers with a name.
-        const std::string_view name = text.substr(kDashes.size(), text.size() - 2 * kDashes.size());
-        class_ = FindPlannedClass(name);
-        state_ = class_ != nullptr ? State::InClass : State::InNewerClass;
-        lastPlace_ = -1;
-        open_ = false;
-        seen_.clear();
-        last_.clear();
-        out.kind = PlacedRecord::Kind::Header;
-        if (class_ == nullptr) {
-            unknown_.assign(name);
-            out.unknown = true;
-        }
-        out.className = class_ != nullptr ? std::string_view(class_->name) : unknown_;
+        PlaceHeader(text, out);
         return {};
     }
     out.property = text.substr(0, tab);
@@ -80,47 +67,64 @@ Done RecordPlacer::Place(std::string_view text, bool unencrypted, std::size_t li
             out.newInstance = Again(out.property, !out.planned || out.planned->multiValued());
             return {};
         }
-        case State::InClass: {
-            out.className = class_->name;
-            const int place = class_->PlaceOf(out.property);
-            if (place < 0 || !class_->properties[static_cast<std::size_t>(place)].recorded()) {
-                if (InPlan(out.property)) {
-                    // Another class's (its header was lost), or one only traced.
-                    return Failure{
-                        FailureKind::Damaged,
-                        std::string(class_->name) + " が記録するプロパティではありません",
-                        {}};
-                }
-                // Between the known ones: it belongs to their instance unless it came in it.
-                out.unknown = true;
-                const bool seen =
-                    std::find(seen_.begin(), seen_.end(), out.property) != seen_.end();
-                out.newInstance = !open_ || (seen && last_ != out.property);
-                if (out.newInstance) {
-                    seen_.clear();
-                    lastPlace_ = -1;
-                }
-                if (!seen || out.newInstance) {
-                    seen_.emplace_back(out.property);
-                }
-                last_.assign(out.property);
-                open_ = true;
-                return {};
-            }
-            out.planned = &class_->properties[static_cast<std::size_t>(place)];
-            out.newInstance =
-                !open_ ||
-                (lastPlace_ >= 0 &&
-                 (place < lastPlace_ || (place == lastPlace_ && !out.planned->multiValued())));
-            if (out.newInstance) {
-                seen_.clear();
-            }
-            lastPlace_ = place;
-            open_ = true;
-            last_.assign(out.property);
-            return {};
-        }
+        case State::InClass:
+            return PlaceInClass(out);
     }
+    return {};
+}
+
+void RecordPlacer::PlaceHeader(std::string_view text, PlacedRecord& out) {
+    // The line decoder lets through only headers with a name.
+    const std::string_view name = text.substr(kDashes.size(), text.size() - 2 * kDashes.size());
+    class_ = FindPlannedClass(name);
+    state_ = class_ != nullptr ? State::InClass : State::InNewerClass;
+    lastPlace_ = -1;
+    open_ = false;
+    seen_.clear();
+    last_.clear();
+    out.kind = PlacedRecord::Kind::Header;
+    if (class_ == nullptr) {
+        unknown_.assign(name);
+        out.unknown = true;
+    }
+    out.className = class_ != nullptr ? std::string_view(class_->name) : unknown_;
+}
+
+Done RecordPlacer::PlaceInClass(PlacedRecord& out) {
+    out.className = class_->name;
+    const int place = class_->PlaceOf(out.property);
+    if (place < 0 || !class_->properties[static_cast<std::size_t>(place)].recorded()) {
+        if (InPlan(out.property)) {
+            // Another class's (its header was lost), or one only traced.
+            return Failure{FailureKind::Damaged,
+                           std::string(class_->name) + " が記録するプロパティではありません",
+                           {}};
+        }
+        // Between the known ones: it belongs to their instance unless it came in it.
+        out.unknown = true;
+        const bool seen = std::find(seen_.begin(), seen_.end(), out.property) != seen_.end();
+        out.newInstance = !open_ || (seen && last_ != out.property);
+        if (out.newInstance) {
+            seen_.clear();
+            lastPlace_ = -1;
+        }
+        if (!seen || out.newInstance) {
+            seen_.emplace_back(out.property);
+        }
+        last_.assign(out.property);
+        open_ = true;
+        return {};
+    }
+    out.planned = &class_->properties[static_cast<std::size_t>(place)];
+    out.newInstance =
+        !open_ || (lastPlace_ >= 0 &&
+                   (place < lastPlace_ || (place == lastPlace_ && !out.planned->multiValued())));
+    if (out.newInstance) {
+        seen_.clear();
+    }
+    lastPlace_ = place;
+    open_ = true;
+    last_.assign(out.property);
     return {};
 }
 

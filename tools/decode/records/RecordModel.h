@@ -56,6 +56,10 @@ class RecordPlacer {
     Done Place(std::string_view text, bool unencrypted, std::size_t line, PlacedRecord& out);
 
   private:
+    // A class header: the records after it belong to its class, known to the plan or not.
+    void PlaceHeader(std::string_view text, PlacedRecord& out);
+    // A record in a class of the plan: its place there tells when an instance begins.
+    Done PlaceInClass(PlacedRecord& out);
     // Whether a property that comes again (not right after itself) begins an instance.
     bool Again(std::string_view property, bool repeats);
 
