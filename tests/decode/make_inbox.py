@@ -3,7 +3,8 @@
 # Renamed files and Windows' copy names, a forwarded mail (quoted-printable, "> " quoting), a
 # file saved as UTF-16 without a mark, archives with Japanese names (7z, an AES zip, a zip of
 # Japanese Explorer in code page 932), what is not a data file (empty, a C source, a FIFO, links,
-# a folder deeper than the decoder goes) and a Ctrl-Z at the end of the decoder's first read.
+# a folder deeper than the decoder goes), a Ctrl-Z at the end of the decoder's first read, a
+# damaged file, a zip with a renamed member and a note, and a zip that inflates past the budget.
 import base64, os, quopri, subprocess, sys, zipfile
 from cryptography.hazmat.primitives import padding
 from cryptography.hazmat.primitives.ciphers import Cipher, algorithms, modes
@@ -44,6 +45,7 @@ write(os.path.join(inbox, "メール/返信.txt"),
       b"".join(b"> " + l for l in data_file("KATO-PC").splitlines(True)))
 write(os.path.join(inbox, "unicode.txt"), data_file("ITO-PC").decode().encode("utf-16-le"))
 write(os.path.join(inbox, "空.dat"), b"")
+write(os.path.join(inbox, "壊れた.dat"), data_file("HAYASHI-PC") + b"not a record\r\n" * 7)
 write(os.path.join(inbox, "main.c"), b"#include <stdio.h>\nint main(void) { return 0; }\n")
 os.mkfifo(os.path.join(inbox, "fifo"))
 os.symlink(".", os.path.join(inbox, "loop"))
@@ -75,5 +77,13 @@ class Cp932Name(zipfile.ZipInfo):
 
 with zipfile.ZipFile(os.path.join(inbox, "エクスプローラー.zip"), "w") as z:
     z.writestr(Cp932Name("山本様/PC_INFO_261205150000.dat"), data_file("YAMAMOTO-PC"))
+with zipfile.ZipFile(os.path.join(inbox, "転送分.zip"), "w", zipfile.ZIP_DEFLATED) as z:
+    z.writestr("中村様の PC.txt", data_file("NAKAMURA-PC"))
+    z.writestr("説明.txt", "よろしくお願いします\n".encode())
+# Six data files of 60 MiB (blank lines after the records: a thousandfold in a zip).
+with zipfile.ZipFile(os.path.join(inbox, "大きい.zip"), "w", zipfile.ZIP_DEFLATED) as z:
+    for n in range(6):
+        with z.open("PC_INFO_2612060000%02d.dat" % n, "w") as member:
+            member.write(data_file("BIG-PC") + b"\r\n" * (30 << 20))
 write(os.path.join(root, "pw1.txt"), b"guess\r\n")
 write(os.path.join(root, "pw2.txt"), b"s3cret\n")

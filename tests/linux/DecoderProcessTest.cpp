@@ -185,7 +185,7 @@ TEST_F(DecoderProcess, WhatIsNotARecordIsNeverShownAsOne) {
          "Caption\tq\xc2\x9b"
          "31mred\r\n"},
         {"a record with one character changed", changed + "\r\n"},
-        {"a record of an unknown class", Cipher("----------Win32_Share----------") + "\r\n"},
+        {"a header of no class", Cipher("----------Win32 Share----------") + "\r\n"},
     };
     for (const auto& c : cases) {
         const Result r = Decode(File("bad.dat", c.file));

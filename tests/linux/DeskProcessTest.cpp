@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "tests/support/DecoderFolder.h"
+#include "tools/decode/inputs/ArchiveTree.h"
 
 namespace qrx::test {
 namespace {
@@ -229,8 +230,9 @@ TEST_F(DeskWeek, ArchivesThatCannotBeReadSayWhyOnceAndExitTwo) {
         "", "", "7zip");
     Zip("week.tar.gz", {{"a/PC_INFO_261201090000.dat", Encrypted(kYamada.records)}}, "", "",
         "tar.gz");
-    // Inflates to more than the decoder reads from a member (a few KB compressed).
-    Zip("bomb.zip", {{"PC_INFO_261205143000.dat", std::string(65 * 1024 * 1024, 'A')}});
+    // A data file inflating to more than the decoder reads from a member (a few KB compressed).
+    Zip("bomb.zip", {{"PC_INFO_261205143000.dat",
+                      Encrypted(kSuzuki.records) + std::string(65 * 1024 * 1024, '\0')}});
     std::ofstream(dir / "broken.zip") << "PK\x03\x04 this is not a zip";
     struct Case {
         std::string args;
@@ -258,6 +260,40 @@ TEST_F(DeskWeek, ArchivesThatCannotBeReadSayWhyOnceAndExitTwo) {
         EXPECT_NE(out.find(c.out), std::string::npos) << c.args << "\n" << out;
         EXPECT_NE(err.find(c.err), std::string::npos) << c.args << "\n" << err;
         EXPECT_LE(std::count(err.begin(), err.end(), '\n'), 1) << c.args << "\n" << err;
+    }
+}
+
+// Limits small enough to pass here, in a tar.gz (passing over a member inflates it): "a" and "c"
+// are wanted, "b" is passed over; each row has the members handed over, then the start of the
+// archive's reason "|" a member's read error; past the run's limit no later archive is opened.
+TEST_F(DeskWeek, PastAnInflateLimitTheRestOfTheArchiveAndOfTheRunIsNotRead) {
+    Zip("week.tar.gz",
+        {{"a", std::string(102400, 'a')}, {"b", std::string(102400, 'b')}, {"c", "c"}}, "", "",
+        "tar.gz");
+    const std::string path = (dir / "week.tar.gz").string();
+    ArchiveTree tree([](archive* a, const std::string& name) {
+        return archive_read_open_filename(a, name.c_str(), 10240);
+    });
+    const std::tuple<InflateLimits, std::string, std::string> rows[] = {
+        {{}, "a c ", "|"},
+        {{.archive = 180000}, "a ", "展開すると合わせて 180000 バイト を超える"},
+        {{.run = 80000}, "a ", "|この実行で展開した量が合わせて 80000 バイト"},
+    };
+    for (const auto& [limits, handed, reason] : rows) {
+        InflateBudget budget{limits};
+        std::string got, member, error, buffer(4096, ' ');
+        const auto each = [&](const std::string& name, IByteInput& input) {
+            for (std::size_t n = 1; n > 0 && input.Read(buffer.data(), buffer.size(), n, error);) {
+            }
+            got += name + " ";
+            return true;
+        };
+        const auto wanted = [](const std::string& name, std::string_view) { return name != "b"; };
+        const std::string r = tree.ReadArchive(path, {}, budget, wanted, each, member);
+        EXPECT_EQ(got, handed);
+        EXPECT_EQ((r + "|" + error).substr(0, reason.size()), reason);
+        EXPECT_EQ(tree.ReadArchive(path, {}, budget, wanted, each, member).starts_with("この実行"),
+                  budget.spent > budget.limits.run);
     }
 }
 
@@ -337,8 +373,11 @@ TEST_F(DeskWeek, MaskedOutputsHoldNothingPersonalFileNamesIncluded) {
          {"PC_INFO_261201090000.dat", "PC_INFO_261205143000.dat  2026-12-05", "file-1"}},
         {"--summary --json " + week,
          {"\"file\":\"PC_INFO_261207101530.dat\"", "\"file\":\"file-1\""}},
-        {"--csv " + week, {"\r\nPC_INFO_261205143000.dat,2026-12-05 14:30:00,", "\r\nfile-1,,"}},
-        {"--html " + week, {"<h2>file-1</h2>", ">PC_INFO_261205143000.dat</a>"}},
+        {"--csv " + week,
+         {"\r\nPC_INFO_261205143000.dat,2026-12-05 14:30:00,", "\r\nfile-1,日時不明,"}},
+        {"--html " + week,
+         {"<h2>file-1<span class=\"time\">収集日時 日時不明</span></h2>",
+          ">PC_INFO_261205143000.dat</a>"}},
         {"--json " + week, {"{\"file\":\"file-1\""}},
         {week, {"==> PC_INFO_261205143000.dat <==", "==> file-1 <=="}},
         {"--diff --html " + pair, {"<td>PC_INFO_261201090000.dat</td>"}},

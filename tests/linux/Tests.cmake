@@ -12,6 +12,7 @@ qrx_add_test(linux_tests
   linux/SharedFolderProcessTest.cpp
   linux/OwnershipTest.cpp
   linux/DeskProcessTest.cpp
+  ${PROJECT_SOURCE_DIR}/tools/decode/inputs/ArchiveTree.cpp
   decode/ReportTest.cpp
   decode/LineTextTest.cpp
   decode/DesktopStartTest.cpp)

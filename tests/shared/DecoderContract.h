@@ -96,7 +96,7 @@ TYPED_TEST_P(DecoderContract, BadLinesAreReportedWithTheirNumberAndTheRestGoesOn
     const std::string good = this->Line("Name\tx");
     const std::string wrongKey = "lxFagE069TXJVidZBr4Iq0xgIkOSY3Uv0m3N69LU9/k3hJYB9DnbyJX/6qEfd2AA";
     const std::string input = good + "\r\nnot*base64\r\n" + wrongKey + "\r\n\r\nQUJD\r\n" + good +
-                              "\r\nCaption\tplain record\r\n" + this->Line("NoSuchName\tx") +
+                              "\r\nCaption\tplain record\r\n" + this->Line("No such name\tx") +
                               "\r\n";
     EXPECT_EQ(this->Run(input), 1);
     EXPECT_EQ(this->out, "Name\tx\nName\tx\n(未暗号化) Caption\tplain record\n");

@@ -147,15 +147,24 @@ std::unique_ptr<IFormat> MakeFormat(const DecoderOptions& o, const InputOpener& 
 class Arguments {
   public:
     Arguments(FileDecoder& decoder, const InputOpener& open, IFileTree& tree,
-              const std::vector<std::string>& passwords)
-        : decoder_(decoder), open_(open), tree_(tree), passwords_(passwords), head_(kHeadBytes) {}
+              const std::vector<std::string>& passwords, const InflateLimits& limits)
+        : decoder_(decoder),
+          open_(open),
+          tree_(tree),
+          passwords_(passwords),
+          budget_{limits},
+          head_(kHeadBytes) {}
 
     // Whether any argument stood for more than one data file.
     bool AnyMany() const {
         return std::any_of(counts_.begin(), counts_.end(), [](std::size_t n) { return n > 1; });
     }
-    // Files in folders that are not data files.
-    const std::vector<std::string>& Skipped() const { return skipped_; }
+    // Files in folders and members of archives that are not data files, sorted.
+    std::vector<std::string> Skipped() const {
+        std::vector<std::string> sorted = skipped_;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted;
+    }
 
     void DecodeAll(const std::vector<std::string>& files) {
         for (const auto& file : files) {
@@ -243,8 +252,16 @@ class Arguments {
     bool Archive(const std::string& archive) {
         bool go = true;
         std::string member;
+        // A member is a data file by its content, like a file in a folder.
+        const auto wanted = [&](const std::string& name, std::string_view head) {
+            if (ContentOf(head, decoder_.Lines()) == Content::Data) {
+                return true;
+            }
+            skipped_.push_back(archive + ":" + name);
+            return false;
+        };
         const std::string error = tree_.ReadArchive(
-            archive, passwords_, kMaxMemberBytes, IsDataFileName,
+            archive, passwords_, budget_, wanted,
             [&](const std::string& name, IByteInput& input) {
                 ++count_;
                 return go = decoder_.Decode(decoder_.Shown(archive + ":" + name), input);
@@ -261,6 +278,7 @@ class Arguments {
     const InputOpener& open_;
     IFileTree& tree_;
     const std::vector<std::string>& passwords_;
+    InflateBudget budget_;  // of all archives of the run
     std::vector<char> head_;
     std::size_t count_ = 0;
     std::vector<std::size_t> counts_;  // the data files each argument stood for
@@ -306,7 +324,7 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
         return kExitNotDone;
     }
     FileDecoder decoder(o, crypto, codec, std::move(masker), *format, output, err);
-    Arguments arguments(decoder, open, tree, secrets.passwords);
+    Arguments arguments(decoder, open, tree, secrets.passwords, o.limits);
     arguments.DecodeAll(o.files);
     if (const auto& skipped = arguments.Skipped(); !skipped.empty()) {
         err << "QRX_PC_INFO_DECODE: データファイルではないファイル " << skipped.size()

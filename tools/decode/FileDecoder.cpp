@@ -58,6 +58,8 @@ bool FileDecoder::Decode(const std::string& name, IByteInput& input) {
     held_.clear();
     heldBytes_ = 0;
     tooLarge_ = false;
+    unknown_ = 0;
+    failedLines_ = 0;
     RecordReader reader(decoder_,
                         [this](std::size_t line, const DecodedLine& d) { Hold(line, d); });
     InputText text([&](const char* data, std::size_t size) { reader.Feed(data, size); });
@@ -69,6 +71,17 @@ bool FileDecoder::Decode(const std::string& name, IByteInput& input) {
     reader.Finish();
     if (masker_ && !MaskHeld(shownName_)) {
         return false;
+    }
+    if (const std::size_t more = failedLines_ - std::min(failedLines_, kShownLineErrors);
+        more > 0 && options_.format->fewLineErrors) {
+        err_ << shownName_ + ": … ほか " + std::to_string(more) + " 行も復号できません (全部で " +
+                    std::to_string(failedLines_) + " 行)\n";
+    }
+    if (unknown_ > 0) {
+        err_ << shownName_ + ": このデコーダーの知らないクラスかプロパティの記録が " +
+                    std::to_string(unknown_) +
+                    " 行あります。新しいプログラムが書いたファイルかもしれません "
+                    "(新しいデコーダーなら読めます)\n";
     }
     format_.EndFile();
     return !output_.Failed() && (full_ = format_.Full()).empty();
@@ -156,6 +169,7 @@ void FileDecoder::Place(std::size_t line, const DecodedLine& d) {
     if (std::string why = placer_.Place(d.text, plain, line, placed_); !why.empty()) {
         return Fail(line, why);
     }
+    unknown_ += placed_.unknown ? 1 : 0;
     if (masker_ && placed_.kind == PlacedRecord::Kind::Value) {
         masked_ = masker_->Record(d.text);
         placed_.text = masked_;
@@ -169,7 +183,9 @@ void FileDecoder::Fail(std::size_t line, const std::string& why) {
     // A reason may quote the file (a class name): masked like a value.
     const std::string reason = masker_ ? masker_->Value("", why) : why;
     // One piece, so that an unbuffered stream writes it at once.
-    err_ << shownName_ + ":" + std::to_string(line) + ": " + Escaped(reason) + "\n";
+    if (++failedLines_ <= kShownLineErrors || !options_.format->fewLineErrors) {
+        err_ << shownName_ + ":" + std::to_string(line) + ": " + Escaped(reason) + "\n";
+    }
     status_ = std::max(status_, kExitBadLine);
     format_.Failure(line, reason);
 }

@@ -23,6 +23,9 @@ namespace qrx {
 // format, and kept in Status().
 class FileDecoder {
   public:
+    // Lines of a file that did not decode shown on standard error when the format asks for few.
+    static constexpr std::size_t kShownLineErrors = 3;
+
     // `masker` is null unless the options mask.
     FileDecoder(const DecoderOptions& options, ICryptoProvider& crypto, ITextCodec& codec,
                 std::unique_ptr<Masker> masker, IFormat& format, Output& output, std::ostream& err);
@@ -75,8 +78,10 @@ class FileDecoder {
     std::vector<HeldLine> held_;
     std::size_t heldBytes_ = 0;
     bool tooLarge_ = false;
-    std::string shownName_;  // of the file being decoded, escaped
+    std::size_t unknown_ = 0;  // records of the file that the plan does not know
+    std::string shownName_;    // of the file being decoded, escaped
     std::vector<char> chunk_;
+    std::size_t failedLines_ = 0;  // of the file being decoded
     int status_ = kExitDecoded;
     std::string full_;
 };

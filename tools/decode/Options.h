@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "tools/decode/formats/Formats.h"
+#include "tools/decode/inputs/Inputs.h"
 
 namespace qrx {
 
@@ -21,6 +22,7 @@ struct DecoderOptions {
     std::vector<std::string> passwordFiles;
     bool verbose = false;  // --verbose: the files skipped as not data files are named
     std::optional<std::string> formatFile;  // the file of a format that writes one (--xlsx)
+    InflateLimits limits;                   // what archives may inflate to; no option changes them
     bool help = false;
     bool version = false;
     // At least one; "-" is standard input, a folder stands for the data files below it, an

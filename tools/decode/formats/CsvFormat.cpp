@@ -22,7 +22,7 @@ class CsvFormat : public IFormat {
 
     void BeginFile(const std::string& name, bool) override {
         file_ = name;
-        time_ = CollectionTime(name);
+        time_ = ShownCollectionTime(name);
         builder_ = std::make_unique<ClassBuilder>(
             [this](ClassRecords&& c, std::size_t) { WriteClass(c); }, kPartBytes);
     }
@@ -45,7 +45,7 @@ class CsvFormat : public IFormat {
         for (std::size_t n = 0; n < instances.size(); ++n) {
             for (const auto& p : instances[n]->properties) {
                 for (const auto& v : p.values) {
-                    Row({file_, time_, c.name, labels[n], p.name, v});
+                    Row({file_, time_, c.name, labels[n], Marked(p), v});
                 }
             }
             out_.Commit();

@@ -14,6 +14,7 @@ namespace {
 constexpr const char* kRow[] = {"added", "removed", "changed"};
 constexpr const char* kSign[] = {"+", "−", "~"};
 constexpr const char* kWord[] = {"追加", "削除", "変更"};
+constexpr const char* kMark = " <span class=\"note\">(このデコーダーの知らない記録)</span>";
 
 template <typename Kind>
 int Index(Kind k) {
@@ -39,10 +40,9 @@ class DiffHtmlFormat : public DiffFormat {
         WriteHtmlHead(out, "QRX_PC_INFO 収集データの違い", masked_);
         out << "<table class=\"files\">\n<tbody>\n";
         for (const auto* c : {&old, &now}) {
-            const std::string time = CollectionTime(c->file);
             out << "<tr><th scope=\"row\">" << (c == &old ? "旧" : "新") << "</th><td>"
-                << HtmlEscape(c->file) << "</td><td>"
-                << (time.empty() ? "" : "収集日時 " + HtmlEscape(time)) << "</td></tr>\n";
+                << HtmlEscape(c->file) << "</td><td>収集日時 "
+                << HtmlEscape(ShownCollectionTime(c->file)) << "</td></tr>\n";
         }
         out << "</tbody>\n</table>\n";
         for (const auto& w : warnings_) {
@@ -66,7 +66,8 @@ class DiffHtmlFormat : public DiffFormat {
         }
         out << "</p>\n";
         for (const auto& cls : changes) {
-            out << "<div class=\"class\">\n<h3>" << HtmlEscape(cls.name);
+            out << "<div class=\"class\">\n<h3>" << HtmlEscape(cls.name)
+                << (cls.unknown ? kMark : "");
             if (cls.kind != ClassChange::Kind::Changed) {
                 out << " (" << kWord[Index(cls.kind)] << ")";
             }
@@ -80,8 +81,9 @@ class DiffHtmlFormat : public DiffFormat {
                     for (const auto& row : PropertyRows(p)) {
                         const int rk = Index(row.kind);
                         out << "<tr class=\"" << kRow[rk] << "\"><td class=\"sign\">" << kSign[rk]
-                            << "</td><td>" << HtmlEscape(p.name) << "</td><td>" << Joined(row.old)
-                            << "</td><td>" << Joined(row.now) << "</td></tr>\n";
+                            << "</td><td>" << HtmlEscape(p.name) << (p.unknown ? kMark : "")
+                            << "</td><td>" << Joined(row.old) << "</td><td>" << Joined(row.now)
+                            << "</td></tr>\n";
                     }
                 }
             }

@@ -3,6 +3,11 @@
 // {"old": FILE, "new": FILE, "same": BOOL, "undecodable": [{"file", "line", "reason"}],
 //  "classes": [{"class", "change", "instances": [{"instance", "change",
 //  "properties": [{"property", "change", "old", "new"} or {..., "removed": [], "added": []}]}]}]}
+// What this decoder does not know stays apart: an instance's unknown properties in its member
+// "unknown" (a list like "properties"), the instances of an unknown class in the class's
+// "unknown" (a list like "instances", which stays empty).
+#include <algorithm>
+
 #include "tools/decode/common/Escape.h"
 #include "tools/decode/formats/DiffFormat.h"
 #include "tools/decode/formats/Formats.h"
@@ -119,12 +124,18 @@ class DiffJsonFormat : public DiffFormat {
         for (std::size_t c = 0; c < changes.size(); ++c) {
             const ClassChange& cls = changes[c];
             Open(out, c == 0, "class", cls.name, cls.kind, "instances");
+            if (cls.unknown) {
+                out += "],\"unknown\":[";
+            }
             for (std::size_t i = 0; i < cls.instances.size(); ++i) {
                 const InstanceChange& inst = cls.instances[i];
                 Open(out, i == 0, "instance", inst.label, inst.kind, "properties");
-                for (std::size_t p = 0; p < inst.properties.size(); ++p) {
-                    out += p == 0 ? "" : ",";
-                    Property(out, inst.properties[p]);
+                Properties(out, inst.properties, false, cls.unknown);
+                const auto& ps = inst.properties;
+                if (!cls.unknown &&
+                    std::any_of(ps.begin(), ps.end(), [](const auto& p) { return p.unknown; })) {
+                    out += "],\"unknown\":[";
+                    Properties(out, ps, true, false);
                 }
                 out += "]}";
                 out_.Commit();
@@ -132,6 +143,19 @@ class DiffJsonFormat : public DiffFormat {
             out += "]}";
         }
         out += "]}\n";
+    }
+
+    // The changes of the properties that are unknown or known as asked, or all of them.
+    static void Properties(std::string& out, const std::vector<PropertyChange>& properties,
+                           bool unknown, bool all) {
+        bool first = true;
+        for (const auto& p : properties) {
+            if (all || p.unknown == unknown) {
+                out += first ? "" : ",";
+                first = false;
+                Property(out, p);
+            }
+        }
     }
 
     Output& out_;

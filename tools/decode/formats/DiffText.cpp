@@ -33,7 +33,7 @@ class DiffTextFormat : public DiffFormat {
         }
         static const char kMark[] = {'+', '-', '~'};
         for (const auto& cls : changes) {
-            out += "@@ " + Escaped(cls.name) +
+            out += "@@ " + std::string(cls.unknown ? kUnknownMark : "") + Escaped(cls.name) +
                    (cls.kind == ClassChange::Kind::Added     ? " (追加)"
                     : cls.kind == ClassChange::Kind::Removed ? " (削除)"
                                                              : "") +
@@ -42,7 +42,8 @@ class DiffTextFormat : public DiffFormat {
                 out += kMark[static_cast<int>(inst.kind)];
                 out += " " + Escaped(inst.label) + "\n";
                 for (const auto& p : inst.properties) {
-                    const std::string name = Escaped(p.name);
+                    const std::string name =
+                        std::string(p.unknown ? kUnknownMark : "") + Escaped(p.name);
                     for (const auto& row : PropertyRows(p)) {
                         if (row.kind == PropertyChange::Kind::Changed) {
                             out += "    ~ " + name + ": " + Escaped(row.old.front()) + " → " +

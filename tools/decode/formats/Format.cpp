@@ -75,6 +75,9 @@ std::vector<std::string> DiffWarnings(const Collection& old, const Collection& n
                                ? "別の PC のデータです (UUID と CSName が違います)"
                                : "別の PC のデータかもしれません (UUID か CSName が違います)");
     }
+    if (HasUnknown(old) || HasUnknown(now)) {
+        warnings.push_back(kNewerProgram);
+    }
     const std::string oldTime = CollectionTime(old.file), newTime = CollectionTime(now.file);
     if (!oldTime.empty() && !newTime.empty() && oldTime > newTime) {
         warnings.push_back("旧ファイルの方が新しい収集日時です (旧 " + oldTime + "、新 " + newTime +

@@ -26,13 +26,13 @@ constexpr FormatRow kRows[] = {
      "値)\n"
      "                  を BOM 付き UTF-8、CR LF で出力します (Excel でそのまま開けます)\n"
      "                  例: QRX_PC_INFO_DECODE --csv 受付フォルダー > 一覧.csv\n",
-     MakeCsvFormat},
+     MakeCsvFormat, false, true},
     {"--summary", "", false, "--summary [--json]", false,
      "  --summary       1 ファイル 1 行の一覧 (収集日時、コンピューター名、OS とビルド、\n"
      "                  プロセッサー、メモリ、アダプター数、復号できない行数) を出力します\n"
      "                  例: QRX_PC_INFO_DECODE --summary 受付フォルダー\n",
-     MakeSummaryTextFormat},
-    {"--summary", "--json", false, "", false, "", MakeSummaryJsonFormat},
+     MakeSummaryTextFormat, false, true},
+    {"--summary", "--json", false, "", false, "", MakeSummaryJsonFormat, false, true},
     {"--diff", "", true, "--diff [--json | --html] [--mask | --mask-key 鍵] 旧ファイル 新ファイル",
      true,
      "  --diff          2 つのファイルをクラス・インスタンスごとに比べ、違いだけを出力します\n"

@@ -32,6 +32,9 @@ struct FormatRow {
     std::string_view usage;  // its lines in the usage's list of options, or empty
     std::unique_ptr<IFormat> (*make)(Output& out, const FormatSettings& settings);
     bool writesFile = false;  // `flag` is followed by the name of the file it writes
+    // Its output counts the lines that did not decode, or is read in a spreadsheet: standard
+    // error shows a few of them a file, then how many more.
+    bool fewLineErrors = false;
 };
 
 // Every format. Options that no row names together are a usage error.

@@ -70,7 +70,8 @@ void Values(std::ostream& out, const Property* p) {
     }
     if (p->values.size() == 1 && !p->multiValued) {
         out << Shown(p->values.front());
-        if (const std::string readable = ReadableValue(p->name, p->values.front());
+        if (const std::string readable =
+                p->unknown ? std::string() : ReadableValue(p->name, p->values.front());
             !readable.empty()) {
             out << "<span class=\"readable\">(" << HtmlEscape(readable) << ")</span>";
         }
@@ -105,16 +106,23 @@ void AdapterTable(std::ostream& out, const Collection& c) {
     out << "</tbody>\n</table>\n";
 }
 
+constexpr const char* kUnknownHtml = " <span class=\"note\">(このデコーダーの知らない記録)</span>";
+
+// A property's name, marked when the plan does not know it.
+std::string Name(const Property& p) {
+    return HtmlEscape(p.name) + (p.unknown ? kUnknownHtml : "");
+}
+
 void ClassTable(std::ostream& out, const ClassRecords& cls) {
     out << "<h3>" << (cls.name.empty() ? "(クラス見出しのない記録)" : HtmlEscape(cls.name))
-        << "</h3>\n";
+        << (cls.unknown ? kUnknownHtml : "") << "</h3>\n";
     if (cls.instances.empty()) {
         out << "<p class=\"note\">インスタンスはありません</p>\n";
     } else if (cls.instances.size() == 1) {
         // One instance: a property per row.
         out << "<table>\n<thead><tr><th>プロパティ</th><th>値</th></tr></thead>\n<tbody>\n";
         for (const auto& p : cls.instances.front().properties) {
-            out << "<tr><th scope=\"row\">" << HtmlEscape(p.name) << "</th><td>";
+            out << "<tr><th scope=\"row\">" << Name(p) << "</th><td>";
             Values(out, &p);
             out << "</td></tr>\n";
         }
@@ -122,24 +130,26 @@ void ClassTable(std::ostream& out, const ClassRecords& cls) {
     } else {
         // Several: an instance per row, a column for every property any of them has.
         // A property that an earlier instance lacked goes after the one before it.
-        std::vector<std::string> columns;
+        std::vector<const Property*> columns;  // the first of each name
         for (const auto& i : cls.instances) {
             auto at = columns.begin();
             for (const auto& p : i.properties) {
-                const auto found = std::find(columns.begin(), columns.end(), p.name);
-                at = found != columns.end() ? found + 1 : columns.insert(at, p.name) + 1;
+                const auto found =
+                    std::find_if(columns.begin(), columns.end(),
+                                 [&](const Property* c) { return c->name == p.name; });
+                at = found != columns.end() ? found + 1 : columns.insert(at, &p) + 1;
             }
         }
         out << "<table>\n<thead><tr><th>#</th>";
-        for (const auto& c : columns) {
-            out << "<th scope=\"col\">" << HtmlEscape(c) << "</th>";
+        for (const Property* c : columns) {
+            out << "<th scope=\"col\">" << Name(*c) << "</th>";
         }
         out << "</tr></thead>\n<tbody>\n";
         for (std::size_t n = 0; n < cls.instances.size(); ++n) {
             out << "<tr><td>" << n + 1 << "</td>";
-            for (const auto& c : columns) {
+            for (const Property* c : columns) {
                 out << "<td>";
-                Values(out, cls.instances[n].Find(c));
+                Values(out, cls.instances[n].Find(c->name));
                 out << "</td>";
             }
             out << "</tr>\n";
@@ -184,6 +194,11 @@ std::string CollectionTime(std::string_view path) {
     const std::string s(stamp);
     return "20" + s.substr(0, 2) + "-" + s.substr(2, 2) + "-" + s.substr(4, 2) + " " +
            s.substr(6, 2) + ":" + s.substr(8, 2) + ":" + s.substr(10, 2);
+}
+
+std::string ShownCollectionTime(std::string_view path) {
+    std::string time = CollectionTime(path);
+    return time.empty() ? kUnknownTime : time;
 }
 
 void WriteHtmlHead(std::ostream& out, const std::string& title, bool masked) {
@@ -234,9 +249,8 @@ void WriteHtml(std::ostream& out, const std::vector<Collection>& collections, bo
     for (std::size_t n = 0; n < collections.size(); ++n) {
         const Collection& c = collections[n];
         out << "<section id=\"file-" << n + 1 << "\">\n<h2>" << HtmlEscape(c.file);
-        if (const std::string time = CollectionTime(c.file); !time.empty()) {
-            out << "<span class=\"time\">収集日時 " << HtmlEscape(time) << "</span>";
-        }
+        out << "<span class=\"time\">収集日時 " << HtmlEscape(ShownCollectionTime(c.file))
+            << "</span>";
         out << "</h2>\n";
         // A file with lines that did not decode is marked at a glance, below its name.
         if (const auto bad = std::count_if(c.failures.begin(), c.failures.end(),
@@ -247,6 +261,9 @@ void WriteHtml(std::ostream& out, const std::vector<Collection>& collections, bo
             if (f.line == 0) {
                 out << "<p class=\"error\">" << HtmlEscape(f.reason) << "</p>\n";
             }
+        }
+        if (HasUnknown(c)) {
+            out << "<p class=\"warning\">" << kNewerProgram << "</p>\n";
         }
         AdapterTable(out, c);
         for (const auto& cls : c.classes) {

@@ -6,6 +6,9 @@
 //
 // A multi-valued property is always an array; "unencrypted" is there only when some record of
 // the class was stored without encryption; "line" is null for an error of the whole file.
+// What this decoder does not know (a newer program's) stays apart from the known properties: an
+// instance's unknown properties in its member "unknown": {PROPERTY: VALUE or [VALUE, ...]}, the
+// instances of an unknown class in the class's "unknown": [{...}, ...] (its "instances" empty).
 #include "tools/decode/common/Escape.h"
 #include "tools/decode/formats/Formats.h"
 
@@ -68,28 +71,15 @@ class JsonFormat : public IFormat {
         firstClass_ = false;
         AppendJsonString(text, c.name);
         text += ",\"instances\":[";
-        for (std::size_t n = 0; n < c.instances.size(); ++n) {
-            text += n == 0 ? "{" : ",{";
-            const auto& properties = c.instances[n].properties;
-            for (std::size_t k = 0; k < properties.size(); ++k) {
-                const Property& p = properties[k];
-                if (k > 0) {
-                    text += ',';
-                }
-                AppendJsonString(text, p.name);
-                text += ':';
-                const bool array = p.multiValued || p.values.size() != 1;
-                text += array ? "[" : "";
-                for (std::size_t v = 0; v < p.values.size(); ++v) {
-                    text += v == 0 ? "" : ",";
-                    AppendJsonString(text, p.values[v]);
-                }
-                text += array ? "]" : "";
-            }
-            text += '}';
-            out_.Commit();
+        if (!c.unknown) {
+            Instances(c);
         }
         text += ']';
+        if (c.unknown) {
+            text += ",\"unknown\":[";
+            Instances(c);
+            text += ']';
+        }
         if (!c.unencrypted.empty()) {
             text += ",\"unencrypted\":[";
             for (std::size_t n = 0; n < c.unencrypted.size(); ++n) {
@@ -100,6 +90,49 @@ class JsonFormat : public IFormat {
         }
         text += '}';
         out_.Commit();
+    }
+
+    // The instances of a class as objects; in a known class, its unknown properties apart.
+    void Instances(const ClassRecords& c) {
+        std::string& text = out_.Text();
+        for (std::size_t n = 0; n < c.instances.size(); ++n) {
+            text += n == 0 ? "{" : ",{";
+            bool any = false;
+            for (const Property& p : c.instances[n].properties) {
+                if (c.unknown || !p.unknown) {
+                    Member(p, any);
+                }
+            }
+            bool opened = false;
+            for (const Property& p : c.instances[n].properties) {
+                if (!c.unknown && p.unknown) {
+                    if (!opened) {
+                        text += any ? ",\"unknown\":{" : "\"unknown\":{";
+                        opened = true;
+                        any = false;
+                    }
+                    Member(p, any);
+                }
+            }
+            text += opened ? "}}" : "}";
+            out_.Commit();
+        }
+    }
+
+    // A property as a member, after a comma when `any` came before.
+    void Member(const Property& p, bool& any) {
+        std::string& text = out_.Text();
+        text += any ? "," : "";
+        any = true;
+        AppendJsonString(text, p.name);
+        text += ':';
+        const bool array = p.multiValued || p.values.size() != 1;
+        text += array ? "[" : "";
+        for (std::size_t v = 0; v < p.values.size(); ++v) {
+            text += v == 0 ? "" : ",";
+            AppendJsonString(text, p.values[v]);
+        }
+        text += array ? "]" : "";
     }
 
     Output& out_;

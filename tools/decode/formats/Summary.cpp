@@ -25,6 +25,7 @@ void SummaryBuilder::BeginFile(const std::string& name) {
     processors_ = 0;
     processor_.clear();
     adapters_.classes.clear();
+    unknownClass_ = false;
 }
 
 const FileSummary& SummaryBuilder::Summary() {
@@ -33,7 +34,24 @@ const FileSummary& SummaryBuilder::Summary() {
 }
 
 void SummaryBuilder::Record(const PlacedRecord& r) {
-    if (r.kind != PlacedRecord::Kind::Value) {
+    const bool header = r.kind == PlacedRecord::Kind::Header;
+    if (header) {
+        unknownClass_ = r.unknown;
+    }
+    if (r.unknown && (header || !unknownClass_)) {
+        const std::string name = header || r.className.empty()
+                                     ? std::string(header ? r.className : r.property)
+                                     : std::string(r.className) + "." + std::string(r.property);
+        auto& names = summary_.unknown;
+        if (std::find(names.begin(), names.end(), name) == names.end()) {
+            if (names.size() < kMaxUnknown) {
+                names.push_back(name);
+            } else {
+                ++summary_.moreUnknown;  // counted once a record
+            }
+        }
+    }
+    if (header) {
         return;
     }
     const std::string_view cls = r.className;
@@ -89,20 +107,36 @@ void SummaryBuilder::Failure(std::size_t line, const std::string& reason) {
     }
 }
 
+namespace {
+
+// What the plan does not know, after the count of lines that did not decode.
+std::string UnknownNote(const FileSummary& r) {
+    if (r.unknown.empty()) {
+        return {};
+    }
+    std::string note = " (このデコーダーの知らない記録: ";
+    for (std::size_t n = 0; n < r.unknown.size(); ++n) {
+        note += (n == 0 ? "" : ", ") + r.unknown[n];
+    }
+    return note + (r.moreUnknown > 0 ? " ほか " + std::to_string(r.moreUnknown) + " 行)" : ")");
+}
+
+}  // namespace
+
 std::vector<std::string> SummaryCells(const FileSummary& r) {
     if (!r.error.empty()) {
         // Last, where its length widens no column.
         return {r.file, r.time, "", "", "", "", "", "", "読めません: " + r.error};
     }
     return {r.file,
-            r.time,
+            r.time.empty() ? kUnknownTime : r.time,
             r.host,
             r.os,
             r.build,
             r.processor,
             GibFromKb(r.memoryKb),
             std::to_string(r.adapters),
-            std::to_string(r.undecoded)};
+            std::to_string(r.undecoded) + UnknownNote(r)};
 }
 
 SummaryTable::SummaryTable() : widths_(std::size(kSummaryHeadings), 0) {
@@ -190,6 +224,14 @@ std::string SummaryJson(const FileSummary& r) {
     }
     out += ']';
     out += ",\"undecodable\":" + std::to_string(r.undecoded);
+    if (!r.unknown.empty()) {
+        out += ",\"unknown\":[";
+        for (std::size_t n = 0; n < r.unknown.size(); ++n) {
+            out += n == 0 ? "" : ",";
+            AppendJsonString(out, r.unknown[n]);
+        }
+        out += "],\"moreUnknown\":" + std::to_string(r.moreUnknown);
+    }
     field("error", r.error);
     out += '}';
     return out;

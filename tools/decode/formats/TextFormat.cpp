@@ -22,6 +22,9 @@ class TextFormat : public IFormat {
         if (r.unencrypted) {
             text += kUnencryptedMark;
         }
+        if (r.unknown) {
+            text += kUnknownMark;
+        }
         AppendEscaped(text, r.text);
         text += '\n';
         out_.Commit();

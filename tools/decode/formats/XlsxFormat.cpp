@@ -128,7 +128,7 @@ class XlsxFormat : public IFormat {
 
     void BeginFile(const std::string& name, bool) override {
         file_name_ = name;
-        time_ = CollectionTime(name);
+        time_ = ShownCollectionTime(name);
         builder_.BeginFile(name);
         classes_ = std::make_unique<ClassBuilder>(
             [this](ClassRecords&& c, std::size_t) { WriteClass(c); });
@@ -202,7 +202,7 @@ class XlsxFormat : public IFormat {
                         full_ = "--xlsx で扱える記録は全ファイルで 64 MiB までです";
                         return;
                     }
-                    records_->Row({file_name_, time_, c.name, labels[n], p.name, v});
+                    records_->Row({file_name_, time_, c.name, labels[n], Marked(p), v});
                 }
             }
         }

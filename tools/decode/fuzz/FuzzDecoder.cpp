@@ -143,7 +143,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const qrx::DecodedLine line = decoder.Decode(text);
     Check(line.kind != qrx::DecodedLine::Kind::Failed || !line.reason.empty());
-    Check(line.kind == qrx::DecodedLine::Kind::Failed || qrx::IsRecordText(line.text));
+    Check(line.kind == qrx::DecodedLine::Kind::Failed ||
+          qrx::ShapeOfRecord(line.text) != qrx::RecordShape::None);
+    Check(line.kind == qrx::DecodedLine::Kind::Failed ||
+          line.unknown == !qrx::IsRecordText(line.text));
 
     Output out;
     std::ostringstream err;
@@ -163,7 +166,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (record.starts_with("(未暗号化) ")) {
             record.erase(0, std::string("(未暗号化) ").size());
         }
-        Check(qrx::IsRecordText(record));
+        if (record.starts_with(qrx::kUnknownMark)) {
+            record.erase(0, qrx::kUnknownMark.size());
+        }
+        Check(qrx::ShapeOfRecord(record) != qrx::RecordShape::None);
     }
 
     try {

@@ -4,6 +4,7 @@
 #include <archive_entry.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -37,11 +38,54 @@ bool PasswordProblem(archive* a) {
     return text.find("assphrase") != std::string::npos || text.find("ncrypt") != std::string::npos;
 }
 
-// A member's bytes: first those read ahead to check the password, then the rest, bounded.
+std::string Size(std::uint64_t bytes) {
+    constexpr std::uint64_t kMiB = 1024 * 1024;
+    return bytes % (1024 * kMiB) == 0 ? std::to_string(bytes / 1024 / kMiB) + " GiB"
+           : bytes % kMiB == 0        ? std::to_string(bytes / kMiB) + " MiB"
+                                      : std::to_string(bytes) + " バイト";
+}
+
+std::string TooLarge(std::size_t max) {
+    return "展開すると " + Size(max) + " を超えるため読みません (データファイルは数 KB です)";
+}
+
+std::string RunSpent(std::uint64_t max) {
+    return "この実行で展開した量が合わせて " + Size(max) +
+           " を超えたため、この圧縮ファイルの残りと後の圧縮ファイルは読みません";
+}
+
+// What one archive inflates, charged to it and to the run; the reason once a limit is passed.
+class Spending {
+  public:
+    explicit Spending(InflateBudget& budget) : budget_(budget) {}
+
+    std::string Charge(std::uint64_t bytes) {
+        archive_ += bytes;
+        budget_.spent += bytes;
+        if (budget_.spent > budget_.limits.run) {
+            return RunSpent(budget_.limits.run);
+        }
+        if (archive_ > budget_.limits.archive) {
+            return "展開すると合わせて " + Size(budget_.limits.archive) +
+                   " を超えるため、この圧縮ファイルの残りは読みません";
+        }
+        return {};
+    }
+
+  private:
+    InflateBudget& budget_;
+    std::uint64_t archive_ = 0;
+};
+
+// A member's bytes: first those read ahead to tell what it is, then the rest, bounded.
 class MemberInput : public IByteInput {
   public:
-    MemberInput(archive* a, std::vector<char> first, std::size_t maxBytes)
-        : a_(a), first_(std::move(first)), total_(first_.size()), max_(maxBytes) {}
+    MemberInput(archive* a, std::vector<char> first, std::size_t maxBytes, Spending& spending)
+        : a_(a),
+          first_(std::move(first)),
+          total_(first_.size()),
+          max_(maxBytes),
+          spending_(spending) {}
 
     bool Read(char* buffer, std::size_t capacity, std::size_t& got, std::string& error) override {
         got = 0;
@@ -51,8 +95,8 @@ class MemberInput : public IByteInput {
             at_ += got;
             return true;
         }
-        if (total_ > max_) {
-            error = TooLarge(max_);
+        if (!spent_.empty() || total_ > max_) {
+            error = !spent_.empty() ? spent_ : TooLarge(max_);
             return false;
         }
         const la_ssize_t n = archive_read_data(a_, buffer, capacity);
@@ -61,18 +105,18 @@ class MemberInput : public IByteInput {
             return false;
         }
         total_ += static_cast<std::size_t>(n);
-        if (total_ > max_) {
-            error = TooLarge(max_);
+        spent_ = spending_.Charge(static_cast<std::size_t>(n));
+        if (!spent_.empty() || total_ > max_) {
+            error = !spent_.empty() ? spent_ : TooLarge(max_);
             return false;
         }
         got = static_cast<std::size_t>(n);
         return true;
     }
 
-    static std::string TooLarge(std::size_t max) {
-        return "展開すると " + std::to_string(max / 1024 / 1024) +
-               " MiB を超えるため読みません (データファイルは数 KB です)";
-    }
+    std::size_t Total() const { return total_; }
+    // Whether a limit of the archive or the run was passed: the reader was told.
+    bool Spent() const { return !spent_.empty(); }
 
   private:
     archive* a_;
@@ -80,15 +124,19 @@ class MemberInput : public IByteInput {
     std::size_t at_ = 0;
     std::size_t total_;
     std::size_t max_;
+    Spending& spending_;
+    std::string spent_;
 };
 
 }  // namespace
 
 std::string ArchiveTree::ReadArchive(const std::string& path,
                                      const std::vector<std::string>& passwords,
-                                     std::size_t maxBytes,
-                                     const std::function<bool(std::string_view)>& wanted,
+                                     InflateBudget& budget, const Wanted& wanted,
                                      const Member& each, std::string& member) {
+    if (budget.spent > budget.limits.run) {
+        return RunSpent(budget.limits.run);
+    }
     const std::unique_ptr<archive, ArchiveDeleter> owner(archive_read_new());
     archive* a = owner.get();
     if (a == nullptr) {
@@ -110,6 +158,7 @@ std::string ArchiveTree::ReadArchive(const std::string& path,
     if (open_(a, path) != ARCHIVE_OK) {
         return "開けません: " + Reason(a);
     }
+    Spending spending(budget);
     std::size_t found = 0;
     for (;;) {
         archive_entry* entry = nullptr;
@@ -126,10 +175,9 @@ std::string ArchiveTree::ReadArchive(const std::string& path,
         const char* utf8 = archive_entry_pathname_utf8(entry);
         const char* raw = archive_entry_pathname(entry);
         const std::string name = utf8 != nullptr ? utf8 : raw != nullptr ? raw : "";
-        if (archive_entry_filetype(entry) != AE_IFREG || !wanted(name)) {
+        if (archive_entry_filetype(entry) != AE_IFREG) {
             continue;
         }
-        ++found;
         if (Encrypted7z(a, entry)) {
             return kEncrypted7z;
         }
@@ -137,31 +185,53 @@ std::string ArchiveTree::ReadArchive(const std::string& path,
             return "パスワード付きの圧縮ファイルです。--password-file "
                    "でパスワードのファイルを指定してください";
         }
-        if (archive_entry_size_is_set(entry) && archive_entry_size(entry) >= 0 &&
-            static_cast<std::size_t>(archive_entry_size(entry)) > maxBytes) {
-            member = name;
-            return MemberInput::TooLarge(maxBytes);
-        }
-        // The first bytes now: a wrong password shows here, as one reason for the archive.
-        std::vector<char> first(64 * 1024);
-        const la_ssize_t n = archive_read_data(a, first.data(), first.size());
-        if (n < 0) {
-            if (archive_entry_is_encrypted(entry) || PasswordProblem(a)) {
-                return "パスワードが違うか "
-                       "(どのパスワードでも)、このパスワードでは展開できません: " +
-                       Reason(a);
+        // The first bytes tell what the member is; a wrong password shows here, as one reason
+        // for the archive.
+        std::vector<char> first(kHeadBytes);
+        std::size_t got = 0;
+        for (la_ssize_t n = 1; n > 0 && got < first.size(); got += static_cast<std::size_t>(n)) {
+            n = archive_read_data(a, first.data() + got, first.size() - got);
+            if (n < 0) {
+                if (archive_entry_is_encrypted(entry) || PasswordProblem(a)) {
+                    return "パスワードが違うか "
+                           "(どのパスワードでも)、このパスワードでは展開できません: " +
+                           Reason(a);
+                }
+                member = name;
+                return "展開できません: " + Reason(a);
             }
-            member = name;
-            return "展開できません: " + Reason(a);
+            if (std::string spent = spending.Charge(static_cast<std::size_t>(n)); !spent.empty()) {
+                member = name;
+                return spent;
+            }
         }
-        first.resize(static_cast<std::size_t>(n));
-        MemberInput input(a, std::move(first), maxBytes);
-        if (!each(name, input)) {
-            return {};
+        first.resize(got);
+        const bool sized = archive_entry_size_is_set(entry) && archive_entry_size(entry) >= 0;
+        const auto size = sized ? static_cast<std::uint64_t>(archive_entry_size(entry)) : 0;
+        std::size_t consumed = got;
+        if (wanted(name, std::string_view(first.data(), first.size()))) {
+            ++found;
+            if (size > budget.limits.member) {
+                member = name;
+                return TooLarge(budget.limits.member);
+            }
+            MemberInput input(a, std::move(first), budget.limits.member, spending);
+            if (!each(name, input) || input.Spent()) {
+                return {};
+            }
+            consumed = input.Total();
+        }
+        // Passing over the rest of a member inflates it, but in a zip or an lzh, which know
+        // where the next member starts.
+        const int format = archive_format(a) & ARCHIVE_FORMAT_BASE_MASK;
+        if (format != ARCHIVE_FORMAT_ZIP && format != ARCHIVE_FORMAT_LHA && size > consumed) {
+            if (std::string spent = spending.Charge(size - consumed); !spent.empty()) {
+                return spent;
+            }
         }
     }
     if (found == 0) {
-        return "データファイル (PC_INFO_*.dat) が入っていません";
+        return "データファイルが入っていません";
     }
     return {};
 }

@@ -17,8 +17,7 @@ class ArchiveTree : public FolderTree {
     explicit ArchiveTree(Opener open) : open_(std::move(open)) {}
 
     std::string ReadArchive(const std::string& path, const std::vector<std::string>& passwords,
-                            std::size_t maxBytes,
-                            const std::function<bool(std::string_view)>& wanted, const Member& each,
+                            InflateBudget& budget, const Wanted& wanted, const Member& each,
                             std::string& member) override;
 
   private:

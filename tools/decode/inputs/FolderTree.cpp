@@ -48,8 +48,7 @@ bool FolderTree::List(const std::string& folder, std::vector<Entry>& entries, st
 }
 
 std::string FolderTree::ReadArchive(const std::string&, const std::vector<std::string>&,
-                                    std::size_t, const std::function<bool(std::string_view)>&,
-                                    const Member&, std::string&) {
+                                    InflateBudget&, const Wanted&, const Member&, std::string&) {
     return "この復号プログラム (Windows 版) は圧縮ファイルを読めません。展開してから、"
            "そのフォルダーかファイルを指定してください";
 }

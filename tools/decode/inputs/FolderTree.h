@@ -10,9 +10,8 @@ class FolderTree : public PlainFiles {
   public:
     Kind KindOf(const std::string& path) override;
     bool List(const std::string& folder, std::vector<Entry>& entries, std::string& error) override;
-    std::string ReadArchive(const std::string&, const std::vector<std::string>&, std::size_t,
-                            const std::function<bool(std::string_view)>&, const Member&,
-                            std::string&) override;
+    std::string ReadArchive(const std::string&, const std::vector<std::string>&, InflateBudget&,
+                            const Wanted&, const Member&, std::string&) override;
 };
 
 }  // namespace qrx

@@ -51,19 +51,8 @@ bool PlainFiles::List(const std::string&, std::vector<Entry>&, std::string& erro
 }
 
 std::string PlainFiles::ReadArchive(const std::string&, const std::vector<std::string>&,
-                                    std::size_t, const std::function<bool(std::string_view)>&,
-                                    const Member&, std::string&) {
+                                    InflateBudget&, const Wanted&, const Member&, std::string&) {
     return "圧縮ファイルは読めません";
-}
-
-bool IsDataFileName(std::string_view name) {
-    const auto slash = name.find_last_of("/\\");
-    if (slash != std::string_view::npos) {
-        name.remove_prefix(slash + 1);
-    }
-    constexpr std::string_view kPrefix = "pc_info_";
-    return name.size() > kPrefix.size() + 4 &&
-           EndsWithNoCase(name.substr(0, kPrefix.size()), kPrefix) && EndsWithNoCase(name, ".dat");
 }
 
 bool IsArchiveName(std::string_view path) {
@@ -127,14 +116,23 @@ std::string MaskedFileNames::operator()(const std::string& name, bool standardIn
     const auto cut = name.find_last_of("/\\:");
     const std::string_view base =
         cut == std::string::npos ? std::string_view(name) : std::string_view(name).substr(cut + 1);
+    // Windows' copies ("PC_INFO_… (2).dat", "PC_INFO_… - コピー.dat") keep their name and with
+    // it the collection time: the suffixes hold nothing personal.
+    std::string_view stem = base.ends_with(".dat") ? base.substr(0, base.size() - 4) : "";
+    if (const auto open = stem.rfind(" (");
+        open != std::string_view::npos && stem.ends_with(')') && open + 3 < stem.size() &&
+        stem.substr(open + 2, stem.size() - open - 3).find_first_not_of("0123456789") ==
+            std::string_view::npos) {
+        stem = stem.substr(0, open);
+    }
+    if (stem.ends_with(" - コピー")) {
+        stem.remove_suffix(std::string_view(" - コピー").size());
+    }
     constexpr std::string_view kPrefix = "PC_INFO_";
-    if (base.starts_with(kPrefix) && base.ends_with(".dat") && base.size() > kPrefix.size() + 4 &&
-        base.size() <= kPrefix.size() + 4 + 20) {
-        const std::string_view stamp =
-            base.substr(kPrefix.size(), base.size() - kPrefix.size() - 4);
-        if (stamp.find_first_not_of("0123456789") == std::string_view::npos) {
-            return std::string(base);
-        }
+    if (stem.starts_with(kPrefix) && stem.size() > kPrefix.size() &&
+        stem.size() <= kPrefix.size() + 20 &&
+        stem.substr(kPrefix.size()).find_first_not_of("0123456789") == std::string_view::npos) {
+        return std::string(base);
     }
     // A name met again (a file given twice, a folder's error and its file) keeps its number.
     const auto [at, added] = given_.try_emplace(name);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -14,6 +15,24 @@
 
 namespace qrx {
 
+// The most that one member of an archive (or one file) may inflate to: far more than a
+// collection (a few KB), far less than what would exhaust memory or disk of a desk's PC.
+inline constexpr std::size_t kMaxMemberBytes = 64 * 1024 * 1024;
+
+// What archives may inflate to: each member, each archive, all archives of one run together.
+// A real inbox (a few KB a collection) never comes near; an archive of large members (zeros
+// compress a thousandfold) stops there instead of inflating for minutes.
+struct InflateLimits {
+    std::size_t member = kMaxMemberBytes;
+    std::size_t archive = std::size_t{256} * 1024 * 1024;
+    std::uint64_t run = std::uint64_t{4} * 1024 * 1024 * 1024;
+};
+// The limits and what the run's archives have inflated so far.
+struct InflateBudget {
+    InflateLimits limits;
+    std::uint64_t spent = 0;
+};
+
 // Folders and archives as the platform finds them.
 class IFileTree {
   public:
@@ -23,6 +42,9 @@ class IFileTree {
         bool folder = false;   // a real folder; a link to one is not followed
         bool regular = false;  // a regular file (not a link, FIFO or device)
     };
+    // Tells by its path in the archive and its first bytes (up to kHeadBytes) whether a member
+    // is wanted; an unwanted one is passed over.
+    using Wanted = std::function<bool(const std::string& name, std::string_view head)>;
     // Receives each wanted member of an archive with its bytes; false stops the reading.
     using Member = std::function<bool(const std::string& name, IByteInput& input)>;
 
@@ -32,14 +54,17 @@ class IFileTree {
     virtual bool List(const std::string& folder, std::vector<Entry>& entries,
                       std::string& error) = 0;
     // Reads the members of an archive (trying `passwords` in order on encrypted ones) in their
-    // order and hands over those that `wanted` accepts by their path in the archive. A member
-    // yields at most `maxBytes` bytes: reading beyond fails. Returns the reason that the archive
-    // (or a member's first bytes: a missing or wrong password) could not be read, else empty;
-    // `member` names the member when the reason concerns one.
+    // order and hands over those that `wanted` accepts. What is inflated is charged to `budget`:
+    // a member yields at most its limit (reading beyond fails), and once the archive or the run
+    // has inflated more than theirs, the rest of the archive is not read (a later archive of the
+    // run not at all). Returns the reason that the archive (or a member's first bytes: a missing
+    // or wrong password) could not be read, else empty; `member` names the member when the
+    // reason concerns one. A limit passed inside a member handed over shows as that member's
+    // read error only.
     virtual std::string ReadArchive(const std::string& path,
-                                    const std::vector<std::string>& passwords, std::size_t maxBytes,
-                                    const std::function<bool(std::string_view)>& wanted,
-                                    const Member& each, std::string& member) = 0;
+                                    const std::vector<std::string>& passwords,
+                                    InflateBudget& budget, const Wanted& wanted, const Member& each,
+                                    std::string& member) = 0;
     // A new file for writing, readable by its owner only; a file, link or anything else
     // already at the name is never opened. Null with the reason.
     virtual std::unique_ptr<IByteOutput> CreateNew(const std::string& path, std::string& error) {
@@ -54,21 +79,13 @@ class PlainFiles : public IFileTree {
   public:
     Kind KindOf(const std::string&) override { return Kind::File; }
     bool List(const std::string&, std::vector<Entry>&, std::string& error) override;
-    std::string ReadArchive(const std::string&, const std::vector<std::string>&, std::size_t,
-                            const std::function<bool(std::string_view)>&, const Member&,
-                            std::string&) override;
+    std::string ReadArchive(const std::string&, const std::vector<std::string>&, InflateBudget&,
+                            const Wanted&, const Member&, std::string&) override;
 };
-
-// Whether a file name has the form of a data file: "PC_INFO_*.dat" (any case).
-bool IsDataFileName(std::string_view name);
 
 // Whether a path names an archive the decoder reads by its ending: .zip, .7z, .lzh, .lha,
 // .tar.gz, .tgz (any case).
 bool IsArchiveName(std::string_view path);
-
-// The most that one member of an archive may inflate to: far more than a collection (a few KB),
-// far less than what would exhaust memory or disk of a desk's PC.
-inline constexpr std::size_t kMaxMemberBytes = 64 * 1024 * 1024;
 
 // What lies below a folder, searched through all of its subfolders (at most kMaxDepth deep;
 // links are not followed): its regular files, sorted byte-wise, whatever their names (the data

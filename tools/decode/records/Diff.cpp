@@ -143,7 +143,7 @@ std::vector<std::string> Missing(const std::vector<std::string>& from,
 }
 
 PropertyChange Whole(PropertyChange::Kind kind, const Property& p) {
-    PropertyChange c{kind, p.name, p.multiValued || p.values.size() > 1, {}, {}};
+    PropertyChange c{kind, p.name, p.multiValued || p.values.size() > 1, {}, {}, p.unknown};
     (kind == PropertyChange::Kind::Added ? c.added : c.removed) = p.values;
     return c;
 }
@@ -180,13 +180,15 @@ std::vector<PropertyChange> CompareInstances(const PlannedClass* plan, const Ins
         const PlannedProperty* planned = plan ? plan->Find(p.name) : nullptr;
         // Arrays are sets: the order of addresses says nothing.
         if (p.multiValued || q->multiValued || p.values.size() > 1 || q->values.size() > 1) {
-            PropertyChange c{PropertyChange::Kind::Changed, p.name, true,
-                             Missing(p.values, q->values), Missing(q->values, p.values)};
+            PropertyChange c{
+                PropertyChange::Kind::Changed, p.name,   true, Missing(p.values, q->values),
+                Missing(q->values, p.values),  p.unknown};
             if (!c.removed.empty() || !c.added.empty()) {
                 out.push_back(std::move(c));
             }
         } else if (!SameValues(p.values, q->values, planned != nullptr && planned->indexed)) {
-            out.push_back({PropertyChange::Kind::Changed, p.name, false, p.values, q->values});
+            out.push_back(
+                {PropertyChange::Kind::Changed, p.name, false, p.values, q->values, p.unknown});
         }
     }
     for (const auto& q : now.properties) {
@@ -291,7 +293,8 @@ std::vector<ClassChange> Compare(const Collection& old, const Collection& now) {
                       : n == nullptr ? ClassChange::Kind::Removed
                                      : ClassChange::Kind::Changed,
                       name,
-                      {}};
+                      {},
+                      (o ? o : n)->unknown};
         for (const auto& pair :
              MatchInstances(name, o ? o->instances : none, n ? n->instances : none)) {
             if (pair.old == nullptr) {

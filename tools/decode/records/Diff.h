@@ -37,6 +37,7 @@ struct PropertyChange {
     bool set = false;  // an array: `removed` and `added` hold the elements that differ
     std::vector<std::string> removed;  // the old value(s)
     std::vector<std::string> added;    // the new value(s)
+    bool unknown = false;              // a property that the plan does not know
 };
 
 struct InstanceChange {
@@ -51,6 +52,7 @@ struct ClassChange {
     Kind kind;
     std::string name;
     std::vector<InstanceChange> instances;
+    bool unknown = false;  // a class that the plan does not know
 };
 
 // Class by class, instance by instance (matched as MatchInstances says); only what differs.

@@ -116,6 +116,29 @@ void Fail(DecodedLine& out, std::string reason) {
     out.text.clear();
     out.reason = std::move(reason);
     out.unknownClass.clear();
+    out.unknown = false;
+}
+
+bool IsName(std::string_view name) {
+    const auto letter = [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+    };
+    return !name.empty() && name.size() <= kMaxNameBytes && letter(name.front()) &&
+           std::all_of(name.begin(), name.end(),
+                       [&](char c) { return letter(c) || (c >= '0' && c <= '9'); });
+}
+
+// Takes a decrypted text as a record when it has the shape of one, known or not.
+bool Accept(DecodedLine& out) {
+    const RecordShape shape = ShapeOfRecord(out.text);
+    if (shape == RecordShape::None) {
+        return false;
+    }
+    out.kind = DecodedLine::Kind::Record;
+    out.reason.clear();
+    out.unknownClass.clear();
+    out.unknown = shape == RecordShape::Unknown;
+    return true;
 }
 
 // A text that is no record; when it is the header of a class the program does not write, the
@@ -138,11 +161,27 @@ std::string_view ClassOfHeader(std::string_view record) {
 }
 
 bool IsRecordText(std::string_view text) {
-    if (!ClassOfHeader(text).empty()) {
-        return true;
-    }
+    return ShapeOfRecord(text) == RecordShape::Known;
+}
+
+RecordShape ShapeOfRecord(std::string_view text) {
     const auto tab = text.find('\t');
-    return tab != std::string_view::npos && Names().properties.Contains(text.substr(0, tab));
+    const std::string_view name =
+        tab == std::string_view::npos ? HeaderName(text) : text.substr(0, tab);
+    if (name.empty()) {
+        return RecordShape::None;
+    }
+    if (tab == std::string_view::npos ? Names().classes.Contains(name)
+                                      : Names().properties.Contains(name)) {
+        return RecordShape::Known;
+    }
+    // A property that the plan queries but does not record is no newer program's.
+    const auto& plan = CollectionPlan();
+    const bool queried = tab != std::string_view::npos &&
+                         std::any_of(plan.begin(), plan.end(), [&](const PlannedClass& c) {
+                             return c.Find(name) != nullptr;
+                         });
+    return !queried && IsName(name) ? RecordShape::Unknown : RecordShape::None;
 }
 
 LineDecoder::LineDecoder(ICryptoProvider& crypto, ITextCodec& codec)
@@ -187,12 +226,9 @@ void LineDecoder::DecodeCipher(std::string_view base64, DecodedLine& out) {
         }
         out.text += converted_;
     }
-    if (!IsRecordText(out.text)) {
+    if (!Accept(out)) {
         return FailShape(out, "復号結果がレコードの形をしていません");
     }
-    out.kind = DecodedLine::Kind::Record;
-    out.reason.clear();
-    out.unknownClass.clear();
 }
 
 void LineDecoder::DecodePlain(std::string_view line, DecodedLine& out) {
@@ -210,12 +246,15 @@ void LineDecoder::DecodePlain(std::string_view line, DecodedLine& out) {
     if (HasControl(out.text)) {
         return Fail(out, "暗号化されておらず、レコードの形もしていません");
     }
+    // Only what decrypts is taken as a newer program's: a plain line of an unknown name is
+    // anyone's text.
     if (!IsRecordText(out.text)) {
         return FailShape(out, "暗号化されておらず、レコードの形もしていません");
     }
     out.kind = DecodedLine::Kind::Unencrypted;
     out.reason.clear();
     out.unknownClass.clear();
+    out.unknown = false;
 }
 
 DecodedLine LineDecoder::Decode(std::string_view line) {

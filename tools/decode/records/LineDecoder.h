@@ -19,12 +19,21 @@ struct DecodedLine {
     std::string reason;  // why the line could not be decoded (Failed)
     // Failed: the line is the header of a class that the program does not write, this one.
     std::string unknownClass;
+    // Record, Unencrypted: a class or property that this decoder does not know, in the shape the
+    // program writes: a newer program may record more.
+    bool unknown = false;
 };
 
 // Whether a text has the shape of a record the program writes: a class header of a class it
 // queries (ten "-", the class name, ten "-"), or the name of a property it records, a TAB and
 // the value.
 bool IsRecordText(std::string_view text);
+
+// Known: IsRecordText. Unknown: the same shape with a name that the plan does not hold, a name
+// such as WMI gives (a letter or "_", then letters, digits and "_", at most kMaxNameBytes).
+enum class RecordShape { None, Known, Unknown };
+inline constexpr std::size_t kMaxNameBytes = 64;
+RecordShape ShapeOfRecord(std::string_view text);
 
 // The class name of a class header record, or empty when the record is not one.
 std::string_view ClassOfHeader(std::string_view record);
