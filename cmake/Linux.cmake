@@ -17,7 +17,7 @@ set_source_files_properties(platform/linux/QtFrontEndLoader.cpp platform/linux/Q
   PROPERTIES COMPILE_DEFINITIONS QRX_QT_INTERFACE=0x${QRX_QT_INTERFACE}u)
 
 qrx_layer(qrx_linux FOLDERS platform/linux DEPENDS qrx_platform SOURCES
-  platform/linux/LinuxSystem.cpp
+  platform/linux/LinuxSystem.cpp platform/linux/PosixFileSystem.cpp
   platform/linux/Ownership.cpp
   platform/linux/IconvCodec.cpp
   platform/linux/MbedTlsCrypto.cpp

@@ -7,51 +7,54 @@ namespace qrx {
 namespace {
 
 constexpr Personal kNone = Personal::None;
+constexpr WmiType kText = WmiType::Text;
+constexpr WmiType kTextArray = WmiType::TextArray;
+constexpr WmiType kBoolean = WmiType::Boolean;
+constexpr WmiType kInteger = WmiType::Integer;
 
 // clang-format off
-// name, run, category, recorded, multi-valued, personal, identity, indexed. Only text reaches
-// the data file: PhysicalAdapter (a boolean) is queried and traced, OSLanguage (an integer) is
-// queried only; neither is recorded.
+// name, the type Windows delivers, run, category, personal, identity, indexed. The scripting
+// interface hands a uint64 (TotalVisibleMemorySize) as text.
 constexpr PlannedProperty kAdapterConfiguration[] = {
-    {"Caption",                true,  true,  true,  false, kNone,              1, true},
-    {"IPAddress",              true,  true,  true,  true,  Personal::Ip,       0, false},
-    {"MACAddress",             true,  true,  true,  false, Personal::Mac,      2, false},
+    {"Caption",                kText,      true,  true,  kNone,              1, true},
+    {"IPAddress",              kTextArray, true,  true,  Personal::Ip,       0, false},
+    {"MACAddress",             kText,      true,  true,  Personal::Mac,      2, false},
 };
 constexpr PlannedProperty kAdapter[] = {
-    {"Description",            true,  false, true,  false, kNone,              3, false},
-    {"AdapterType",            true,  false, true,  false, kNone,              0, false},
-    {"Manufacturer",           true,  false, true,  false, kNone,              0, false},
-    {"Name",                   true,  false, true,  false, kNone,              1, false},
-    {"PhysicalAdapter",        true,  false, false, false, kNone,              0, false},
-    {"PNPDeviceID",            true,  false, true,  false, Personal::DeviceId, 2, false},
+    {"Description",            kText,      true,  false, kNone,              3, false},
+    {"AdapterType",            kText,      true,  false, kNone,              0, false},
+    {"Manufacturer",           kText,      true,  false, kNone,              0, false},
+    {"Name",                   kText,      true,  false, kNone,              1, false},
+    {"PhysicalAdapter",        kBoolean,   true,  false, kNone,              0, false},
+    {"PNPDeviceID",            kText,      true,  false, Personal::DeviceId, 2, false},
 };
 constexpr PlannedProperty kProcessor[] = {
-    {"Name",                   true,  true,  true,  false, kNone,              0, false},
-    {"Description",            true,  true,  true,  false, kNone,              0, false},
-    {"ProcessorId",            true,  true,  true,  false, kNone,              0, false},
+    {"Name",                   kText,      true,  true,  kNone,              0, false},
+    {"Description",            kText,      true,  true,  kNone,              0, false},
+    {"ProcessorId",            kText,      true,  true,  kNone,              0, false},
 };
 constexpr PlannedProperty kOperatingSystem[] = {
-    {"Caption",                true,  true,  true,  false, kNone,              0, false},
-    {"OSArchitecture",         true,  true,  true,  false, kNone,              0, false},
-    {"Version",                true,  true,  true,  false, kNone,              0, false},
-    {"BuildNumber",            true,  false, true,  false, kNone,              0, false},
-    {"OSLanguage",             true,  true,  false, false, kNone,              0, false},
-    {"CountryCode",            true,  true,  true,  false, kNone,              0, false},
-    {"Locale",                 true,  true,  true,  false, kNone,              0, false},
-    {"CSName",                 true,  true,  true,  false, Personal::HostName, 0, false},
-    {"SerialNumber",           true,  true,  true,  false, Personal::Serial,   0, false},
-    {"TotalVisibleMemorySize", true,  true,  true,  false, kNone,              0, false},
+    {"Caption",                kText,      true,  true,  kNone,              0, false},
+    {"OSArchitecture",         kText,      true,  true,  kNone,              0, false},
+    {"Version",                kText,      true,  true,  kNone,              0, false},
+    {"BuildNumber",            kText,      true,  false, kNone,              0, false},
+    {"OSLanguage",             kInteger,   true,  true,  kNone,              0, false},
+    {"CountryCode",            kText,      true,  true,  kNone,              0, false},
+    {"Locale",                 kText,      true,  true,  kNone,              0, false},
+    {"CSName",                 kText,      true,  true,  Personal::HostName, 0, false},
+    {"SerialNumber",           kText,      true,  true,  Personal::Serial,   0, false},
+    {"TotalVisibleMemorySize", kText,      true,  true,  kNone,              0, false},
 };
 constexpr PlannedProperty kBaseBoard[] = {
-    {"Manufacturer",           true,  true,  true,  false, kNone,              0, false},
-    {"Product",                true,  true,  true,  false, kNone,              0, false},
-    {"Version",                true,  true,  true,  false, kNone,              0, false},
-    {"SerialNumber",           false, true,  true,  false, Personal::Serial,   0, false},
+    {"Manufacturer",           kText,      true,  true,  kNone,              0, false},
+    {"Product",                kText,      true,  true,  kNone,              0, false},
+    {"Version",                kText,      true,  true,  kNone,              0, false},
+    {"SerialNumber",           kText,      false, true,  Personal::Serial,   0, false},
 };
 constexpr PlannedProperty kProduct[] = {
-    {"Vendor",                 true,  true,  true,  false, kNone,              0, false},
-    {"Name",                   true,  true,  true,  false, kNone,              0, false},
-    {"UUID",                   true,  true,  true,  false, Personal::Uuid,     0, false},
+    {"Vendor",                 kText,      true,  true,  kNone,              0, false},
+    {"Name",                   kText,      true,  true,  kNone,              0, false},
+    {"UUID",                   kText,      true,  true,  Personal::Uuid,     0, false},
 };
 // clang-format on
 
@@ -95,7 +98,7 @@ const PlannedClass* FindPlannedClass(std::string_view name) {
 
 const PlannedProperty* FindRecordedProperty(std::string_view name) {
     for (const auto& c : kPlan) {
-        if (const PlannedProperty* p = c.Find(name); p != nullptr && p->recorded) {
+        if (const PlannedProperty* p = c.Find(name); p != nullptr && p->recorded()) {
             return p;
         }
     }

@@ -10,18 +10,31 @@ namespace qrx {
 // What kind of personal value a property holds, for masking.
 enum class Personal { None, Mac, Ip, HostName, Serial, Uuid, DeviceId };
 
+// The type in which Windows hands a property's value to the scripting interface, which decides
+// what GetInfo makes of it.
+enum class WmiType {
+    Text,       // one record
+    TextArray,  // one record per element
+    Boolean,    // only traced
+    Integer,    // neither recorded nor traced
+};
+
 // One property of a class as the program collects it.
 struct PlannedProperty {
     std::string_view name;
-    bool inRun;        // queried by the collection run
-    bool inCategory;   // queried by the class's category command
-    bool recorded;     // its values reach the data file (a boolean is only traced)
-    bool multiValued;  // an array: one record per element
+    WmiType type;
+    bool inRun;       // queried by the collection run
+    bool inCategory;  // queried by the class's category command
     Personal personal;
     // Identifies an instance across two collections: 1 first, 2 next, ...; 0 not at all.
     int identity;
     // The value begins with "[index] ", which the system renumbers as adapters come and go.
     bool indexed;
+
+    // Its values reach the data file.
+    constexpr bool recorded() const { return type == WmiType::Text || multiValued(); }
+    // An array: one record per element.
+    constexpr bool multiValued() const { return type == WmiType::TextArray; }
 };
 
 // One class of the plan and its properties in the order the program writes them: the run's

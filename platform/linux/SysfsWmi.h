@@ -3,6 +3,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/MemoryWmi.h"
@@ -15,8 +16,8 @@ namespace qrx {
 
 // Stands in for the management instrumentation on Linux: the classes the program queries,
 // filled from sysfs, procfs and /etc below a root folder (platform/linux/facts), read afresh
-// at every enumeration. Content never fails: a source that is missing or unreadable gives a
-// null value.
+// at every enumeration, one source per property of a class. Content never fails: a source that
+// is missing or unreadable gives a null value.
 class SysfsWmi : public MemoryWmi {
   public:
     // What the system answers other than through the tree; a fixture answers them itself.
@@ -31,17 +32,15 @@ class SysfsWmi : public MemoryWmi {
     explicit SysfsWmi(std::string root = "/") : SysfsWmi(std::move(root), Seams{}) {}
     SysfsWmi(std::string root, Seams seams) : root_(std::move(root)), seams_(std::move(seams)) {}
 
+    // Where the stand-in takes a property of a class from: the system, nowhere because only
+    // Windows has it (the property is there, its value null), or not at all (no such property).
+    enum class Source { None, System, WindowsOnly };
+    static Source SourceOf(std::string_view className, std::string_view property);
+
   protected:
     std::optional<std::vector<Instance>> Fetch(const std::string& className) override;
 
   private:
-    std::vector<Instance> NetworkAdapterConfigurations();
-    std::vector<Instance> NetworkAdapters();
-    std::vector<Instance> Processors();
-    std::vector<Instance> OperatingSystems();
-    std::vector<Instance> BaseBoards();
-    std::vector<Instance> ComputerSystemProducts();
-
     std::string root_;
     Seams seams_;
 };

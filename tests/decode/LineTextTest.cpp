@@ -94,10 +94,10 @@ TEST(RecordShape, ExactlyTheNamesTheProgramRecords) {
     for (const auto& c : CollectionPlan()) {
         classes.emplace(c.name);
         for (const auto& p : c.properties) {
-            (p.recorded ? properties : queried).emplace(p.name);
+            (p.recorded() ? properties : queried).emplace(p.name);
         }
     }
-    // A boolean and an integer are only traced, never recorded.
+    // A boolean is only traced, an integer neither recorded nor traced.
     EXPECT_EQ(queried, (std::set<std::string>{"OSLanguage", "PhysicalAdapter"}));
     EXPECT_FALSE(IsRecordText("PhysicalAdapter\tTrue"));
     EXPECT_FALSE(IsRecordText("OSLanguage\t1041"));

@@ -80,10 +80,10 @@ with zipfile.ZipFile(os.path.join(inbox, "エクスプローラー.zip"), "w") a
 with zipfile.ZipFile(os.path.join(inbox, "転送分.zip"), "w", zipfile.ZIP_DEFLATED) as z:
     z.writestr("中村様の PC.txt", data_file("NAKAMURA-PC"))
     z.writestr("説明.txt", "よろしくお願いします\n".encode())
-# Six data files of 60 MiB (blank lines after the records: a thousandfold in a zip).
+# Six data files of 60 MiB (records, then zeros: a thousandfold in a zip).
 with zipfile.ZipFile(os.path.join(inbox, "大きい.zip"), "w", zipfile.ZIP_DEFLATED) as z:
     for n in range(6):
         with z.open("PC_INFO_2612060000%02d.dat" % n, "w") as member:
-            member.write(data_file("BIG-PC") + b"\r\n" * (30 << 20))
+            member.write(data_file("BIG-PC") + bytes(60 << 20))
 write(os.path.join(root, "pw1.txt"), b"guess\r\n")
 write(os.path.join(root, "pw2.txt"), b"s3cret\n")

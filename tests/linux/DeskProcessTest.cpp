@@ -263,9 +263,8 @@ TEST_F(DeskWeek, ArchivesThatCannotBeReadSayWhyOnceAndExitTwo) {
     }
 }
 
-// Limits small enough to pass here, in a tar.gz (passing over a member inflates it): "a" and "c"
-// are wanted, "b" is passed over; each row has the members handed over, then the start of the
-// archive's reason "|" a member's read error; past the run's limit no later archive is opened.
+// Small limits, a tar.gz (passing over b inflates it): members handed, the start of the archive's
+// reason "|" a member's read error; past the run's limit no later archive is opened.
 TEST_F(DeskWeek, PastAnInflateLimitTheRestOfTheArchiveAndOfTheRunIsNotRead) {
     Zip("week.tar.gz",
         {{"a", std::string(102400, 'a')}, {"b", std::string(102400, 'b')}, {"c", "c"}}, "", "",

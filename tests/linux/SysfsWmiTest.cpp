@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "collect/CollectionPlan.h"
 #include "platform/AppError.h"
 #include "platform/RecordLimits.h"
 #include "platform/linux/SysfsWmi.h"
@@ -355,12 +356,21 @@ TEST(SysfsWmi, TheHardwareDatabaseNamesWhatTheIdFilesLackAndUnameGivesTheMachine
     EXPECT_EQ(Text(cpu, "ProcessorId"), "BFEBFBFF000906EA");
 }
 
-TEST(SysfsWmi, TheRunningSystemAnswersEveryClassOfThePlan) {
+// Every property of the plan has its source, or is marked as only Windows', and the running
+// system gives each in the type Windows hands it, or null.
+TEST(SysfsWmi, EveryPropertyOfThePlanHasASourceOfItsType) {
     SysfsWmi wmi;
-    for (const char* c :
-         {"Win32_NetworkAdapterConfiguration", "Win32_NetworkAdapter", "Win32_Processor",
-          "Win32_OperatingSystem", "Win32_BaseBoard", "Win32_ComputerSystemProduct"}) {
-        EXPECT_NO_THROW(wmi.Instances(c)) << c;
+    for (const auto& c : CollectionPlan()) {
+        const auto instances = wmi.Instances(std::string(c.name));
+        for (const auto& p : c.properties) {
+            SCOPED_TRACE(std::string(c.name) + "." + std::string(p.name));
+            EXPECT_NE(SysfsWmi::SourceOf(c.name, p.name), SysfsWmi::Source::None);
+            const int type[] = {vt::BSTR, vt::ARRAY_VARIANT, vt::BOOL, vt::I4};  // by WmiType
+            for (const auto& i : instances) {
+                const int got = i.at(std::string(p.name)).type;
+                EXPECT_TRUE(got == type[static_cast<int>(p.type)] || got == vt::NULL_) << got;
+            }
+        }
     }
     EXPECT_EQ(wmi.Instances("Win32_OperatingSystem").size(), 1u);
 }

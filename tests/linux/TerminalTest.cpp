@@ -8,6 +8,7 @@
 #include "app/Program.h"
 #include "app/frmMain.h"
 #include "cipher/clsCipher.h"
+#include "collect/CollectionPlan.h"
 #include "platform/linux/IconvCodec.h"
 #include "platform/linux/MbedTlsCrypto.h"
 #include "platform/linux/TerminalStreams.h"
@@ -287,13 +288,11 @@ TEST_F(Process, ARunWritesADataFileWhoseLinesDecryptToThePlan) {
     std::vector<std::string> headers;
     std::copy_if(records.begin(), records.end(), std::back_inserter(headers),
                  [](const std::string& r) { return r.starts_with("----------"); });
-    EXPECT_EQ(
-        headers,
-        (std::vector<std::string>{
-            "----------Win32_NetworkAdapterConfiguration----------",
-            "----------Win32_NetworkAdapter----------", "----------Win32_Processor----------",
-            "----------Win32_OperatingSystem----------", "----------Win32_BaseBoard----------",
-            "----------Win32_ComputerSystemProduct----------"}));
+    std::vector<std::string> planned;
+    for (const auto& step : RunSteps()) {
+        planned.push_back("----------" + step.className + "----------");
+    }
+    EXPECT_EQ(headers, planned);
     EXPECT_TRUE(window.messages.empty());
     const auto log = Lines(Find(".LOG").at(0));
     EXPECT_EQ(

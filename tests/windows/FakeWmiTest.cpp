@@ -3,7 +3,7 @@
 // would. These tests run in a prefix of their own that scripts/wine-fake-wmi.sh prepared with
 // the laptop's fixture; a test that wants another fixture names it for the program's process
 // (QRX_FAKE_WMI_FIXTURE). The data files are decrypted here with CryptoAPI itself, and the
-// expected records and trace lines are made here from the fixtures.
+// expected records and trace lines are made here from the fixtures by the collection plan.
 #include <gtest/gtest.h>
 #include <objbase.h>
 #include <wbemdisp.h>
@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "collect/CollectionPlan.h"
 #include "platform/AppError.h"
 #include "platform/windows/WinWmi.h"
 #include "tests/windows/ProgramHarness.h"
@@ -47,23 +48,6 @@ class UseFixture {
 };
 
 // --- What the program must make of a fixture ----------------------------------------------
-
-struct Step {
-    std::string cls;
-    std::vector<std::string> properties;
-};
-
-const std::vector<Step> kRunPlan = {
-    {"Win32_NetworkAdapterConfiguration", {"Caption", "IPAddress", "MACAddress"}},
-    {"Win32_NetworkAdapter",
-     {"Description", "AdapterType", "Manufacturer", "Name", "PhysicalAdapter", "PNPDeviceID"}},
-    {"Win32_Processor", {"Name", "Description", "ProcessorId"}},
-    {"Win32_OperatingSystem",
-     {"Caption", "OSArchitecture", "Version", "BuildNumber", "OSLanguage", "CountryCode", "Locale",
-      "CSName", "SerialNumber", "TotalVisibleMemorySize"}},
-    {"Win32_BaseBoard", {"Manufacturer", "Product", "Version"}},
-    {"Win32_ComputerSystemProduct", {"Vendor", "Name", "UUID"}},
-};
 
 // A record as the data file holds it: each character that code page 932 lacks is one "?".
 std::string RecordThroughCp932(const std::string& utf8) {
@@ -98,38 +82,43 @@ struct Output {
     std::vector<std::string> trace;  // GetInfo's trace lines
 };
 
-// Records and trace lines of the steps: text values recorded and traced, booleans traced,
-// arrays one record per element (a null element as empty text), anything else nothing.
-Output Expected(const Json& fixture, const std::vector<Step>& steps) {
+// Records and trace lines of the steps, by the type the plan gives each property: text recorded
+// and traced, a boolean traced, an array one record per element (a null element as empty text),
+// an integer or a null nothing. A fixture value of another type than the plan's throws.
+Output Expected(const Json& fixture, const std::vector<CollectionStep>& steps) {
     Output out;
     for (const auto& step : steps) {
-        out.records.push_back(std::string(10, '-') + step.cls + std::string(10, '-'));
-        out.trace.push_back(StartLine(step.cls));
-        Json instances = fixture.value(step.cls, Json::array());
+        const PlannedClass& planned = *FindPlannedClass(step.className);
+        out.records.push_back(std::string(10, '-') + step.className + std::string(10, '-'));
+        out.trace.push_back(StartLine(step.className));
+        Json instances = fixture.value(step.className, Json::array());
         if (instances.is_object()) {
             instances = instances.value("instances", Json::array());
         }
         for (const auto& instance : instances) {
             for (const auto& name : step.properties) {
                 const Json& value = instance.at(name);
-                const auto add = [&](const std::string& text, bool record) {
-                    if (record) {
+                const WmiType type = planned.Find(name)->type;
+                const auto add = [&](const std::string& text) {
+                    if (type != WmiType::Boolean) {
                         out.records.push_back(RecordThroughCp932(name + "\t" + text));
                     }
                     out.trace.push_back(TraceThroughCp932("GetInfo() " + name + "\t" + text));
                 };
-                if (value.is_string()) {
-                    add(value.get<std::string>(), true);
-                } else if (value.is_boolean()) {
-                    add(value.get<bool>() ? "True" : "False", false);
-                } else if (value.is_array()) {
-                    for (const auto& element : value) {
-                        add(element.is_string() ? element.get<std::string>() : "", true);
+                if (value.is_null() || type == WmiType::Integer) {
+                    continue;
+                } else if (type == WmiType::Text) {
+                    add(value.get<std::string>());
+                } else if (type == WmiType::Boolean) {
+                    add(value.get<bool>() ? "True" : "False");
+                } else {
+                    for (const auto& element : value.get<std::vector<Json>>()) {
+                        add(element.is_null() ? "" : element.get<std::string>());
                     }
                 }
             }
         }
-        out.trace.push_back(EndLine(step.cls));
+        out.trace.push_back(EndLine(step.className));
     }
     return out;
 }
@@ -337,7 +326,7 @@ TEST(FakeWmiProgram, WholeRuns) {
         for (const char* extension : {".dat", ".json"}) {
             fs::remove(BuildFolder() / ("fake-wmi-" + stem + extension));
         }
-        const Output expected = Expected(ReadFixture(c.json), kRunPlan);
+        const Output expected = Expected(ReadFixture(c.json), RunSteps());
         App app;
         app.Start(c.debug ? L"DEBUG" : L"", true);
         std::string text;
@@ -362,7 +351,7 @@ TEST(FakeWmiProgram, WholeRuns) {
             CaptureFrom(BuildFolder() / L"QRX_PC_INFO_DECODE.exe", L"--json -", files[0]);
         const Json decoded = Json::parse(windows, nullptr, false);
         ASSERT_TRUE(decoded.is_object()) << windows;
-        EXPECT_EQ(decoded["classes"].size(), kRunPlan.size());
+        EXPECT_EQ(decoded["classes"].size(), RunSteps().size());
         // The Linux decoder reads the same file outside Wine (fake_wmi_decoders_agree).
         fs::copy_file(files[0], BuildFolder() / ("fake-wmi-" + stem + ".dat"),
                       fs::copy_options::overwrite_existing);
@@ -374,7 +363,7 @@ TEST(FakeWmiProgram, WholeRuns) {
 // break inside a value stays in its record and forges no trace line.
 TEST(FakeWmiProgram, LongValuesAreCutAndLineBreaksForgeNoTraceLine) {
     Json os = Json::object();
-    for (const auto& name : kRunPlan[3].properties) {
+    for (const auto& name : RunSteps()[3].properties) {
         os[name] = "x";
     }
     std::string caption, cut;
@@ -414,25 +403,21 @@ TEST(FakeWmiProgram, CategoryCommands) {
     const Json laptop = ReadFixture("laptop-windows11-ja.json");
     const struct {
         ButtonId button;
-        Step step;
+        const char* className;
     } commands[] = {
-        {ButtonId::cmdNIC, kRunPlan[0]},
-        {ButtonId::cmdCPU, kRunPlan[2]},
-        {ButtonId::cmdOS,
-         {"Win32_OperatingSystem",
-          {"Caption", "OSArchitecture", "Version", "OSLanguage", "CountryCode", "Locale", "CSName",
-           "SerialNumber", "TotalVisibleMemorySize"}}},
-        {ButtonId::cmdMB,
-         {"Win32_BaseBoard", {"Manufacturer", "Product", "Version", "SerialNumber"}}},
-        {ButtonId::cmdUUID, kRunPlan[5]},
+        {ButtonId::cmdNIC, "Win32_NetworkAdapterConfiguration"},
+        {ButtonId::cmdCPU, "Win32_Processor"},
+        {ButtonId::cmdOS, "Win32_OperatingSystem"},
+        {ButtonId::cmdMB, "Win32_BaseBoard"},
+        {ButtonId::cmdUUID, "Win32_ComputerSystemProduct"},
     };
     App app;
     app.Start(L"DEBUG", true);
     Output expected;
     for (const auto& c : commands) {
-        SCOPED_TRACE(c.step.cls);
-        ASSERT_TRUE(app.Command(c.button, c.step.cls));
-        const Output one = Expected(laptop, {c.step});
+        SCOPED_TRACE(c.className);
+        ASSERT_TRUE(app.Command(c.button, c.className));
+        const Output one = Expected(laptop, {CategoryStepOf(c.className)});
         expected.records.insert(expected.records.end(), one.records.begin(), one.records.end());
         expected.trace.insert(expected.trace.end(), one.trace.begin(), one.trace.end());
     }
@@ -486,10 +471,10 @@ TEST(FakeWmiProgram, FailuresEndTheRunWithTheErrorBox) {
         EXPECT_EQ(app.WaitExit(), 0);
 
         // The classes before the failing one whole, then the failing one's header and start.
-        const std::vector<Step> done(kRunPlan.begin(),
-                                     kRunPlan.begin() + static_cast<long>(c.classesDone));
+        const std::vector<CollectionStep> done(
+            RunSteps().begin(), RunSteps().begin() + static_cast<long>(c.classesDone));
         Output expected = Expected(ReadFixture(c.fixture), done);
-        const std::string failing = kRunPlan[c.classesDone].cls;
+        const std::string failing = RunSteps()[c.classesDone].className;
         expected.records.push_back(std::string(10, '-') + failing + std::string(10, '-'));
         expected.trace.push_back(StartLine(failing));
         const auto files = app.DataFiles();
@@ -504,7 +489,7 @@ TEST(FakeWmiProgram, FailuresEndTheRunWithTheErrorBox) {
 // carried out with its closing line, and the click has started nothing.
 TEST(FakeWmiProgram, ClickAndCloseDuringASlowClassWaitForTheRun) {
     UseFixture use("slow-processor.json");
-    const Output expected = Expected(ReadFixture("slow-processor.json"), kRunPlan);
+    const Output expected = Expected(ReadFixture("slow-processor.json"), RunSteps());
     App app;
     app.Start(L"DEBUG", true);
     app.Post(ButtonId::cmdRun);

@@ -63,12 +63,13 @@ bool FileDecoder::Decode(const std::string& name, IByteInput& input) {
     RecordReader reader(decoder_,
                         [this](std::size_t line, const DecodedLine& d) { Hold(line, d); });
     InputText text([&](const char* data, std::size_t size) { reader.Feed(data, size); });
-    Read(input, shownName_, [&](const char* data, std::size_t size) { text.Feed(data, size); });
+    const bool whole =
+        Read(input, shownName_, [&](const char* data, std::size_t size) { text.Feed(data, size); });
     if (output_.Failed() || !full_.empty()) {
         return false;  // reading stopped in the file, maybe within a line that is not wrong
     }
     text.Finish();
-    reader.Finish();
+    reader.Finish(!whole);
     if (masker_ && !MaskHeld(shownName_)) {
         return false;
     }
@@ -87,7 +88,7 @@ bool FileDecoder::Decode(const std::string& name, IByteInput& input) {
     return !output_.Failed() && (full_ = format_.Full()).empty();
 }
 
-void FileDecoder::Read(IByteInput& input, const std::string& shownName,
+bool FileDecoder::Read(IByteInput& input, const std::string& shownName,
                        const std::function<void(const char*, std::size_t)>& feed) {
     // Each file is capped like an archive's member: a data file is a few KB.
     for (std::size_t total = 0;;) {
@@ -102,10 +103,10 @@ void FileDecoder::Read(IByteInput& input, const std::string& shownName,
             err_ << shownName << ": " << Escaped(error) << "\n";
             status_ = kExitNotDone;
             format_.Failure(0, error);
-            return;
+            return false;
         }
         if (got == 0 || output_.Failed() || !(full_ = format_.Full()).empty()) {
-            return;
+            return true;
         }
         feed(chunk_.data(), got);
     }

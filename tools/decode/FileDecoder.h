@@ -54,8 +54,9 @@ class FileDecoder {
         std::size_t line;
         DecodedLine decoded;
     };
-    // Reads the input through `feed` until its end, a failure, or the output can take no more.
-    void Read(IByteInput& input, const std::string& shownName,
+    // Reads the input through `feed` until its end, a failure, or the output can take no more;
+    // false when a failure (said already) cut it.
+    bool Read(IByteInput& input, const std::string& shownName,
               const std::function<void(const char*, std::size_t)>& feed);
     // A decoded line: held while masking learns the file, else placed at once.
     void Hold(std::size_t line, const DecodedLine& decoded);

@@ -128,6 +128,50 @@ class MemberInput : public IByteInput {
     std::string spent_;
 };
 
+// The formats and filters the desk gets archives in, and the passwords to try.
+std::string Support(archive* a, const std::vector<std::string>& passwords) {
+    archive_read_support_filter_all(a);
+    archive_read_support_format_zip(a);
+    // Names without the zip's UTF-8 flag are in code page 932, as Japanese Windows writes them.
+    archive_read_set_format_option(a, "zip", "hdrcharset", "CP932");
+    archive_read_support_format_7zip(a);
+    archive_read_support_format_lha(a);
+    archive_read_support_format_tar(a);
+    // libarchive tries them in order for each encrypted member.
+    for (const std::string& password : passwords) {
+        if (archive_read_add_passphrase(a, password.c_str()) != ARCHIVE_OK) {
+            return Reason(a);
+        }
+    }
+    return {};
+}
+
+// The first bytes of a member, which tell what it is; a wrong password shows here, as one
+// reason for the archive. A failure of the member itself names it in `member`.
+std::string ReadHead(archive* a, archive_entry* entry, Spending& spending, std::vector<char>& first,
+                     std::string& member, const std::string& name) {
+    first.resize(kHeadBytes);
+    std::size_t got = 0;
+    for (la_ssize_t n = 1; n > 0 && got < first.size(); got += static_cast<std::size_t>(n)) {
+        n = archive_read_data(a, first.data() + got, first.size() - got);
+        if (n < 0) {
+            if (archive_entry_is_encrypted(entry) || PasswordProblem(a)) {
+                return "パスワードが違うか "
+                       "(どのパスワードでも)、このパスワードでは展開できません: " +
+                       Reason(a);
+            }
+            member = name;
+            return "展開できません: " + Reason(a);
+        }
+        if (std::string spent = spending.Charge(static_cast<std::size_t>(n)); !spent.empty()) {
+            member = name;
+            return spent;
+        }
+    }
+    first.resize(got);
+    return {};
+}
+
 }  // namespace
 
 std::string ArchiveTree::ReadArchive(const std::string& path,
@@ -142,18 +186,8 @@ std::string ArchiveTree::ReadArchive(const std::string& path,
     if (a == nullptr) {
         return "メモリが足りません";
     }
-    archive_read_support_filter_all(a);
-    archive_read_support_format_zip(a);
-    // Names without the zip's UTF-8 flag are in code page 932, as Japanese Windows writes them.
-    archive_read_set_format_option(a, "zip", "hdrcharset", "CP932");
-    archive_read_support_format_7zip(a);
-    archive_read_support_format_lha(a);
-    archive_read_support_format_tar(a);
-    // libarchive tries them in order for each encrypted member.
-    for (const std::string& password : passwords) {
-        if (archive_read_add_passphrase(a, password.c_str()) != ARCHIVE_OK) {
-            return Reason(a);
-        }
+    if (std::string reason = Support(a, passwords); !reason.empty()) {
+        return reason;
     }
     if (open_(a, path) != ARCHIVE_OK) {
         return "開けません: " + Reason(a);
@@ -185,27 +219,12 @@ std::string ArchiveTree::ReadArchive(const std::string& path,
             return "パスワード付きの圧縮ファイルです。--password-file "
                    "でパスワードのファイルを指定してください";
         }
-        // The first bytes tell what the member is; a wrong password shows here, as one reason
-        // for the archive.
-        std::vector<char> first(kHeadBytes);
-        std::size_t got = 0;
-        for (la_ssize_t n = 1; n > 0 && got < first.size(); got += static_cast<std::size_t>(n)) {
-            n = archive_read_data(a, first.data() + got, first.size() - got);
-            if (n < 0) {
-                if (archive_entry_is_encrypted(entry) || PasswordProblem(a)) {
-                    return "パスワードが違うか "
-                           "(どのパスワードでも)、このパスワードでは展開できません: " +
-                           Reason(a);
-                }
-                member = name;
-                return "展開できません: " + Reason(a);
-            }
-            if (std::string spent = spending.Charge(static_cast<std::size_t>(n)); !spent.empty()) {
-                member = name;
-                return spent;
-            }
+        std::vector<char> first;
+        if (std::string reason = ReadHead(a, entry, spending, first, member, name);
+            !reason.empty()) {
+            return reason;
         }
-        first.resize(got);
+        const std::size_t got = first.size();
         const bool sized = archive_entry_size_is_set(entry) && archive_entry_size(entry) >= 0;
         const auto size = sized ? static_cast<std::uint64_t>(archive_entry_size(entry)) : 0;
         std::size_t consumed = got;

@@ -121,9 +121,11 @@ void RecordReader::Feed(const char* data, std::size_t size) {
     }
 }
 
-void RecordReader::Finish() {
+void RecordReader::Finish(bool cut) {
     const std::size_t line = breaks_ + 1;
-    if (segmentTooLong_) {
+    if (cut) {
+        segment_.clear();
+    } else if (segmentTooLong_) {
         EmitPending();
         Report(line, "行が長すぎます (" + std::to_string(kMaxLine) + " バイトを超えています)");
     } else if (!segment_.empty()) {

@@ -43,8 +43,9 @@ class RecordReader {
 
     // The next bytes of the file, in pieces of any size.
     void Feed(const char* data, std::size_t size);
-    // The end of the file.
-    void Finish();
+    // The end of the file; `cut` when reading stopped early (an error already said why): the
+    // line it cut is dropped, not reported as damage.
+    void Finish(bool cut = false);
 
   private:
     enum class Shape { Incomplete, Complete, Padded, Broken };

@@ -79,7 +79,7 @@ struct KnownNames {
         for (const auto& c : CollectionPlan()) {
             sets.first.emplace(c.name);
             for (const auto& p : c.properties) {
-                if (p.recorded) {
+                if (p.recorded()) {
                     sets.second.emplace(p.name);
                 }
             }

@@ -146,41 +146,49 @@ std::string Masker::Ip(std::string_view ip) const {
     const std::string_view address = ip.substr(0, percent);
     unsigned char b[16];
     if (zone.empty() && ParseIpv4(address, b)) {
-        const std::uint32_t a = std::uint32_t{b[0]} << 24 | b[1] << 16 | b[2] << 8 | b[3];
-        if (a == 0 || a == 0xFFFFFFFF) {
-            return std::string(ip);
-        }
-        Stream s(*this, "ipv4", Raw(b, 4));
-        const auto random32 = [&s] {
-            std::uint32_t r = 0;
-            for (int i = 0; i < 4; ++i) {
-                r = r << 8 | s.Byte();
-            }
-            return r;
-        };
-        for (const auto& range : kKeptV4) {
-            if (In(a, range)) {
-                const std::uint32_t host = ~std::uint32_t{0} >> range.bits;
-                return Noted(FormatV4(range.net | (random32() & host)), ip);
-            }
-        }
-        for (;;) {
-            const std::uint32_t r = random32();
-            bool special = false;
-            for (const auto& range : kKeptV4) {
-                special = special || In(r, range);
-            }
-            for (const auto& range : kNeverV4) {
-                special = special || In(r, range);
-            }
-            if (!special) {
-                return Noted(FormatV4(r), ip);
-            }
-        }
+        return Ipv4(b, ip);
     }
     if (!ParseIpv6(address, b)) {
         return Text("text", ip);
     }
+    return Ipv6(b, zone, ip);
+}
+
+std::string Masker::Ipv4(const unsigned char b[4], std::string_view ip) const {
+    const std::uint32_t a = std::uint32_t{b[0]} << 24 | b[1] << 16 | b[2] << 8 | b[3];
+    if (a == 0 || a == 0xFFFFFFFF) {
+        return std::string(ip);
+    }
+    Stream s(*this, "ipv4", Raw(b, 4));
+    const auto random32 = [&s] {
+        std::uint32_t r = 0;
+        for (int i = 0; i < 4; ++i) {
+            r = r << 8 | s.Byte();
+        }
+        return r;
+    };
+    for (const auto& range : kKeptV4) {
+        if (In(a, range)) {
+            const std::uint32_t host = ~std::uint32_t{0} >> range.bits;
+            return Noted(FormatV4(range.net | (random32() & host)), ip);
+        }
+    }
+    for (;;) {
+        const std::uint32_t r = random32();
+        bool special = false;
+        for (const auto& range : kKeptV4) {
+            special = special || In(r, range);
+        }
+        for (const auto& range : kNeverV4) {
+            special = special || In(r, range);
+        }
+        if (!special) {
+            return Noted(FormatV4(r), ip);
+        }
+    }
+}
+
+std::string Masker::Ipv6(unsigned char b[16], std::string_view zone, std::string_view ip) const {
     static const unsigned char kMapped[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF};
     if (std::memcmp(b, kMapped, 12) == 0) {
         const std::string v4 =

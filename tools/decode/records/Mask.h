@@ -61,10 +61,23 @@ class Masker {
     class Stream;
     // The pseudonym of the six bytes of a MAC address.
     void MacBytes(const unsigned char in[6], unsigned char out[6]) const;
+    // Ip's steps: the pseudonym of an IPv4 address, of an IPv6 address (its bytes overwritten)
+    // with its zone; `ip` is the address as written.
+    std::string Ipv4(const unsigned char address[4], std::string_view ip) const;
+    std::string Ipv6(unsigned char address[16], std::string_view zone, std::string_view ip) const;
     // Value without the desk's words.
     std::string MaskedValue(std::string_view property, std::string_view value) const;
     // The identifiers inside a value that is not itself personal.
     std::string Inside(std::string_view property, std::string_view value) const;
+    // The length of an identifier at `at`, with its pseudonym; 0 when none starts there. Its
+    // steps: what the file told (Learn), an IPv6 or a MAC address in a run of hex digits and
+    // separators (no IPv6 in a version), an IPv4 address.
+    std::size_t IdentifierAt(std::string_view s, std::size_t at, bool versions,
+                             std::string& out) const;
+    std::size_t LearnedAt(std::string_view s, std::size_t at, std::string& out) const;
+    std::size_t AddressRunAt(std::string_view s, std::size_t at, bool versions,
+                             std::string& out) const;
+    std::size_t Ipv4At(std::string_view s, std::size_t at, std::string& out) const;
     // The length of a notation of a MAC address at `at` that Mac cannot read (Cisco's dotted
     // groups, the EUI-64 forms with FFFE or FFFF inserted), with its pseudonym; 0 when none.
     std::size_t MacNotation(std::string_view s, std::size_t at, std::string& out) const;

@@ -291,80 +291,8 @@ std::string Masker::Inside(std::string_view property, std::string_view value) co
     std::string out;
     std::size_t i = 0;
     while (i < value.size()) {
-        const bool start = i == 0 || !Alnum(value[i - 1]);
-        const auto endsAt = [&](std::size_t n) { return EndsWord(value, i + n); };
-        std::size_t n = 0;
         std::string replaced;
-        if (start) {
-            for (const auto& l : learned_) {
-                const std::size_t size = l.value.size();
-                if (i + size <= value.size() && endsAt(size) &&
-                    SameNoCase(value.substr(i, size), l.value)) {
-                    n = size;
-                    replaced = l.pseudonym;
-                    break;
-                }
-            }
-        }
-        if (n == 0 && start) {
-            n = ProfilePath(value, i, replaced);
-        }
-        if (n == 0 && start && ProductKeyAt(value, i)) {
-            n = 29;
-            replaced = Text("text", value.substr(i, n));
-        }
-        if (n == 0 && start && IsHex(value[i])) {
-            if (const std::size_t u = UuidAt(value, i); u != 0 && endsAt(u)) {
-                n = u;
-                replaced = Uuid(value.substr(i, n));
-            }
-        }
-        if (n == 0 && start && !versions && IsHex(value[i])) {
-            n = MacNotation(value, i, replaced);
-        }
-        if (n == 0 && start && IsHex(value[i])) {
-            // An IPv6 address, or a MAC address with separators.
-            const std::size_t run =
-                Run(value, i, [](char c) { return IsHex(c) || c == ':' || c == '.' || c == '-'; });
-            unsigned char b[16];
-            for (std::size_t k = run; k >= 2 && n == 0; --k) {
-                const std::string_view candidate = value.substr(i, k);
-                if (candidate.size() == 17 && ParseMac(candidate, b) && endsAt(k)) {
-                    n = k;
-                    replaced = Mac(candidate);
-                } else if (!versions && candidate.find(':') != std::string_view::npos &&
-                           candidate.find('-') == std::string_view::npos && endsAt(k) &&
-                           ParseIpv6(candidate, b)) {
-                    n = k;
-                }
-                if (k < run - std::min<std::size_t>(run, 4)) {
-                    break;  // only the run itself and a few shorter ends are candidates
-                }
-            }
-            if (n != 0 && replaced.empty()) {
-                // A prefix length after it stays.
-                replaced = Ip(value.substr(i, n));
-            }
-        }
-        if (n == 0 && start && !versions && value[i] >= '0' && value[i] <= '9') {
-            const std::size_t run =
-                Run(value, i, [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
-            unsigned char b[4];
-            std::size_t k = run;
-            while (k > 0 && value[i + k - 1] == '.') {
-                --k;  // the full stop of a sentence
-            }
-            if (ParseIpv4(value.substr(i, k), b) && endsAt(k)) {
-                n = k;
-                replaced = Ip(value.substr(i, n));
-            }
-        }
-        if (n == 0 && start && Run(value, i, IsHex) == 12 && endsAt(12)) {
-            // A MAC address without separators: a Bluetooth device id ("…&0&8C1645123456_C0…").
-            n = 12;
-            replaced = Mac(value.substr(i, 12));
-        }
-        if (n != 0) {
+        if (const std::size_t n = IdentifierAt(value, i, versions, replaced); n != 0) {
             out += replaced;
             i += n;
             continue;
@@ -376,6 +304,92 @@ std::string Masker::Inside(std::string_view property, std::string_view value) co
         i += word;
     }
     return out;
+}
+
+std::size_t Masker::IdentifierAt(std::string_view s, std::size_t at, bool versions,
+                                 std::string& out) const {
+    if (at > 0 && Alnum(s[at - 1])) {
+        return 0;  // only at a word's start
+    }
+    std::size_t n = LearnedAt(s, at, out);
+    if (n == 0) {
+        n = ProfilePath(s, at, out);
+    }
+    if (n == 0 && ProductKeyAt(s, at)) {
+        n = 29;
+        out = Text("text", s.substr(at, n));
+    }
+    if (n == 0 && IsHex(s[at])) {
+        if (const std::size_t u = UuidAt(s, at); u != 0 && EndsWord(s, at + u)) {
+            n = u;
+            out = Uuid(s.substr(at, n));
+        }
+    }
+    if (n == 0 && !versions && IsHex(s[at])) {
+        n = MacNotation(s, at, out);
+    }
+    if (n == 0 && IsHex(s[at])) {
+        n = AddressRunAt(s, at, versions, out);
+    }
+    if (n == 0 && !versions && s[at] >= '0' && s[at] <= '9') {
+        n = Ipv4At(s, at, out);
+    }
+    if (n == 0 && Run(s, at, IsHex) == 12 && EndsWord(s, at + 12)) {
+        // A MAC address without separators: a Bluetooth device id ("…&0&8C1645123456_C0…").
+        n = 12;
+        out = Mac(s.substr(at, 12));
+    }
+    return n;
+}
+
+std::size_t Masker::LearnedAt(std::string_view s, std::size_t at, std::string& out) const {
+    for (const auto& l : learned_) {
+        const std::size_t size = l.value.size();
+        if (at + size <= s.size() && EndsWord(s, at + size) &&
+            SameNoCase(s.substr(at, size), l.value)) {
+            out = l.pseudonym;
+            return size;
+        }
+    }
+    return 0;
+}
+
+std::size_t Masker::AddressRunAt(std::string_view s, std::size_t at, bool versions,
+                                 std::string& out) const {
+    const std::size_t run =
+        Run(s, at, [](char c) { return IsHex(c) || c == ':' || c == '.' || c == '-'; });
+    unsigned char b[16];
+    for (std::size_t k = run; k >= 2; --k) {
+        const std::string_view candidate = s.substr(at, k);
+        if (candidate.size() == 17 && ParseMac(candidate, b) && EndsWord(s, at + k)) {
+            out = Mac(candidate);
+            return k;
+        }
+        if (!versions && candidate.find(':') != std::string_view::npos &&
+            candidate.find('-') == std::string_view::npos && EndsWord(s, at + k) &&
+            ParseIpv6(candidate, b)) {
+            out = Ip(candidate);  // a prefix length after it stays
+            return k;
+        }
+        if (k < run - std::min<std::size_t>(run, 4)) {
+            break;  // only the run itself and a few shorter ends are candidates
+        }
+    }
+    return 0;
+}
+
+std::size_t Masker::Ipv4At(std::string_view s, std::size_t at, std::string& out) const {
+    const std::size_t run = Run(s, at, [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
+    unsigned char b[4];
+    std::size_t k = run;
+    while (k > 0 && s[at + k - 1] == '.') {
+        --k;  // the full stop of a sentence
+    }
+    if (ParseIpv4(s.substr(at, k), b) && EndsWord(s, at + k)) {
+        out = Ip(s.substr(at, k));
+        return k;
+    }
+    return 0;
 }
 
 }  // namespace qrx

@@ -68,13 +68,13 @@ std::string RecordPlacer::Place(std::string_view text, bool unencrypted, std::si
             out.unknown = out.planned == nullptr;
             out.className = newer ? std::string_view(unknown_) : std::string_view();
             // An unknown property may be an array: its values come one after another.
-            out.newInstance = Again(out.property, !out.planned || out.planned->multiValued);
+            out.newInstance = Again(out.property, !out.planned || out.planned->multiValued());
             return {};
         }
         case State::InClass: {
             out.className = class_->name;
             const int place = class_->PlaceOf(out.property);
-            if (place < 0 || !class_->properties[static_cast<std::size_t>(place)].recorded) {
+            if (place < 0 || !class_->properties[static_cast<std::size_t>(place)].recorded()) {
                 if (FindRecordedProperty(out.property) != nullptr) {
                     // Another class's: its header was lost.
                     return std::string(class_->name) + " が記録するプロパティではありません";
@@ -97,8 +97,9 @@ std::string RecordPlacer::Place(std::string_view text, bool unencrypted, std::si
             }
             out.planned = &class_->properties[static_cast<std::size_t>(place)];
             out.newInstance =
-                !open_ || (lastPlace_ >= 0 && (place < lastPlace_ ||
-                                               (place == lastPlace_ && !out.planned->multiValued)));
+                !open_ ||
+                (lastPlace_ >= 0 &&
+                 (place < lastPlace_ || (place == lastPlace_ && !out.planned->multiValued())));
             if (out.newInstance) {
                 seen_.clear();
             }
@@ -163,7 +164,7 @@ void ClassBuilder::Add(const PlacedRecord& r) {
     auto& properties = instances.back().properties;
     if (properties.empty() || properties.back().name != r.property) {
         properties.push_back(
-            {std::string(r.property), {}, r.planned && r.planned->multiValued, r.unknown});
+            {std::string(r.property), {}, r.planned && r.planned->multiValued(), r.unknown});
         bytes_ += 2 * sizeof(Property) + Heap(properties.back().name);
     }
     properties.back().values.emplace_back(r.value);
