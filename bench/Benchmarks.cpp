@@ -125,18 +125,18 @@ void BM_DecodeLines(benchmark::State& state) {
         const std::string& data;
         std::size_t at = 0;
         explicit Input(const std::string& d) : data(d) {}
-        bool Read(char* buffer, std::size_t capacity, std::size_t& got, std::string&) override {
-            got = std::min(capacity, data.size() - at);
+        qrx::Result<std::size_t> Read(char* buffer, std::size_t capacity) override {
+            const std::size_t got = std::min(capacity, data.size() - at);
             std::copy_n(data.data() + at, got, buffer);
             at += got;
-            return true;
+            return got;
         }
     };
     struct Output : qrx::IByteOutput {
         std::size_t written = 0;
-        bool Write(const char*, std::size_t size, std::string&) override {
+        qrx::Done Write(const char*, std::size_t size) override {
             written += size;
-            return true;
+            return {};
         }
     };
     for (auto _ : state) {
@@ -145,8 +145,10 @@ void BM_DecodeLines(benchmark::State& state) {
         qrx::MbedTlsKeyedHash hash;
         qrx::RunDecoder(
             {}, crypto, codec, hash,
-            [&](const std::string&, std::string&) { return std::make_unique<Input>(file); }, out,
-            err);
+            [&](const std::string&) -> qrx::Result<std::unique_ptr<qrx::IByteInput>> {
+                return std::make_unique<Input>(file);
+            },
+            out, err);
         benchmark::DoNotOptimize(out.written);
     }
     state.SetItemsProcessed(state.iterations() * lines);

@@ -3,6 +3,7 @@ add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WIN
 
 qrx_layer(qrx_windows FOLDERS platform/windows DEPENDS qrx_platform SOURCES
   platform/windows/WinText.cpp
+  platform/windows/WinFailure.cpp
   platform/windows/WinSystem.cpp
   platform/windows/WinCrypto.cpp
   platform/windows/WinKeyedHash.cpp

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/Result.h"
+
 namespace qrx {
 
 // What the desk's decoder needs of the desktop when it is started from the file manager
@@ -14,9 +16,8 @@ class IDesktopShell {
     virtual bool OwnsConsole() = 0;
     // The user's folder for temporary files (UTF-8), ending in the path separator.
     virtual std::string TempFolder() = 0;
-    // Opens a file in the program the user chose for its kind (a page in the browser); false
-    // with the system's reason.
-    virtual bool Open(const std::string& path, std::string& error) = 0;
+    // Opens a file in the program the user chose for its kind (a page in the browser).
+    virtual Done Open(const std::string& path) = 0;
     // Waits until the user presses Enter (or the console's input ends).
     virtual void WaitForEnter() = 0;
 };

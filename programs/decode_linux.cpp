@@ -13,6 +13,7 @@
 #include <iostream>
 #include <memory>
 
+#include "platform/SystemFailure.h"
 #include "platform/linux/Eintr.h"
 #include "platform/linux/IconvCodec.h"
 #include "platform/linux/MbedTlsCrypto.h"
@@ -22,8 +23,9 @@
 
 namespace {
 
-std::string Reason(const char* what) {
-    return std::string(what) + ": " + std::strerror(errno);
+// The failure of the call that just failed, said of `step`.
+qrx::Failure Failed(const std::string& step) {
+    return qrx::FromErrno(errno).In(step);
 }
 
 class FdInput : public qrx::IByteInput {
@@ -34,14 +36,12 @@ class FdInput : public qrx::IByteInput {
             close(fd_);
         }
     }
-    bool Read(char* buffer, std::size_t capacity, std::size_t& got, std::string& error) override {
+    qrx::Result<std::size_t> Read(char* buffer, std::size_t capacity) override {
         const ssize_t n = qrx::RetryOnEintr([&] { return read(fd_, buffer, capacity); });
         if (n < 0) {
-            error = Reason("読み込めません");
-            return false;
+            return Failed("読み込めません");
         }
-        got = static_cast<std::size_t>(n);
-        return true;
+        return static_cast<std::size_t>(n);
     }
 
   private:
@@ -57,17 +57,16 @@ class FdOutput : public qrx::IByteOutput {
             close(fd_);
         }
     }
-    bool Write(const char* data, std::size_t size, std::string& error) override {
+    qrx::Done Write(const char* data, std::size_t size) override {
         while (size > 0) {
             const ssize_t n = qrx::RetryOnEintr([&] { return write(fd_, data, size); });
             if (n < 0) {
-                error = std::strerror(errno);
-                return false;
+                return qrx::FromErrno(errno);
             }
             data += n;
             size -= static_cast<std::size_t>(n);
         }
-        return true;
+        return {};
     }
 
   private:
@@ -82,14 +81,12 @@ class DeskTree : public qrx::ArchiveTree {
         : ArchiveTree([](archive* a, const std::string& path) {
               return archive_read_open_filename(a, path.c_str(), 64 * 1024);
           }) {}
-    std::unique_ptr<qrx::IByteOutput> CreateNew(const std::string& path,
-                                                std::string& error) override {
+    qrx::Result<std::unique_ptr<qrx::IByteOutput>> CreateNew(const std::string& path) override {
         const int fd = qrx::RetryOnEintr([&] {
             return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         });
         if (fd < 0) {
-            error = Reason(errno == EEXIST ? "既にあるファイルには書きません" : "作れません");
-            return nullptr;
+            return Failed(errno == EEXIST ? "既にあるファイルには書きません" : "作れません");
         }
         fchmod(fd, 0600);
         return std::make_unique<FdOutput>(fd);
@@ -120,7 +117,7 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     return qrx::RunDecoder(
         args, *crypto, *codec, hash,
-        [](const std::string& path, std::string& error) -> std::unique_ptr<qrx::IByteInput> {
+        [](const std::string& path) -> qrx::Result<std::unique_ptr<qrx::IByteInput>> {
             if (path == "-") {
                 return std::make_unique<FdInput>(STDIN_FILENO, false);
             }
@@ -128,14 +125,14 @@ int main(int argc, char** argv) {
             // only (a device reads for ever).
             const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
             if (fd < 0) {
-                error = Reason("開けません");
-                return nullptr;
+                return Failed("開けません");
             }
             struct stat st {};
             if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
                 close(fd);
-                error = "通常のファイルではありません (FIFO やデバイスは読みません)";
-                return nullptr;
+                return qrx::Failure{qrx::FailureKind::NotRegular,
+                                    "通常のファイルではありません (FIFO やデバイスは読みません)",
+                                    {}};
             }
             return std::make_unique<FdInput>(fd, true);
         },

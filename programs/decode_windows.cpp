@@ -22,6 +22,7 @@
 #include "platform/windows/WinCodec.h"
 #include "platform/windows/WinCrypto.h"
 #include "platform/windows/WinDesktopShell.h"
+#include "platform/windows/WinFailure.h"
 #include "platform/windows/WinKeyedHash.h"
 #include "platform/windows/WinText.h"
 #include "tools/decode/DesktopStart.h"
@@ -29,8 +30,9 @@
 
 namespace {
 
-std::string Reason(const char* what) {
-    return std::string(what) + ": " + std::strerror(errno);
+// The failure of the Win32 call that just failed, said of `step`.
+qrx::Failure Failed(const std::string& step) {
+    return qrx::FromWin32(GetLastError()).In(step);
 }
 
 // The length of the part of `text` that ends with a whole UTF-8 character.
@@ -112,74 +114,133 @@ std::unique_ptr<ConsoleBuffer> ConsoleFor(DWORD which) {
     return std::make_unique<ConsoleBuffer>(handle);
 }
 
-class FdInput : public qrx::IByteInput {
+// A file or standard input read through its handle.
+class HandleInput : public qrx::IByteInput {
   public:
-    explicit FdInput(int fd, bool owned) : fd_(fd), owned_(owned) {}
-    ~FdInput() override {
+    HandleInput(HANDLE handle, bool owned) : handle_(handle), owned_(owned) {}
+    ~HandleInput() override {
         if (owned_) {
-            _close(fd_);
+            CloseHandle(handle_);
         }
     }
-    bool Read(char* buffer, std::size_t capacity, std::size_t& got, std::string& error) override {
-        const int n = _read(fd_, buffer, static_cast<unsigned>(capacity));
-        if (n < 0) {
-            error = Reason("読み込めません");
-            return false;
+    HandleInput(const HandleInput&) = delete;
+    HandleInput& operator=(const HandleInput&) = delete;
+    qrx::Result<std::size_t> Read(char* buffer, std::size_t capacity) override {
+        DWORD got = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(capacity, 1 << 20));
+        if (!ReadFile(handle_, buffer, chunk, &got, nullptr)) {
+            if (GetLastError() == ERROR_BROKEN_PIPE) {
+                return std::size_t{0};  // the writer of a pipe has finished
+            }
+            return Failed("読み込めません");
         }
-        got = static_cast<std::size_t>(n);
-        return true;
+        return static_cast<std::size_t>(got);
     }
 
   private:
-    int fd_;
+    HANDLE handle_;
     bool owned_;
 };
 
-// Writes all of `data` to a descriptor, however many writes that takes.
-bool WriteAll(int fd, const char* data, std::size_t size, std::string& error) {
+// Writes all of `data` to a handle, however many writes that takes.
+qrx::Done WriteAll(HANDLE handle, const char* data, std::size_t size) {
     while (size > 0) {
-        const int n = _write(fd, data, static_cast<unsigned>(size));
-        if (n <= 0) {
-            error = n < 0 ? std::strerror(errno) : "書き込めません";
-            return false;
+        DWORD written = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1 << 20));
+        if (!WriteFile(handle, data, chunk, &written, nullptr)) {
+            return qrx::FromWin32(GetLastError());
         }
-        data += n;
-        size -= static_cast<std::size_t>(n);
+        if (written == 0) {
+            return qrx::Failure{qrx::FailureKind::Io, "書き込めません", {}};
+        }
+        data += written;
+        size -= written;
     }
-    return true;
+    return {};
+}
+
+// Whether a name is one of the devices that every folder has ("CON", "nul.txt", "COM1"), or a
+// path into the device namespace ("\\.\…"): such a name is never a file.
+bool IsDeviceName(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    if (path.starts_with("\\\\.\\") ||
+        (path.starts_with("\\\\?\\") && !path.starts_with("\\\\?\\UNC\\") &&
+         !(path.size() > 6 && path[5] == ':'))) {
+        return true;
+    }
+    std::string stem = path.substr(path.find_last_of("\\:") + 1);
+    stem = stem.substr(0, stem.find('.'));
+    while (!stem.empty() && stem.back() == ' ') {
+        stem.pop_back();
+    }
+    for (char& c : stem) {
+        c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" || stem == "CONIN$" ||
+        stem == "CONOUT$") {
+        return true;
+    }
+    return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
+           stem[3] >= '1' && stem[3] <= '9';
+}
+
+const qrx::Failure kNotRegular{qrx::FailureKind::NotRegular,
+                               "通常のファイルではありません (デバイスやパイプは読みません)",
+                               {}};
+
+// A file named on the command line or found in a folder, opened for reading: regular files
+// only (a device or a pipe may read for ever or wait for a writer).
+qrx::Result<std::unique_ptr<qrx::IByteInput>> OpenFile(const std::string& path) {
+    if (IsDeviceName(path)) {
+        return kNotRegular;
+    }
+    const HANDLE handle = CreateFileW(qrx::Widen(path).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return Failed("開けません");
+    }
+    auto input = std::make_unique<HandleInput>(handle, true);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return kNotRegular;
+    }
+    return input;
 }
 
 // Standard output: the console's buffer when it is a console, else the bytes as they are.
 class StdOutput : public qrx::IByteOutput {
   public:
     explicit StdOutput(ConsoleBuffer* console) : console_(console) {}
-    bool Write(const char* data, std::size_t size, std::string& error) override {
+    qrx::Done Write(const char* data, std::size_t size) override {
         if (console_ != nullptr) {
             console_->sputn(data, static_cast<std::streamsize>(size));
             if (console_->pubsync() != 0) {
-                error = "コンソールに書き込めません";
-                return false;
+                return qrx::Failure{qrx::FailureKind::Io, "コンソールに書き込めません", {}};
             }
-            return true;
+            return {};
         }
-        return WriteAll(_fileno(stdout), data, size, error);
+        return WriteAll(GetStdHandle(STD_OUTPUT_HANDLE), data, size);
     }
 
   private:
     ConsoleBuffer* console_;
 };
 
-// A file of the desk's own (--mask-map) written through its descriptor.
+// A file of the desk's own (--mask-map, --xlsx) written through its handle.
 class FileOutput : public qrx::IByteOutput {
   public:
-    explicit FileOutput(int fd) : fd_(fd) {}
-    ~FileOutput() override { _close(fd_); }
-    bool Write(const char* data, std::size_t size, std::string& error) override {
-        return WriteAll(fd_, data, size, error);
+    explicit FileOutput(HANDLE handle) : handle_(handle) {}
+    ~FileOutput() override { CloseHandle(handle_); }
+    FileOutput(const FileOutput&) = delete;
+    FileOutput& operator=(const FileOutput&) = delete;
+    qrx::Done Write(const char* data, std::size_t size) override {
+        return WriteAll(handle_, data, size);
     }
 
   private:
-    int fd_;
+    HANDLE handle_;
 };
 
 // Folders and archives, and the desk's own files made new: _O_EXCL never opens what is already
@@ -192,28 +253,29 @@ class DeskTree : public qrx::ArchiveTree {
           }) {}
     // The C runtime does not tell links and junctions from what they point to: their reparse
     // point does (also for a Unix link seen through Wine). They are not followed.
-    bool List(const std::string& folder, std::vector<Entry>& entries, std::string& error) override {
-        if (!ArchiveTree::List(folder, entries, error)) {
-            return false;
+    qrx::Result<std::vector<Entry>> List(const std::string& folder) override {
+        qrx::Result<std::vector<Entry>> entries = ArchiveTree::List(folder);
+        if (!entries) {
+            return entries;
         }
-        for (Entry& e : entries) {
+        for (Entry& e : *entries) {
             const DWORD attributes = GetFileAttributesW(qrx::Widen(folder + "\\" + e.name).c_str());
             if (attributes != INVALID_FILE_ATTRIBUTES &&
                 (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
                 e.folder = e.regular = false;
             }
         }
-        return true;
+        return entries;
     }
-    std::unique_ptr<qrx::IByteOutput> CreateNew(const std::string& path,
-                                                std::string& error) override {
-        const int fd = _wopen(qrx::Widen(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
-                              _S_IREAD | _S_IWRITE);
-        if (fd < 0) {
-            error = Reason(errno == EEXIST ? "既にあるファイルには書きません" : "作れません");
-            return nullptr;
+    qrx::Result<std::unique_ptr<qrx::IByteOutput>> CreateNew(const std::string& path) override {
+        const HANDLE handle = CreateFileW(qrx::Widen(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            return qrx::FromWin32(error).In(
+                error == ERROR_FILE_EXISTS ? "既にあるファイルには書きません" : "作れません");
         }
-        return std::make_unique<FileOutput>(fd);
+        return std::make_unique<FileOutput>(handle);
     }
 };
 
@@ -244,16 +306,11 @@ int wmain(int argc, wchar_t** argv) {
     // browser, or says how it is used, in the console window Explorer gave it.
     const int result = qrx::RunDesktopDecoder(
         args, crypto, codec, hash,
-        [](const std::string& path, std::string& error) -> std::unique_ptr<qrx::IByteInput> {
+        [](const std::string& path) -> qrx::Result<std::unique_ptr<qrx::IByteInput>> {
             if (path == "-") {
-                return std::make_unique<FdInput>(_fileno(stdin), false);
+                return std::make_unique<HandleInput>(GetStdHandle(STD_INPUT_HANDLE), false);
             }
-            const int fd = _wopen(qrx::Widen(path).c_str(), _O_RDONLY | _O_BINARY);
-            if (fd < 0) {
-                error = Reason("開けません");
-                return nullptr;
-            }
-            return std::make_unique<FdInput>(fd, true);
+            return OpenFile(path);
         },
         tree, shell, out, err);
     err.flush();

@@ -6,26 +6,10 @@
 
 #include <algorithm>
 
+#include "platform/windows/WinFailure.h"
 #include "platform/windows/WinText.h"
 
 namespace qrx {
-
-namespace {
-
-std::string SystemMessage(DWORD code) {
-    wchar_t* buffer = nullptr;
-    const DWORD n = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring text(buffer != nullptr ? buffer : L"", n);
-    LocalFree(buffer);
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
-        text.pop_back();
-    }
-    return Narrow(text) + " (" + std::to_string(code) + ")";
-}
-
-}  // namespace
 
 // Explorer gives a console program a console of its own; from a console window the window's
 // shell (cmd.exe, PowerShell) is in it too. Output redirected to a file or pipe is someone's
@@ -47,7 +31,7 @@ std::string WinDesktopShell::TempFolder() {
     return n > 0 && n <= MAX_PATH ? Narrow(std::wstring(buffer, n)) : std::string(".\\");
 }
 
-bool WinDesktopShell::Open(const std::string& path, std::string& error) {
+Done WinDesktopShell::Open(const std::string& path) {
     // The shell's handlers may be COM objects that want a single-threaded apartment.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     const auto result = reinterpret_cast<INT_PTR>(
@@ -56,12 +40,15 @@ bool WinDesktopShell::Open(const std::string& path, std::string& error) {
         CoUninitialize();
     }
     if (result > 32) {
-        return true;
+        return {};
     }
-    error = result == SE_ERR_NOASSOC || result == SE_ERR_ASSOCINCOMPLETE
-                ? "HTML ファイルを開くプログラムが決まっていません"
-                : SystemMessage(static_cast<DWORD>(result));
-    return false;
+    if (result == SE_ERR_NOASSOC || result == SE_ERR_ASSOCINCOMPLETE) {
+        return Failure{FailureKind::Unsupported, "HTML ファイルを開くプログラムが決まっていません",
+                       "SE_ERR_NOASSOC"};
+    }
+    // The others are the system's error numbers (file or path not found, access denied, out of
+    // memory).
+    return FromWin32(static_cast<unsigned long>(result));
 }
 
 void WinDesktopShell::WaitForEnter() {

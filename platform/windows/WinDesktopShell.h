@@ -10,7 +10,7 @@ class WinDesktopShell : public IDesktopShell {
   public:
     bool OwnsConsole() override;
     std::string TempFolder() override;
-    bool Open(const std::string& path, std::string& error) override;
+    Done Open(const std::string& path) override;
     void WaitForEnter() override;
 };
 

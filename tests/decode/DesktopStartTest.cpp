@@ -15,16 +15,16 @@ struct FakeShell : IDesktopShell {
     int opened = 0, waits = 0;
     bool OwnsConsole() override { return owns; }
     std::string TempFolder() override { return "/nonexistent/"; }
-    bool Open(const std::string&, std::string&) override { return ++opened, true; }
+    Done Open(const std::string&) override { return ++opened, Done(); }
     void WaitForEnter() override { ++waits; }
 };
 
 struct Input : IByteInput {
     std::string data;
-    bool Read(char* buffer, std::size_t capacity, std::size_t& got, std::string&) override {
-        got = data.copy(buffer, capacity);
+    Result<std::size_t> Read(char* buffer, std::size_t capacity) override {
+        const std::size_t got = data.copy(buffer, capacity);
         data.erase(0, got);
-        return true;
+        return got;
     }
 };
 
@@ -50,17 +50,17 @@ TEST_F(DesktopStart, NothingGivenSaysHowAndAConsoleOrAnOptionIsTheDecoderAsItIs)
         shell.owns = c.owns;
         struct : IByteOutput {
             std::string text;
-            bool Write(const char* data, std::size_t size, std::string&) override {
-                return text.append(data, size), true;
+            Done Write(const char* data, std::size_t size) override {
+                return text.append(data, size), Done();
             }
         } out;
         std::ostringstream messages;
         PlainFiles tree;
         MbedTlsKeyedHash hash;
-        const auto open = [&](const std::string&, std::string&) {
+        const auto open = [&](const std::string&) -> Result<std::unique_ptr<IByteInput>> {
             auto input = std::make_unique<Input>();
             input->data = file;
-            return input;
+            return std::unique_ptr<IByteInput>(std::move(input));
         };
         EXPECT_EQ(RunDesktopDecoder(c.args, crypto, codec, hash, open, tree, shell, out, messages),
                   0);

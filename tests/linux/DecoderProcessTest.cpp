@@ -125,7 +125,7 @@ TEST_F(DecoderProcess, InputAndOutputErrorsGiveStatusTwoAndTheOtherFilesStillDec
     // A folder stands for the data files below it: none here.
     EXPECT_NE(r.err.find("/folder: データファイルがありません\n"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("/proc/self/mem: 読み込めません: "), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("/missing.dat: 開けません: No such file or directory\n"),
+    EXPECT_NE(r.err.find("/missing.dat: 開けません: ファイルがありません (ENOENT)\n"),
               std::string::npos)
         << r.err;
 
@@ -145,7 +145,8 @@ TEST_F(DecoderProcess, InputAndOutputErrorsGiveStatusTwoAndTheOtherFilesStillDec
          std::vector<std::string>{"", "--json", "--help", big, "--json " + big}) {
         r = Decode(args + " " + dat, "/dev/full");
         EXPECT_EQ(r.status, 2) << args;
-        EXPECT_EQ(r.err, "QRX_PC_INFO_DECODE: 出力を書き込めません: No space left on device\n")
+        EXPECT_EQ(r.err,
+                  "QRX_PC_INFO_DECODE: 出力を書き込めません: ディスクがいっぱいです (ENOSPC)\n")
             << args;
     }
 }

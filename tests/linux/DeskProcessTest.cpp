@@ -282,16 +282,19 @@ TEST_F(DeskWeek, PastAnInflateLimitTheRestOfTheArchiveAndOfTheRunIsNotRead) {
         InflateBudget budget{limits};
         std::string got, member, error, buffer(4096, ' ');
         const auto each = [&](const std::string& name, IByteInput& input) {
-            for (std::size_t n = 1; n > 0 && input.Read(buffer.data(), buffer.size(), n, error);) {
+            for (Result<std::size_t> n = 1; n && *n > 0;) {
+                n = input.Read(buffer.data(), buffer.size());
+                error = n ? "" : n.failure().Message();
             }
             got += name + " ";
             return true;
         };
         const auto wanted = [](const std::string& name, std::string_view) { return name != "b"; };
-        const std::string r = tree.ReadArchive(path, {}, budget, wanted, each, member);
+        const Done r = tree.ReadArchive(path, {}, budget, wanted, each, member);
         EXPECT_EQ(got, handed);
-        EXPECT_EQ((r + "|" + error).substr(0, reason.size()), reason);
-        EXPECT_EQ(tree.ReadArchive(path, {}, budget, wanted, each, member).starts_with("この実行"),
+        EXPECT_EQ(((r ? "" : r.failure().text) + "|" + error).substr(0, reason.size()), reason);
+        const Done again = tree.ReadArchive(path, {}, budget, wanted, each, member);
+        EXPECT_EQ(!again && again.failure().text.starts_with("この実行"),
                   budget.spent > budget.limits.run);
     }
 }

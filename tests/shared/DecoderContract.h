@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <map>
 #include <memory>
 #include <sstream>
 
 #include "cipher/clsCipher.h"
+#include "platform/SystemFailure.h"
 #include "tests/shared/CipherLines.h"
 #include "tests/support/Fakes.h"
 #include "tools/decode/Decoder.h"
@@ -34,18 +36,18 @@ struct DecoderContract : ::testing::Test {
         std::string data;
         std::size_t at = 0;
         explicit MemoryInput(std::string d) : data(std::move(d)) {}
-        bool Read(char* buffer, std::size_t capacity, std::size_t& got, std::string&) override {
-            got = std::min({capacity, data.size() - at, std::size_t{7}});
+        Result<std::size_t> Read(char* buffer, std::size_t capacity) override {
+            const std::size_t got = std::min({capacity, data.size() - at, std::size_t{7}});
             std::copy_n(data.data() + at, got, buffer);
             at += got;
-            return true;
+            return got;
         }
     };
     struct MemoryOutput : IByteOutput {
         std::string text;
-        bool Write(const char* data, std::size_t size, std::string&) override {
+        Done Write(const char* data, std::size_t size) override {
             text.append(data, size);
-            return true;
+            return {};
         }
     };
     int Run(const std::string& input, std::vector<std::string> args = {},
@@ -55,11 +57,10 @@ struct DecoderContract : ::testing::Test {
         std::ostringstream e;
         const int rc = RunDecoder(
             args, real.crypto, real.codec, real.hash,
-            [&](const std::string& path, std::string& error) -> std::unique_ptr<IByteInput> {
+            [&](const std::string& path) -> Result<std::unique_ptr<IByteInput>> {
                 auto it = files.find(path);
                 if (it == files.end()) {
-                    error = "開けません: No such file or directory";
-                    return nullptr;
+                    return FromErrno(ENOENT).In("開けません");
                 }
                 return std::make_unique<MemoryInput>(it->second);
             },
@@ -101,7 +102,7 @@ TYPED_TEST_P(DecoderContract, BadLinesAreReportedWithTheirNumberAndTheRestGoesOn
     EXPECT_EQ(this->Run(input), 1);
     EXPECT_EQ(this->out, "Name\tx\nName\tx\n(未暗号化) Caption\tplain record\n");
     EXPECT_NE(this->err.find("(標準入力):2: 暗号化されておらず"), std::string::npos) << this->err;
-    EXPECT_NE(this->err.find("(標準入力):3: 復号できません: Number:="), std::string::npos)
+    EXPECT_NE(this->err.find("(標準入力):3: 復号できません: 鍵が合いません。"), std::string::npos)
         << this->err;
     EXPECT_NE(this->err.find("(標準入力):5: 復号できません"), std::string::npos) << this->err;
     EXPECT_NE(this->err.find("(標準入力):8: 復号結果がレコードの形をしていません"),

@@ -334,9 +334,44 @@ TEST(DecoderProcess, ReadsFoldersAndArchives) {
     EXPECT_NE(out.find("山田様\\PC_INFO_261201090000.dat  2026-12-01 09:00:00  YAMADA-PC"),
               std::string::npos)
         << out;
-    EXPECT_NE(out.find("week.zip: 圧縮ファイルとして読めません: Truncated ZIP file header"),
+    EXPECT_NE(out.find("week.zip: 圧縮ファイルとして読めません: 途中で切れています"),
               std::string::npos)
         << out;
+}
+
+// A device or a pipe named on the command line is refused in one line, never read (it may not
+// end); a file that another program holds, and one that is missing, say why in the desk's
+// words; the data file among them is still decoded.
+TEST(DecoderProcess, DevicesPipesAndHeldFilesSayWhyAndTheRestDecodes) {
+    App app;
+    {
+        WinCrypto crypto;
+        WinCodec codec;
+        FakeWindow window;
+        clsCipher cipher(crypto, codec, window);
+        std::ofstream(app.Folder() / "a.dat", std::ios::binary)
+            << cipher.gfEncryptDecrypt("CSName\tYAMADA-PC", 0) << "\r\n";
+    }
+    const HANDLE pipe = CreateNamedPipeW(L"\\\\.\\pipe\\qrx-decoder-test", PIPE_ACCESS_DUPLEX,
+                                         PIPE_TYPE_BYTE, 1, 0, 0, 0, nullptr);
+    const HANDLE held = CreateFileW((app.Folder() / "held.dat").c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const std::string folder = Narrow(app.Folder().wstring()) + "\\";
+    const std::string out = Capture(L"\"" + (BuildFolder() / L"QRX_PC_INFO_DECODE.exe").wstring() +
+                                    L"\" CON nul.dat COM1 \\\\.\\pipe\\qrx-decoder-test \"" +
+                                    Widen(folder) + L"held.dat\" \"" + Widen(folder) +
+                                    L"missing.dat\" \"" + Widen(folder) + L"a.dat\"");
+    CloseHandle(held);
+    CloseHandle(pipe);
+    const std::string refused = ": 通常のファイルではありません (デバイスやパイプは読みません)\n";
+    for (const std::string& line :
+         {"CON" + refused, "nul.dat" + refused, "COM1" + refused,
+          "\\\\.\\pipe\\qrx-decoder-test" + refused,
+          folder + "held.dat: 開けません: ほかのプログラムが使用中です (ERROR_SHARING_VIOLATION)\n",
+          folder + "missing.dat: 開けません: ファイルがありません (ERROR_FILE_NOT_FOUND)\n",
+          std::string("CSName\tYAMADA-PC")}) {
+        EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
+    }
 }
 
 // Started from Explorer the decoder is alone in a console of its own: files dropped on it make a

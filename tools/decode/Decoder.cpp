@@ -23,7 +23,7 @@ namespace {
 int Close(Output& output, std::ostream& err, int status) {
     output.Flush();
     if (output.Failed()) {
-        err << "QRX_PC_INFO_DECODE: 出力を書き込めません: " << output.Error() << "\n";
+        err << "QRX_PC_INFO_DECODE: 出力を書き込めません: " << output.Error().Message() << "\n";
         return kExitNotDone;
     }
     return status;
@@ -46,12 +46,11 @@ struct Secrets {
 // that names a file; false when one could not be had.
 bool ReadSecrets(DecoderOptions& o, const InputOpener& open, IFileTree& tree, Secrets& secrets,
                  std::ostream& err) {
-    std::string error;
     // Each password file holds one password a line, as it is (spaces kept), empty lines skipped.
     for (const std::string& file : o.passwordFiles) {
-        const std::optional<std::string> text = SmallFile(open, file, 64 * 1024, error);
+        const Result<std::string> text = SmallFile(open, file, 64 * 1024);
         if (!text) {
-            OptionFileFailed(o, "--password-file", file, error, err);
+            OptionFileFailed(o, "--password-file", file, text.failure().Message(), err);
             return false;
         }
         for (std::size_t at = 0; at < text->size();) {
@@ -70,21 +69,27 @@ bool ReadSecrets(DecoderOptions& o, const InputOpener& open, IFileTree& tree, Se
             return false;
         }
     }
-    if (o.maskWordsFile &&
-        !(secrets.words = SmallFile(open, *o.maskWordsFile, 1024 * 1024, error))) {
-        OptionFileFailed(o, "--mask-words", *o.maskWordsFile, error, err);
-        return false;
+    if (o.maskWordsFile) {
+        Result<std::string> words = SmallFile(open, *o.maskWordsFile, 1024 * 1024);
+        if (!words) {
+            OptionFileFailed(o, "--mask-words", *o.maskWordsFile, words.failure().Message(), err);
+            return false;
+        }
+        secrets.words = std::move(*words);
     }
-    if (o.maskKeyFile && !(o.maskKey = FirstLine(open, *o.maskKeyFile, error))) {
-        OptionFileFailed(o, "--mask-key-file", *o.maskKeyFile, error, err);
-        return false;
+    if (o.maskKeyFile) {
+        Result<std::string> key = FirstLine(open, *o.maskKeyFile);
+        if (!key) {
+            OptionFileFailed(o, "--mask-key-file", *o.maskKeyFile, key.failure().Message(), err);
+            return false;
+        }
+        o.maskKey = std::move(*key);
     }
     // A file name where the key belongs is a slip (a key file meant, an argument missing): the
     // name would be the key, and the file would not be read.
-    std::string ignored;
     if (!o.maskKeyFile && o.maskKey &&
         (*o.maskKey == "-" || tree.KindOf(*o.maskKey) == IFileTree::Kind::Folder ||
-         open(*o.maskKey, ignored))) {
+         open(*o.maskKey))) {
         err << "QRX_PC_INFO_DECODE: --mask-key の鍵 " << Escaped(*o.maskKey)
             << " はファイルかフォルダーの名前です。鍵をファイルから読むときは "
                "--mask-key-file をお使いください\n";
@@ -111,11 +116,12 @@ bool MakeMasker(const DecoderOptions& o, IKeyedHash& hash, IFileTree& tree, cons
         }
     }
     if (o.maskMapFile) {
-        std::string error;
-        if (!(table.file = tree.CreateNew(*o.maskMapFile, error))) {
-            OptionFileFailed(o, "--mask-map", *o.maskMapFile, error, err);
+        Result<std::unique_ptr<IByteOutput>> file = tree.CreateNew(*o.maskMapFile);
+        if (!file) {
+            OptionFileFailed(o, "--mask-map", *o.maskMapFile, file.failure().Message(), err);
             return false;
         }
+        table.file = std::move(*file);
         masker->KeepMap(&table.pairs);
     }
     return true;
@@ -128,16 +134,14 @@ std::unique_ptr<IFormat> MakeFormat(const DecoderOptions& o, const InputOpener& 
         o.files.size() > 1 ||
         (o.files[0] != "-" &&
          (IsArchiveName(o.files[0]) || tree.KindOf(o.files[0]) == IFileTree::Kind::Folder));
-    if (std::string ignored; o.formatFile && open(*o.formatFile, ignored)) {
+    if (o.formatFile && open(*o.formatFile)) {
         // Refused before the work: the file is made new at the end.
         OptionFileFailed(o, o.format->flag, *o.formatFile, "既にあるファイルには書きません", err);
         return nullptr;
     }
     FormatSettings settings{several, o.mask, {}};
     if (o.formatFile) {
-        settings.create = [&tree, path = *o.formatFile](std::string& why) {
-            return tree.CreateNew(path, why);
-        };
+        settings.create = [&tree, path = *o.formatFile] { return tree.CreateNew(path); };
     }
     return o.format->make(output, settings);
 }
@@ -182,33 +186,38 @@ class Arguments {
   private:
     bool File(const std::string& path) {
         ++count_;
-        std::string error;
-        const std::unique_ptr<IByteInput> input = open_(path, error);
+        const Result<std::unique_ptr<IByteInput>> input = open_(path);
         if (!input) {
-            decoder_.Unreadable(path, error);
+            decoder_.Unreadable(path, input.failure().Message());
             return true;
         }
-        return decoder_.Decode(decoder_.Shown(path), *input);
+        return decoder_.Decode(decoder_.Shown(path), **input);
     }
-    // What a file is by its first bytes; Unreadable with the reason.
-    std::optional<Content> ContentOfFile(const std::string& path, std::string& error) {
-        const std::unique_ptr<IByteInput> input = open_(path, error);
-        std::size_t size = 0;
-        for (std::size_t got = 1; input && got > 0 && size < head_.size(); size += got) {
-            if (!input->Read(head_.data() + size, head_.size() - size, got, error)) {
-                return std::nullopt;
-            }
+    // What a file is by its first bytes.
+    Result<Content> ContentOfFile(const std::string& path) {
+        const Result<std::unique_ptr<IByteInput>> input = open_(path);
+        if (!input) {
+            return input.failure();
         }
-        return input ? std::optional(
-                           ContentOf(std::string_view(head_.data(), size), decoder_.Lines()))
-                     : std::nullopt;
+        std::size_t size = 0;
+        while (size < head_.size()) {
+            const Result<std::size_t> got =
+                (*input)->Read(head_.data() + size, head_.size() - size);
+            if (!got) {
+                return got.failure();
+            }
+            if (*got == 0) {
+                break;
+            }
+            size += *got;
+        }
+        return ContentOf(std::string_view(head_.data(), size), decoder_.Lines());
     }
     // A file named on the command line: a file without records is said once, not line by line.
     bool Named(const std::string& file) {
-        std::string error;
-        const std::optional<Content> content = ContentOfFile(file, error);
+        const Result<Content> content = ContentOfFile(file);
         if (!content) {
-            decoder_.Unreadable(file, error);
+            decoder_.Unreadable(file, content.failure().Message());
             return true;
         }
         if (*content == Content::Archive) {
@@ -226,16 +235,15 @@ class Arguments {
     bool Folder(const std::string& folder) {
         const FolderContents below = FilesBelow(tree_, folder);
         for (const auto& [path, reason] : below.unreadable) {
-            decoder_.Unreadable(path, reason);
+            decoder_.Unreadable(path, reason.Message());
         }
         skipped_.insert(skipped_.end(), below.others.begin(), below.others.end());
         bool go = true;
         for (std::size_t n = 0; go && n < below.files.size(); ++n) {
             const std::string& path = below.files[n];
-            std::string error;
-            const std::optional<Content> content = ContentOfFile(path, error);
+            const Result<Content> content = ContentOfFile(path);
             if (!content) {
-                decoder_.Unreadable(path, error);
+                decoder_.Unreadable(path, content.failure().Message());
             } else if (*content == Content::Data) {
                 go = File(path);
             } else if (*content == Content::Archive) {
@@ -260,16 +268,17 @@ class Arguments {
             skipped_.push_back(archive + ":" + name);
             return false;
         };
-        const std::string error = tree_.ReadArchive(
+        const Done read = tree_.ReadArchive(
             archive, passwords_, budget_, wanted,
             [&](const std::string& name, IByteInput& input) {
                 ++count_;
                 return go = decoder_.Decode(decoder_.Shown(archive + ":" + name), input);
             },
             member);
-        if (!error.empty() && go) {
-            decoder_.Unreadable(member.empty() ? archive : archive + ":" + member,
-                                decoder_.MaskedReason(error, archive, "(圧縮ファイル)"));
+        if (!read && go) {
+            decoder_.Unreadable(
+                member.empty() ? archive : archive + ":" + member,
+                decoder_.MaskedReason(read.failure().Message(), archive, "(圧縮ファイル)"));
         }
         return go;
     }
@@ -296,13 +305,14 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
 int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, ITextCodec& codec,
                IKeyedHash& hash, const InputOpener& open, IFileTree& tree, IByteOutput& out,
                std::ostream& err) {
-    DecoderOptions o;
-    if (const std::string wrong = ParseDecoderOptions(args, o); !wrong.empty()) {
+    Result<DecoderOptions> parsed = ParseDecoderOptions(args);
+    if (!parsed) {
         // One line that says what was wrong, and where the rest is: the help would scroll it away.
-        err << "QRX_PC_INFO_DECODE: " << wrong
+        err << "QRX_PC_INFO_DECODE: " << parsed.failure().Message()
             << "\n使い方は QRX_PC_INFO_DECODE --help で表示します\n";
         return kExitNotDone;
     }
+    DecoderOptions& o = *parsed;
     Output output(out);
     if (o.help || o.version) {
         output.Text() +=
@@ -351,11 +361,12 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
             status = kExitNotDone;
         }
     }
-    std::string error;
-    if (const std::string text = MaskMapText(table.pairs);
-        table.file && !table.file->Write(text.data(), text.size(), error)) {
-        OptionFileFailed(o, "--mask-map", *o.maskMapFile, error, err);
-        status = kExitNotDone;
+    if (table.file) {
+        const std::string text = MaskMapText(table.pairs);
+        if (const Done written = table.file->Write(text.data(), text.size()); !written) {
+            OptionFileFailed(o, "--mask-map", *o.maskMapFile, written.failure().Message(), err);
+            status = kExitNotDone;
+        }
     }
     return Close(output, err, status);
 }

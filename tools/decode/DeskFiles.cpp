@@ -8,39 +8,39 @@
 
 namespace qrx {
 
-std::optional<std::string> SmallFile(const InputOpener& open, const std::string& path,
-                                     std::size_t limit, std::string& error) {
-    const std::unique_ptr<IByteInput> input = open(path, error);
+Result<std::string> SmallFile(const InputOpener& open, const std::string& path, std::size_t limit) {
+    const Result<std::unique_ptr<IByteInput>> input = open(path);
     if (!input) {
-        return std::nullopt;
+        return input.failure();
     }
     std::string text;
     char buffer[4096];
-    std::size_t got = 0;
-    do {
-        if (!input->Read(buffer, sizeof buffer, got, error)) {
-            return std::nullopt;
+    for (;;) {
+        const Result<std::size_t> got = (*input)->Read(buffer, sizeof buffer);
+        if (!got) {
+            return got.failure();
         }
-        text.append(buffer, got);
+        if (*got == 0) {
+            break;
+        }
+        text.append(buffer, *got);
         if (text.size() > limit) {
-            error = std::to_string(limit / 1024) + " KiB を超えています";
-            return std::nullopt;
+            return Failure{
+                FailureKind::TooLarge, std::to_string(limit / 1024) + " KiB を超えています", {}};
         }
-    } while (got > 0);
+    }
     if (text.starts_with("\xEF\xBB\xBF")) {
         text.erase(0, 3);
     }
     return text;
 }
 
-std::optional<std::string> FirstLine(const InputOpener& open, const std::string& path,
-                                     std::string& error) {
-    std::optional<std::string> text = SmallFile(open, path, 64 * 1024, error);
+Result<std::string> FirstLine(const InputOpener& open, const std::string& path) {
+    Result<std::string> text = SmallFile(open, path, 64 * 1024);
     if (text) {
         text->resize(std::min(text->find_first_of("\r\n"), text->size()));
         if (text->empty()) {
-            error = "1 行目が空です";
-            return std::nullopt;
+            return Failure{FailureKind::Other, "1 行目が空です", {}};
         }
     }
     return text;
@@ -61,22 +61,21 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 int Unmask(const DecoderOptions& o, const InputOpener& open, Output& output, std::ostream& err) {
-    std::string error;
-    const std::optional<std::string> table =
-        SmallFile(open, *o.unmaskMap, kMaxCollectedBytes, error);
+    const Result<std::string> table = SmallFile(open, *o.unmaskMap, kMaxCollectedBytes);
     MaskPairs pairs;
     std::size_t bad = 0;
     if (!table || !ParseMaskMap(*table, pairs, bad)) {
         err << "QRX_PC_INFO_DECODE: " << Escaped(*o.unmaskMap) << ": "
-            << (table ? std::to_string(bad) + " 行目が「仮の値<TAB>元の値」ではありません" : error)
+            << (table ? std::to_string(bad) + " 行目が「仮の値<TAB>元の値」ではありません"
+                      : table.failure().Message())
             << "\n";
         return kExitNotDone;
     }
     int status = kExitDecoded;
     for (const auto& file : o.files) {
-        const std::optional<std::string> text = SmallFile(open, file, kMaxCollectedBytes, error);
+        const Result<std::string> text = SmallFile(open, file, kMaxCollectedBytes);
         if (!text) {
-            err << Escaped(file) << ": " << error << "\n";
+            err << Escaped(file) << ": " << text.failure().Message() << "\n";
             status = kExitNotDone;
             continue;
         }

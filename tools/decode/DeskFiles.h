@@ -1,7 +1,6 @@
 #pragma once
 
 #include <iosfwd>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,11 +14,9 @@ namespace qrx {
 // own words, the table of --mask-map; and --unmask, which turns a text back with that table.
 
 // A small file whole, a UTF-8 byte order mark dropped; at most `limit` bytes.
-std::optional<std::string> SmallFile(const InputOpener& open, const std::string& path,
-                                     std::size_t limit, std::string& error);
+Result<std::string> SmallFile(const InputOpener& open, const std::string& path, std::size_t limit);
 // The first line of a small file, without its line end; an empty one is an error.
-std::optional<std::string> FirstLine(const InputOpener& open, const std::string& path,
-                                     std::string& error);
+Result<std::string> FirstLine(const InputOpener& open, const std::string& path);
 // The lines of a text, each without the spaces around it; empty lines skipped.
 std::vector<std::string> Lines(const std::string& text);
 // --unmask: the texts given (standard input for none) with every pseudonym of the table turned

@@ -25,9 +25,9 @@ constexpr int kMaxReportNames = 1000;
 class CountingOutput : public IByteOutput {
   public:
     explicit CountingOutput(std::unique_ptr<IByteOutput> file) : file_(std::move(file)) {}
-    bool Write(const char* data, std::size_t size, std::string& error) override {
+    Done Write(const char* data, std::size_t size) override {
         written_ += size;
-        return file_->Write(data, size, error);
+        return file_->Write(data, size);
     }
     std::size_t Written() const { return written_; }
 
@@ -36,20 +36,19 @@ class CountingOutput : public IByteOutput {
     std::size_t written_ = 0;
 };
 
-// A report file made new in the temporary folder; null with the reason when none could be.
-std::unique_ptr<IByteOutput> NewReport(const InputOpener& open, IFileTree& tree,
-                                       const std::string& folder, std::string& path,
-                                       std::string& error) {
+// A report file made new in the temporary folder, beside those of earlier runs.
+Result<std::unique_ptr<IByteOutput>> NewReport(IFileTree& tree, const std::string& folder,
+                                               std::string& path) {
+    Failure failure;
     for (int n = 1; n <= kMaxReportNames; ++n) {
         path = folder + "QRX_PC_INFO_DECODE_" + std::to_string(n) + ".html";
-        if (auto file = tree.CreateNew(path, error)) {
+        auto file = tree.CreateNew(path);
+        if (file || file.failure().kind != FailureKind::Exists) {
             return file;
         }
-        if (std::string gone; !open(path, gone)) {
-            break;  // not there, and yet not made: the folder is the trouble
-        }
+        failure = file.failure();
     }
-    return nullptr;
+    return failure;
 }
 
 // The files dropped on the decoder, decoded into a page that the browser opens.
@@ -57,14 +56,13 @@ int Report(const std::vector<std::string>& files, ICryptoProvider& crypto, IText
            IKeyedHash& hash, const InputOpener& open, IFileTree& tree, IDesktopShell& shell,
            std::ostream& err) {
     std::string path;
-    std::string error;
-    std::unique_ptr<IByteOutput> file = NewReport(open, tree, shell.TempFolder(), path, error);
+    auto file = NewReport(tree, shell.TempFolder(), path);
     if (!file) {
-        err << "QRX_PC_INFO_DECODE: 報告のファイルを一時フォルダーに作れません: " << Escaped(error)
-            << "\n";
+        err << "QRX_PC_INFO_DECODE: 報告のファイルを一時フォルダーに作れません: "
+            << Escaped(file.failure().Message()) << "\n";
         return kExitNotDone;
     }
-    CountingOutput report(std::move(file));
+    CountingOutput report(std::move(*file));
     std::vector<std::string> args = {"--html"};
     args.insert(args.end(), files.begin(), files.end());
     const int status = RunDecoder(args, crypto, codec, hash, open, tree, report, err);
@@ -73,8 +71,8 @@ int Report(const std::vector<std::string>& files, ICryptoProvider& crypto, IText
         return status;
     }
     err << "QRX_PC_INFO_DECODE: 報告を書きました: " << Escaped(path) << "\n";
-    if (!shell.Open(path, error)) {
-        err << "QRX_PC_INFO_DECODE: ブラウザーで開けません: " << Escaped(error)
+    if (const Done opened = shell.Open(path); !opened) {
+        err << "QRX_PC_INFO_DECODE: ブラウザーで開けません: " << Escaped(opened.failure().Message())
             << "\n上のファイルをブラウザーで開いてください\n";
         return kExitNotDone;
     }

@@ -92,23 +92,24 @@ bool FileDecoder::Read(IByteInput& input, const std::string& shownName,
                        const std::function<void(const char*, std::size_t)>& feed) {
     // Each file is capped like an archive's member: a data file is a few KB.
     for (std::size_t total = 0;;) {
+        const Result<std::size_t> got = input.Read(chunk_.data(), chunk_.size());
         std::string error;
-        std::size_t got = 0;
-        const bool read = input.Read(chunk_.data(), chunk_.size(), got, error);
-        if (read && (total += got) > kMaxMemberBytes) {
+        if (!got) {
+            error = got.failure().Message();
+        } else if ((total += *got) > kMaxMemberBytes) {
             error = std::to_string(kMaxMemberBytes / 1024 / 1024) +
                     " MiB を超えるため、それより先は読みません (データファイルは数 KB です)";
         }
-        if (!read || total > kMaxMemberBytes) {
+        if (!error.empty()) {
             err_ << shownName << ": " << Escaped(error) << "\n";
             status_ = kExitNotDone;
             format_.Failure(0, error);
             return false;
         }
-        if (got == 0 || output_.Failed() || !(full_ = format_.Full()).empty()) {
+        if (*got == 0 || output_.Failed() || !(full_ = format_.Full()).empty()) {
             return true;
         }
-        feed(chunk_.data(), got);
+        feed(chunk_.data(), *got);
     }
 }
 

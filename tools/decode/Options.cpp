@@ -8,6 +8,11 @@ namespace qrx {
 
 namespace {
 
+// A usage error: the arguments do not say what to do.
+Failure Usage(std::string text) {
+    return {FailureKind::Other, std::move(text), {}};
+}
+
 // The option as the table spells it, or empty when no format has it.
 std::string_view FormatOption(std::string_view arg) {
     for (const FormatRow& row : FormatRows()) {
@@ -31,13 +36,13 @@ bool TakesFile(std::string_view option) {
 }
 
 // A key given on the command line: not empty, and not an option taken for one.
-std::string CheckKey(const std::string& key) {
+Done CheckKey(const std::string& key) {
     if (key.empty()) {
-        return "--mask-key の鍵が空です";
+        return Usage("--mask-key の鍵が空です");
     }
     if (key.starts_with("--")) {
-        return "--mask-key の後がオプションです: " + Escaped(key) +
-               " (鍵をファイルから読むときは --mask-key-file ファイル)";
+        return Usage("--mask-key の後がオプションです: " + Escaped(key) +
+                     " (鍵をファイルから読むときは --mask-key-file ファイル)");
     }
     return {};
 }
@@ -47,7 +52,7 @@ struct ValueOption {
     std::string_view name;
     std::optional<std::string> DecoderOptions::*value;
     bool masks;
-    std::string (*check)(const std::string& value);
+    Done (*check)(const std::string& value);
 };
 constexpr ValueOption kValueOptions[] = {
     {"--mask-key", &DecoderOptions::maskKey, true, CheckKey},
@@ -72,7 +77,7 @@ bool Names(const FormatRow& row, std::string_view option) {
 
 // The row that the formats' options name, all of them and no other; else the first two that no
 // row takes together.
-std::string ChooseFormat(const std::vector<std::string_view>& asked, DecoderOptions& o) {
+Done ChooseFormat(const std::vector<std::string_view>& asked, DecoderOptions& o) {
     for (const FormatRow& row : FormatRows()) {
         const std::size_t named = !row.flag.empty() + !row.with.empty();
         if (named == asked.size() &&
@@ -87,12 +92,12 @@ std::string ChooseFormat(const std::vector<std::string_view>& asked, DecoderOpti
             if (std::none_of(rows.begin(), rows.end(), [&](const FormatRow& row) {
                     return Names(row, asked[i]) && Names(row, asked[j]);
                 })) {
-                return std::string(asked[i]) + " と " + std::string(asked[j]) +
-                       " は同時に使えません";
+                return Usage(std::string(asked[i]) + " と " + std::string(asked[j]) +
+                             " は同時に使えません");
             }
         }
     }
-    return std::string(asked.front()) + " は単独では使えません";
+    return Usage(std::string(asked.front()) + " は単独では使えません");
 }
 
 }  // namespace
@@ -168,8 +173,8 @@ std::string DecoderUsage() {
            "--diff の終了コード: 0 同じ, 1 違いあり, 2 読めないファイルか復号できない行あり\n";
 }
 
-std::string ParseDecoderOptions(const std::vector<std::string>& args, DecoderOptions& o) {
-    o = DecoderOptions();
+Result<DecoderOptions> ParseDecoderOptions(const std::vector<std::string>& args) {
+    DecoderOptions o;
     std::vector<std::string_view> asked;  // the formats' options, in the order given
     bool options = true;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -184,7 +189,7 @@ std::string ParseDecoderOptions(const std::vector<std::string>& args, DecoderOpt
             }
             if (TakesFile(option)) {
                 if (i + 1 >= args.size()) {
-                    return Escaped(a) + " には値が必要です";
+                    return Usage(Escaped(a) + " には値が必要です");
                 }
                 o.formatFile = args[++i];
             }
@@ -194,47 +199,47 @@ std::string ParseDecoderOptions(const std::vector<std::string>& args, DecoderOpt
             o.verbose = true;
         } else if (a == "--password-file") {
             if (i + 1 >= args.size()) {
-                return Escaped(a) + " には値が必要です";
+                return Usage(Escaped(a) + " には値が必要です");
             }
             o.passwordFiles.push_back(args[++i]);
         } else if (const ValueOption* v = FindValueOption(a)) {
             if (i + 1 >= args.size()) {
-                return Escaped(a) + " には値が必要です";
+                return Usage(Escaped(a) + " には値が必要です");
             }
             o.mask = o.mask || v->masks;
             o.*(v->value) = args[++i];
-            if (std::string wrong = v->check ? v->check(args[i]) : ""; !wrong.empty()) {
-                return wrong;
+            if (Done checked = v->check ? v->check(args[i]) : Done(); !checked) {
+                return checked.failure();
             }
         } else if (a == "--help" || a == "-h") {
             o.help = true;
-            return {};
+            return o;
         } else if (a == "--version") {
             o.version = true;
-            return {};
+            return o;
         } else {
-            return "不明なオプションです: " + Escaped(a);
+            return Usage("不明なオプションです: " + Escaped(a));
         }
     }
     if (o.files.empty()) {
         o.files.push_back("-");
     }
     if (o.maskKey && o.maskKeyFile) {
-        return "--mask-key と --mask-key-file は同時に使えません";
+        return Usage("--mask-key と --mask-key-file は同時に使えません");
     }
     if (o.unmaskMap && (o.mask || !asked.empty() || !o.passwordFiles.empty())) {
-        return "--unmask はほかのオプションと一緒に使えません";
+        return Usage("--unmask はほかのオプションと一緒に使えません");
     }
-    if (std::string wrong = ChooseFormat(asked, o); !wrong.empty()) {
-        return wrong;
+    if (Done chosen = ChooseFormat(asked, o); !chosen) {
+        return chosen.failure();
     }
     if (o.Diff() && o.files.size() != 2) {
-        return "--diff には比較する 2 つのファイルを指定してください";
+        return Usage("--diff には比較する 2 つのファイルを指定してください");
     }
     if (o.Diff() && o.files[0] == "-" && o.files[1] == "-") {
-        return "--diff で標準入力を読めるのは片方だけです";
+        return Usage("--diff で標準入力を読めるのは片方だけです");
     }
-    return {};
+    return o;
 }
 
 }  // namespace qrx

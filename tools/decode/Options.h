@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Result.h"
 #include "tools/decode/formats/Formats.h"
 #include "tools/decode/inputs/Inputs.h"
 
@@ -32,9 +33,9 @@ struct DecoderOptions {
     bool Diff() const { return format->compares; }
 };
 
-// Parses the arguments and applies the rules for combining them. Returns a message for a usage
-// error (the arguments escaped for a terminal), else empty.
-std::string ParseDecoderOptions(const std::vector<std::string>& args, DecoderOptions& options);
+// Parses the arguments and applies the rules for combining them. A usage error says what was
+// wrong (the arguments escaped for a terminal).
+Result<DecoderOptions> ParseDecoderOptions(const std::vector<std::string>& args);
 
 // The usage text of --help and of usage errors.
 std::string DecoderUsage();

@@ -5,29 +5,28 @@
 #include <memory>
 #include <string>
 
+#include "platform/Result.h"
+
 namespace qrx {
 
 // A file or standard input, read as bytes.
 class IByteInput {
   public:
     virtual ~IByteInput() = default;
-    // Reads up to `capacity` bytes into `buffer`; `got` is 0 at the end. False on a read error,
-    // with the system's reason in `error`.
-    virtual bool Read(char* buffer, std::size_t capacity, std::size_t& got, std::string& error) = 0;
+    // Reads up to `capacity` bytes into `buffer`: how many it read, 0 at the end.
+    virtual Result<std::size_t> Read(char* buffer, std::size_t capacity) = 0;
 };
 
 // Standard output, written as bytes.
 class IByteOutput {
   public:
     virtual ~IByteOutput() = default;
-    // Writes all of the bytes; false on a write error, with the system's reason in `error`.
-    virtual bool Write(const char* data, std::size_t size, std::string& error) = 0;
+    // Writes all of the bytes.
+    virtual Done Write(const char* data, std::size_t size) = 0;
 };
 
-// Opens a file named on the command line ("-" for standard input); null with the system's
-// reason in `error` when it cannot be opened.
-using InputOpener =
-    std::function<std::unique_ptr<IByteInput>(const std::string& path, std::string& error)>;
+// Opens a file named on the command line ("-" for standard input).
+using InputOpener = std::function<Result<std::unique_ptr<IByteInput>>(const std::string& path)>;
 
 // Exit statuses of the decoder.
 inline constexpr int kExitDecoded = 0;  // every line decoded and all output written

@@ -6,8 +6,10 @@
 namespace qrx {
 
 void Output::Flush() {
-    if (!failed_ && !buffer_.empty() && !out_.Write(buffer_.data(), buffer_.size(), error_)) {
-        failed_ = true;
+    if (!failure_ && !buffer_.empty()) {
+        if (Done written = out_.Write(buffer_.data(), buffer_.size()); !written) {
+            failure_ = written.failure();
+        }
     }
     buffer_.clear();
 }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "tools/decode/common/ByteStreams.h"
@@ -24,14 +25,14 @@ class Output {
         }
     }
     void Flush();
-    bool Failed() const { return failed_; }
-    const std::string& Error() const { return error_; }
+    bool Failed() const { return failure_.has_value(); }
+    // Why writing failed, when it did.
+    const Failure& Error() const { return *failure_; }
 
   private:
     IByteOutput& out_;
     std::string buffer_;
-    bool failed_ = false;
-    std::string error_;
+    std::optional<Failure> failure_;
 };
 
 // One output format of the decoder. The decoder reads the files one after another and hands

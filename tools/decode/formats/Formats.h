@@ -15,7 +15,7 @@ struct FormatSettings {
     bool several = false;  // more than one data file may come (files, a folder, an archive)
     bool masked = false;   // --mask: the pages say that the values are pseudonyms
     // For a format that writes a file of its own: makes it new, once it is written.
-    using Maker = std::function<std::unique_ptr<IByteOutput>(std::string& error)>;
+    using Maker = std::function<Result<std::unique_ptr<IByteOutput>>()>;
     Maker create;
 };
 

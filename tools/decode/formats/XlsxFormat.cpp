@@ -170,17 +170,19 @@ class XlsxFormat : public IFormat {
         records_->Finish();
         const lxw_error result = workbook_close(book_);
         book_ = nullptr;
-        std::string error;
         std::ifstream in(folder_.Path() / "book.xlsx", std::ios::binary);
         const std::string bytes((std::istreambuf_iterator<char>(in)), {});
-        std::unique_ptr<IByteOutput> file;
         if (result != LXW_NO_ERROR || bytes.empty()) {
-            error = lxw_strerror(result);
-        } else if ((file = create_(error)) && file->Write(bytes.data(), bytes.size(), error)) {
-            return status;
+            full_ = std::string("--xlsx: ") + lxw_strerror(result);
+            return kExitNotDone;
         }
-        full_ = "--xlsx: " + error;
-        return kExitNotDone;
+        Result<std::unique_ptr<IByteOutput>> file = create_();
+        Done written = file ? (*file)->Write(bytes.data(), bytes.size()) : Done(file.failure());
+        if (!written) {
+            full_ = "--xlsx: " + written.failure().Message();
+            return kExitNotDone;
+        }
+        return status;
     }
 
   private:

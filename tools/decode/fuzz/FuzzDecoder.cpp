@@ -28,20 +28,20 @@ struct Input : qrx::IByteInput {
     const std::string& data;
     std::size_t at = 0;
     explicit Input(const std::string& d) : data(d) {}
-    bool Read(char* buffer, std::size_t capacity, std::size_t& got, std::string&) override {
+    qrx::Result<std::size_t> Read(char* buffer, std::size_t capacity) override {
         // Uneven pieces, so that lines and CR LF pairs fall across reads.
-        got = std::min({capacity, data.size() - at, at % 5 + 1});
+        const std::size_t got = std::min({capacity, data.size() - at, at % 5 + 1});
         std::copy_n(data.data() + at, got, buffer);
         at += got;
-        return true;
+        return got;
     }
 };
 
 struct Output : qrx::IByteOutput {
     std::string text;
-    bool Write(const char* data, std::size_t size, std::string&) override {
+    qrx::Done Write(const char* data, std::size_t size) override {
         text.append(data, size);
-        return true;
+        return {};
     }
 };
 
@@ -152,7 +152,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::ostringstream err;
     const int status = qrx::RunDecoder(
         {}, crypto, codec, hash,
-        [&](const std::string&, std::string&) { return std::make_unique<Input>(text); }, out, err);
+        [&](const std::string&) -> qrx::Result<std::unique_ptr<qrx::IByteInput>> {
+            return std::make_unique<Input>(text);
+        },
+        out, err);
     Check(status == 0 || status == 1);
     std::istringstream shown(out.text);
     for (std::string record; std::getline(shown, record);) {

@@ -108,11 +108,11 @@ void Check(bool ok) {
 class PieceInput : public qrx::IByteInput {
   public:
     explicit PieceInput(std::string data) : data_(std::move(data)) {}
-    bool Read(char* buffer, std::size_t capacity, std::size_t& got, std::string&) override {
-        got = std::min({capacity, data_.size() - at_, at_ % 4093 + 1});
+    qrx::Result<std::size_t> Read(char* buffer, std::size_t capacity) override {
+        const std::size_t got = std::min({capacity, data_.size() - at_, at_ % 4093 + 1});
         std::copy_n(data_.data() + at_, got, buffer);
         at_ += got;
-        return true;
+        return got;
     }
 
   private:
@@ -123,9 +123,9 @@ class PieceInput : public qrx::IByteInput {
 class TextOutput : public qrx::IByteOutput {
   public:
     std::string text;
-    bool Write(const char* data, std::size_t size, std::string&) override {
+    qrx::Done Write(const char* data, std::size_t size) override {
         text.append(data, size);
-        return true;
+        return {};
     }
 };
 
@@ -158,24 +158,24 @@ class Tree : public qrx::ArchiveTree {
         : ArchiveTree([](archive* a, const std::string& path) {
               return archive_read_open_filename(a, path.c_str(), 10240);
           }) {}
-    std::unique_ptr<qrx::IByteOutput> CreateNew(const std::string& path,
-                                                std::string& error) override {
+    qrx::Result<std::unique_ptr<qrx::IByteOutput>> CreateNew(const std::string& path) override {
         Check(fs::path(path).parent_path() == Folder());  // nothing is written elsewhere
         auto out = std::make_unique<FileOutput>(path);
         if (!*out->file) {
-            error = "作れません";
-            return nullptr;
+            return qrx::Failure{qrx::FailureKind::Other, "作れません", ""};
         }
-        return out;
+        return std::unique_ptr<qrx::IByteOutput>(std::move(out));
     }
 
   private:
     struct FileOutput : qrx::IByteOutput {
         explicit FileOutput(const std::string& path)
             : file(std::make_unique<std::ofstream>(path, std::ios::binary)) {}
-        bool Write(const char* data, std::size_t size, std::string&) override {
-            file->write(data, static_cast<std::streamsize>(size));
-            return static_cast<bool>(*file);
+        qrx::Done Write(const char* data, std::size_t size) override {
+            if (!file->write(data, static_cast<std::streamsize>(size))) {
+                return qrx::Failure{qrx::FailureKind::Io, "書き込めません", ""};
+            }
+            return {};
         }
         std::unique_ptr<std::ofstream> file;
     };
@@ -256,8 +256,10 @@ int RunCommandLine(std::string_view input, qrx::ICryptoProvider& crypto, qrx::IT
     qrx::PlainFiles tree;
     return qrx::RunDecoder(
         args, crypto, codec, hash,
-        [&](const std::string&, std::string&) { return std::make_unique<PieceInput>(file); }, tree,
-        out, err);
+        [&](const std::string&) -> qrx::Result<std::unique_ptr<qrx::IByteInput>> {
+            return std::unique_ptr<qrx::IByteInput>(std::make_unique<PieceInput>(file));
+        },
+        tree, out, err);
 }
 
 }  // namespace
@@ -310,16 +312,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Tree tree;
         status = qrx::RunDecoder(
             args, crypto, codec, hash,
-            [&](const std::string& path, std::string& error) -> std::unique_ptr<qrx::IByteInput> {
-                if (path == "-") {
-                    return std::make_unique<PieceInput>(std::string(input));
-                }
+            [&](const std::string& path) -> qrx::Result<std::unique_ptr<qrx::IByteInput>> {
                 std::error_code ec;
-                if (!fs::is_regular_file(path, ec)) {
-                    error = "開けません";
-                    return nullptr;
+                if (path != "-" && !fs::is_regular_file(path, ec)) {
+                    return qrx::Failure{qrx::FailureKind::NotFound, "開けません", ""};
                 }
-                return std::make_unique<PieceInput>(ReadWhole(path));
+                return std::unique_ptr<qrx::IByteInput>(std::make_unique<PieceInput>(
+                    path == "-" ? std::string(input) : ReadWhole(path)));
             },
             tree, out, err);
     }

@@ -4,10 +4,14 @@
 #include <archive_entry.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <vector>
+
+#include "platform/SystemFailure.h"
 
 namespace qrx {
 
@@ -17,9 +21,50 @@ struct ArchiveDeleter {
     void operator()(archive* a) const { archive_read_free(a); }
 };
 
-std::string Reason(archive* a) {
-    const char* text = archive_error_string(a);
-    return text != nullptr ? text : "不明なエラー";
+bool Has(std::string_view text, std::initializer_list<std::string_view> words) {
+    return std::any_of(words.begin(), words.end(),
+                       [&](std::string_view w) { return text.find(w) != std::string_view::npos; });
+}
+
+// libarchive's reason in the desk's words, its own text kept at the end. A reason of the system
+// (the archive cannot be opened, a read fails) is said as the system's.
+Failure Reason(archive* a) {
+    const char* said = archive_error_string(a);
+    const std::string text = said != nullptr ? said : "";
+    // libarchive says EILSEQ of a file's format and EINVAL of its own use, -1 of the rest.
+    const int error = archive_errno(a);
+    if (error > 0 && error != EILSEQ && error != EINVAL) {
+        return FromErrno(error);
+    }
+    struct Kind {
+        FailureKind kind;
+        std::initializer_list<std::string_view> words;
+        const char* desk;
+    };
+    static const Kind kKinds[] = {
+        {FailureKind::Password,
+         {"Incorrect passphrase", "Passphrase required"},
+         "パスワードが違います"},
+        {FailureKind::Unsupported, {"ncrypt"}, "この暗号化方式には対応していません"},
+        {FailureKind::Damaged,
+         {"runcated", "Premature end", "Unexpected EOF"},
+         "途中で切れています (ダウンロードかコピーが終わっていないかもしれません)"},
+        {FailureKind::Unsupported,
+         {"Unrecognized archive format"},
+         "圧縮ファイルの形式が分かりません"},
+        {FailureKind::Unsupported,
+         {"nsupported", "not supported"},
+         "対応していない形式か圧縮方法です"},
+        {FailureKind::Damaged,
+         {"CRC", "hecksum", "amaged", "orrupt", "Bad ", "Invalid", "Zlib", "rror"},
+         "壊れています"},
+    };
+    for (const Kind& k : kKinds) {
+        if (Has(text, k.words)) {
+            return {k.kind, k.desk, text};
+        }
+    }
+    return {FailureKind::Other, "圧縮ファイルを読めません", text.empty() ? "不明なエラー" : text};
 }
 
 // libarchive cannot decrypt 7z (neither its contents nor its names): retrying passwords is
@@ -29,14 +74,10 @@ bool Encrypted7z(archive* a, archive_entry* entry) {
            ((entry != nullptr && archive_entry_is_encrypted(entry)) ||
             archive_read_has_encrypted_entries(a) > 0);
 }
-constexpr const char* kEncrypted7z =
-    "パスワード付きの 7z 圧縮ファイルは、この復号プログラムでは読めません。"
-    "展開ソフトで展開してから、できたフォルダーを指定してください";
-
-bool PasswordProblem(archive* a) {
-    const std::string text = Reason(a);
-    return text.find("assphrase") != std::string::npos || text.find("ncrypt") != std::string::npos;
-}
+const Failure kEncrypted7z{FailureKind::Unsupported,
+                           "パスワード付きの 7z 圧縮ファイルは、この復号プログラムでは読めません。"
+                           "展開ソフトで展開してから、できたフォルダーを指定してください",
+                           {}};
 
 std::string Size(std::uint64_t bytes) {
     constexpr std::uint64_t kMiB = 1024 * 1024;
@@ -45,29 +86,35 @@ std::string Size(std::uint64_t bytes) {
                                       : std::to_string(bytes) + " バイト";
 }
 
-std::string TooLarge(std::size_t max) {
-    return "展開すると " + Size(max) + " を超えるため読みません (データファイルは数 KB です)";
+Failure TooLarge(std::size_t max) {
+    return {FailureKind::TooLarge,
+            "展開すると " + Size(max) + " を超えるため読みません (データファイルは数 KB です)",
+            {}};
 }
 
-std::string RunSpent(std::uint64_t max) {
-    return "この実行で展開した量が合わせて " + Size(max) +
-           " を超えたため、この圧縮ファイルの残りと後の圧縮ファイルは読みません";
+Failure RunSpent(std::uint64_t max) {
+    return {FailureKind::TooLarge,
+            "この実行で展開した量が合わせて " + Size(max) +
+                " を超えたため、この圧縮ファイルの残りと後の圧縮ファイルは読みません",
+            {}};
 }
 
-// What one archive inflates, charged to it and to the run; the reason once a limit is passed.
+// What one archive inflates, charged to it and to the run; fails once a limit is passed.
 class Spending {
   public:
     explicit Spending(InflateBudget& budget) : budget_(budget) {}
 
-    std::string Charge(std::uint64_t bytes) {
+    Done Charge(std::uint64_t bytes) {
         archive_ += bytes;
         budget_.spent += bytes;
         if (budget_.spent > budget_.limits.run) {
             return RunSpent(budget_.limits.run);
         }
         if (archive_ > budget_.limits.archive) {
-            return "展開すると合わせて " + Size(budget_.limits.archive) +
-                   " を超えるため、この圧縮ファイルの残りは読みません";
+            return Failure{FailureKind::TooLarge,
+                           "展開すると合わせて " + Size(budget_.limits.archive) +
+                               " を超えるため、この圧縮ファイルの残りは読みません",
+                           {}};
         }
         return {};
     }
@@ -87,36 +134,31 @@ class MemberInput : public IByteInput {
           max_(maxBytes),
           spending_(spending) {}
 
-    bool Read(char* buffer, std::size_t capacity, std::size_t& got, std::string& error) override {
-        got = 0;
+    Result<std::size_t> Read(char* buffer, std::size_t capacity) override {
         if (at_ < first_.size()) {
-            got = std::min(capacity, first_.size() - at_);
+            const std::size_t got = std::min(capacity, first_.size() - at_);
             std::memcpy(buffer, first_.data() + at_, got);
             at_ += got;
-            return true;
+            return got;
         }
-        if (!spent_.empty() || total_ > max_) {
-            error = !spent_.empty() ? spent_ : TooLarge(max_);
-            return false;
+        if (!spent_ || total_ > max_) {
+            return !spent_ ? spent_.failure() : TooLarge(max_);
         }
         const la_ssize_t n = archive_read_data(a_, buffer, capacity);
         if (n < 0) {
-            error = "展開できません: " + Reason(a_);
-            return false;
+            return Reason(a_).In("展開できません");
         }
         total_ += static_cast<std::size_t>(n);
         spent_ = spending_.Charge(static_cast<std::size_t>(n));
-        if (!spent_.empty() || total_ > max_) {
-            error = !spent_.empty() ? spent_ : TooLarge(max_);
-            return false;
+        if (!spent_ || total_ > max_) {
+            return !spent_ ? spent_.failure() : TooLarge(max_);
         }
-        got = static_cast<std::size_t>(n);
-        return true;
+        return static_cast<std::size_t>(n);
     }
 
     std::size_t Total() const { return total_; }
     // Whether a limit of the archive or the run was passed: the reader was told.
-    bool Spent() const { return !spent_.empty(); }
+    bool Spent() const { return !spent_; }
 
   private:
     archive* a_;
@@ -125,11 +167,11 @@ class MemberInput : public IByteInput {
     std::size_t total_;
     std::size_t max_;
     Spending& spending_;
-    std::string spent_;
+    Done spent_;
 };
 
 // The formats and filters the desk gets archives in, and the passwords to try.
-std::string Support(archive* a, const std::vector<std::string>& passwords) {
+Done Support(archive* a, const std::vector<std::string>& passwords) {
     archive_read_support_filter_all(a);
     archive_read_support_format_zip(a);
     // Names without the zip's UTF-8 flag are in code page 932, as Japanese Windows writes them.
@@ -148,22 +190,25 @@ std::string Support(archive* a, const std::vector<std::string>& passwords) {
 
 // The first bytes of a member, which tell what it is; a wrong password shows here, as one
 // reason for the archive. A failure of the member itself names it in `member`.
-std::string ReadHead(archive* a, archive_entry* entry, Spending& spending, std::vector<char>& first,
-                     std::string& member, const std::string& name) {
+Done ReadHead(archive* a, archive_entry* entry, Spending& spending, std::vector<char>& first,
+              std::string& member, const std::string& name) {
     first.resize(kHeadBytes);
     std::size_t got = 0;
     for (la_ssize_t n = 1; n > 0 && got < first.size(); got += static_cast<std::size_t>(n)) {
         n = archive_read_data(a, first.data() + got, first.size() - got);
         if (n < 0) {
-            if (archive_entry_is_encrypted(entry) || PasswordProblem(a)) {
-                return "パスワードが違うか "
-                       "(どのパスワードでも)、このパスワードでは展開できません: " +
-                       Reason(a);
+            const Failure why = Reason(a);
+            if (why.kind == FailureKind::Password ||
+                (archive_entry_is_encrypted(entry) && why.kind != FailureKind::Unsupported)) {
+                return Failure{FailureKind::Password,
+                               "パスワードが違うか (どのパスワードでも)、"
+                               "このパスワードでは展開できません",
+                               why.code};
             }
             member = name;
-            return "展開できません: " + Reason(a);
+            return why.In("展開できません");
         }
-        if (std::string spent = spending.Charge(static_cast<std::size_t>(n)); !spent.empty()) {
+        if (Done spent = spending.Charge(static_cast<std::size_t>(n)); !spent) {
             member = name;
             return spent;
         }
@@ -174,23 +219,22 @@ std::string ReadHead(archive* a, archive_entry* entry, Spending& spending, std::
 
 }  // namespace
 
-std::string ArchiveTree::ReadArchive(const std::string& path,
-                                     const std::vector<std::string>& passwords,
-                                     InflateBudget& budget, const Wanted& wanted,
-                                     const Member& each, std::string& member) {
+Done ArchiveTree::ReadArchive(const std::string& path, const std::vector<std::string>& passwords,
+                              InflateBudget& budget, const Wanted& wanted, const Member& each,
+                              std::string& member) {
     if (budget.spent > budget.limits.run) {
         return RunSpent(budget.limits.run);
     }
     const std::unique_ptr<archive, ArchiveDeleter> owner(archive_read_new());
     archive* a = owner.get();
     if (a == nullptr) {
-        return "メモリが足りません";
+        return Failure{FailureKind::NoMemory, "メモリが足りません", {}};
     }
-    if (std::string reason = Support(a, passwords); !reason.empty()) {
-        return reason;
+    if (Done supported = Support(a, passwords); !supported) {
+        return supported;
     }
     if (open_(a, path) != ARCHIVE_OK) {
-        return "開けません: " + Reason(a);
+        return Reason(a).In("開けません");
     }
     Spending spending(budget);
     std::size_t found = 0;
@@ -204,7 +248,7 @@ std::string ArchiveTree::ReadArchive(const std::string& path,
             if (Encrypted7z(a, entry)) {
                 return kEncrypted7z;
             }
-            return "圧縮ファイルとして読めません: " + Reason(a);
+            return Reason(a).In("圧縮ファイルとして読めません");
         }
         const char* utf8 = archive_entry_pathname_utf8(entry);
         const char* raw = archive_entry_pathname(entry);
@@ -216,13 +260,14 @@ std::string ArchiveTree::ReadArchive(const std::string& path,
             return kEncrypted7z;
         }
         if (archive_entry_is_encrypted(entry) && passwords.empty()) {
-            return "パスワード付きの圧縮ファイルです。--password-file "
-                   "でパスワードのファイルを指定してください";
+            return Failure{FailureKind::Password,
+                           "パスワード付きの圧縮ファイルです。--password-file "
+                           "でパスワードのファイルを指定してください",
+                           {}};
         }
         std::vector<char> first;
-        if (std::string reason = ReadHead(a, entry, spending, first, member, name);
-            !reason.empty()) {
-            return reason;
+        if (Done head = ReadHead(a, entry, spending, first, member, name); !head) {
+            return head;
         }
         const std::size_t got = first.size();
         const bool sized = archive_entry_size_is_set(entry) && archive_entry_size(entry) >= 0;
@@ -244,13 +289,13 @@ std::string ArchiveTree::ReadArchive(const std::string& path,
         // where the next member starts.
         const int format = archive_format(a) & ARCHIVE_FORMAT_BASE_MASK;
         if (format != ARCHIVE_FORMAT_ZIP && format != ARCHIVE_FORMAT_LHA && size > consumed) {
-            if (std::string spent = spending.Charge(size - consumed); !spent.empty()) {
+            if (Done spent = spending.Charge(size - consumed); !spent) {
                 return spent;
             }
         }
     }
     if (found == 0) {
-        return "データファイルが入っていません";
+        return Failure{FailureKind::NotFound, "データファイルが入っていません", {}};
     }
     return {};
 }

@@ -16,9 +16,9 @@ class ArchiveTree : public FolderTree {
     using Opener = std::function<int(archive*, const std::string& path)>;
     explicit ArchiveTree(Opener open) : open_(std::move(open)) {}
 
-    std::string ReadArchive(const std::string& path, const std::vector<std::string>& passwords,
-                            InflateBudget& budget, const Wanted& wanted, const Member& each,
-                            std::string& member) override;
+    Done ReadArchive(const std::string& path, const std::vector<std::string>& passwords,
+                     InflateBudget& budget, const Wanted& wanted, const Member& each,
+                     std::string& member) override;
 
   private:
     Opener open_;

@@ -1,5 +1,7 @@
 #include "tools/decode/inputs/FolderTree.h"
 
+#include "platform/SystemFailure.h"
+
 #include <filesystem>
 #include <system_error>
 
@@ -24,8 +26,8 @@ IFileTree::Kind FolderTree::KindOf(const std::string& path) {
     }
 }
 
-bool FolderTree::List(const std::string& folder, std::vector<Entry>& entries, std::string& error) {
-    entries.clear();
+Result<std::vector<IFileTree::Entry>> FolderTree::List(const std::string& folder) {
+    std::vector<Entry> entries;
     try {
         std::error_code ec;
         for (fs::directory_iterator it(PathOf(folder), ec), end; !ec && it != end;
@@ -37,20 +39,21 @@ bool FolderTree::List(const std::string& folder, std::vector<Entry>& entries, st
                                type == fs::file_type::directory, type == fs::file_type::regular});
         }
         if (ec) {
-            error = ec.message();
-            return false;
+            return FromErrorCode(ec);
         }
     } catch (const std::exception& e) {
-        error = e.what();
-        return false;
+        // A name the system cannot take.
+        return Failure{FailureKind::Other, "フォルダーの名前を扱えません", e.what()};
     }
-    return true;
+    return entries;
 }
 
-std::string FolderTree::ReadArchive(const std::string&, const std::vector<std::string>&,
-                                    InflateBudget&, const Wanted&, const Member&, std::string&) {
-    return "この復号プログラム (Windows 版) は圧縮ファイルを読めません。展開してから、"
-           "そのフォルダーかファイルを指定してください";
+Done FolderTree::ReadArchive(const std::string&, const std::vector<std::string>&, InflateBudget&,
+                             const Wanted&, const Member&, std::string&) {
+    return Failure{FailureKind::Unsupported,
+                   "この復号プログラムは圧縮ファイルを読めません。展開してから、"
+                   "そのフォルダーかファイルを指定してください",
+                   {}};
 }
 
 }  // namespace qrx

@@ -9,9 +9,9 @@ namespace qrx {
 class FolderTree : public PlainFiles {
   public:
     Kind KindOf(const std::string& path) override;
-    bool List(const std::string& folder, std::vector<Entry>& entries, std::string& error) override;
-    std::string ReadArchive(const std::string&, const std::vector<std::string>&, InflateBudget&,
-                            const Wanted&, const Member&, std::string&) override;
+    Result<std::vector<Entry>> List(const std::string& folder) override;
+    Done ReadArchive(const std::string&, const std::vector<std::string>&, InflateBudget&,
+                     const Wanted&, const Member&, std::string&) override;
 };
 
 }  // namespace qrx

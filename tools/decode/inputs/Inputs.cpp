@@ -20,10 +20,9 @@ bool EndsWithNoCase(std::string_view text, std::string_view end) {
 }
 
 void Walk(IFileTree& tree, const std::string& folder, int depth, FolderContents& found) {
-    std::vector<IFileTree::Entry> entries;
-    std::string error;
-    if (!tree.List(folder, entries, error)) {
-        found.unreadable.emplace_back(folder, error);
+    const Result<std::vector<IFileTree::Entry>> entries = tree.List(folder);
+    if (!entries) {
+        found.unreadable.emplace_back(folder, entries.failure());
         return;
     }
     // Joined with the separator the folder's name uses: "受付\\山田様\\PC_INFO_….dat" on Windows.
@@ -32,9 +31,10 @@ void Walk(IFileTree& tree, const std::string& folder, int depth, FolderContents&
                                                                                         : '/';
     const std::string base =
         folder.ends_with('/') || folder.ends_with('\\') ? folder : folder + separator;
-    for (const auto& e : entries) {
+    for (const auto& e : *entries) {
         if (e.folder && depth >= kMaxDepth) {
-            found.unreadable.emplace_back(base + e.name, "フォルダーが深すぎます");
+            found.unreadable.emplace_back(
+                base + e.name, Failure{FailureKind::TooLarge, "フォルダーが深すぎます", {}});
         } else if (e.folder) {
             Walk(tree, base + e.name, depth + 1, found);
         } else {
@@ -45,14 +45,13 @@ void Walk(IFileTree& tree, const std::string& folder, int depth, FolderContents&
 
 }  // namespace
 
-bool PlainFiles::List(const std::string&, std::vector<Entry>&, std::string& error) {
-    error = "フォルダーは読めません";
-    return false;
+Result<std::vector<IFileTree::Entry>> PlainFiles::List(const std::string&) {
+    return Failure{FailureKind::Unsupported, "フォルダーは読めません", {}};
 }
 
-std::string PlainFiles::ReadArchive(const std::string&, const std::vector<std::string>&,
-                                    InflateBudget&, const Wanted&, const Member&, std::string&) {
-    return "圧縮ファイルは読めません";
+Done PlainFiles::ReadArchive(const std::string&, const std::vector<std::string>&, InflateBudget&,
+                             const Wanted&, const Member&, std::string&) {
+    return Failure{FailureKind::Unsupported, "圧縮ファイルは読めません", {}};
 }
 
 bool IsArchiveName(std::string_view path) {
@@ -69,7 +68,8 @@ FolderContents FilesBelow(IFileTree& tree, const std::string& folder) {
     Walk(tree, folder, 0, found);
     std::sort(found.files.begin(), found.files.end());
     std::sort(found.others.begin(), found.others.end());
-    std::sort(found.unreadable.begin(), found.unreadable.end());
+    std::sort(found.unreadable.begin(), found.unreadable.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
     return found;
 }
 

@@ -50,27 +50,23 @@ class IFileTree {
 
     virtual ~IFileTree() = default;
     virtual Kind KindOf(const std::string& path) = 0;
-    // The entries of a folder in any order; false with the system's reason.
-    virtual bool List(const std::string& folder, std::vector<Entry>& entries,
-                      std::string& error) = 0;
+    // The entries of a folder in any order.
+    virtual Result<std::vector<Entry>> List(const std::string& folder) = 0;
     // Reads the members of an archive (trying `passwords` in order on encrypted ones) in their
     // order and hands over those that `wanted` accepts. What is inflated is charged to `budget`:
     // a member yields at most its limit (reading beyond fails), and once the archive or the run
     // has inflated more than theirs, the rest of the archive is not read (a later archive of the
-    // run not at all). Returns the reason that the archive (or a member's first bytes: a missing
-    // or wrong password) could not be read, else empty; `member` names the member when the
-    // reason concerns one. A limit passed inside a member handed over shows as that member's
-    // read error only.
-    virtual std::string ReadArchive(const std::string& path,
-                                    const std::vector<std::string>& passwords,
-                                    InflateBudget& budget, const Wanted& wanted, const Member& each,
-                                    std::string& member) = 0;
+    // run not at all). Fails when the archive (or a member's first bytes: a missing or wrong
+    // password) could not be read; `member` names the member when the failure concerns one. A
+    // limit passed inside a member handed over shows as that member's read error only.
+    virtual Done ReadArchive(const std::string& path, const std::vector<std::string>& passwords,
+                             InflateBudget& budget, const Wanted& wanted, const Member& each,
+                             std::string& member) = 0;
     // A new file for writing, readable by its owner only; a file, link or anything else
-    // already at the name is never opened. Null with the reason.
-    virtual std::unique_ptr<IByteOutput> CreateNew(const std::string& path, std::string& error) {
+    // already at the name is never opened.
+    virtual Result<std::unique_ptr<IByteOutput>> CreateNew(const std::string& path) {
         (void)path;
-        error = "ファイルを作れません";
-        return nullptr;
+        return Failure{FailureKind::Unsupported, "ファイルを作れません", {}};
     }
 };
 
@@ -78,9 +74,9 @@ class IFileTree {
 class PlainFiles : public IFileTree {
   public:
     Kind KindOf(const std::string&) override { return Kind::File; }
-    bool List(const std::string&, std::vector<Entry>&, std::string& error) override;
-    std::string ReadArchive(const std::string&, const std::vector<std::string>&, InflateBudget&,
-                            const Wanted&, const Member&, std::string&) override;
+    Result<std::vector<Entry>> List(const std::string&) override;
+    Done ReadArchive(const std::string&, const std::vector<std::string>&, InflateBudget&,
+                     const Wanted&, const Member&, std::string&) override;
 };
 
 // Whether a path names an archive the decoder reads by its ending: .zip, .7z, .lzh, .lha,
@@ -96,7 +92,7 @@ inline constexpr int kMaxDepth = 64;
 struct FolderContents {
     std::vector<std::string> files;
     std::vector<std::string> others;
-    std::vector<std::pair<std::string, std::string>> unreadable;
+    std::vector<std::pair<std::string, Failure>> unreadable;
 };
 FolderContents FilesBelow(IFileTree& tree, const std::string& folder);
 

@@ -102,13 +102,25 @@ std::string_view HeaderName(std::string_view record) {
     return record.substr(10, record.size() - 20);
 }
 
+// A failure of the cipher in the desk's words, its number at the end for the engineer.
 std::string FailureText(const CipherFailure& f) {
-    std::string text =
-        "Number:=" + std::to_string(f.number) + ", Source:=" + f.step + ", Description:=" + f.text;
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
-        text.pop_back();
+    const auto code = static_cast<std::uint32_t>(f.number);
+    std::string text;
+    if (code == ICryptoProvider::kNteBadData) {
+        // What a wrong key gives: the padding of the last block does not come out.
+        text =
+            "鍵が合いません。ほかの鍵で暗号化されたか、このプログラムのデータファイルではありませ"
+            "ん";
+    } else if (code == ICryptoProvider::kNteBadLen) {
+        text = "暗号文の長さが合いません。行の一部が欠けています";
+    } else {
+        text = f.text;
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+            text.pop_back();
+        }
+        text += text.empty() ? f.step : " / " + f.step;
     }
-    return text;
+    return text + " (" + std::to_string(f.number) + ")";
 }
 
 void Fail(DecodedLine& out, std::string reason) {
