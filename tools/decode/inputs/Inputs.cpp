@@ -104,7 +104,9 @@ Content ContentOf(std::string_view head, LineDecoder& decoder) {
         reader.Finish();
     }
     if (first) {
-        return ClassOfHeader(first->text).empty() ? Content::Records : Content::Data;
+        // A header, also of a class that a newer program writes first.
+        const bool header = first->text.find('\t') == std::string::npos;
+        return header ? Content::Data : Content::Records;
     }
     return anyLine ? Content::Other : Content::Empty;
 }

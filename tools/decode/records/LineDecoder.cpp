@@ -167,11 +167,6 @@ void FailShape(DecodedLine& out, const char* reason) {
 
 }  // namespace
 
-std::string_view ClassOfHeader(std::string_view record) {
-    const std::string_view name = HeaderName(record);
-    return !name.empty() && Names().classes.Contains(name) ? name : std::string_view();
-}
-
 bool IsRecordText(std::string_view text) {
     return ShapeOfRecord(text) == RecordShape::Known;
 }

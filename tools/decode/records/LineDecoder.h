@@ -35,9 +35,6 @@ enum class RecordShape { None, Known, Unknown };
 inline constexpr std::size_t kMaxNameBytes = 64;
 RecordShape ShapeOfRecord(std::string_view text);
 
-// The class name of a class header record, or empty when the record is not one.
-std::string_view ClassOfHeader(std::string_view record);
-
 // Turns data-file lines back into record texts with the program's key and IV. A failure is
 // reported in the result, never as text that looks like a record.
 class LineDecoder {

@@ -14,6 +14,13 @@ std::size_t Heap(const std::string& s) {
     return s.capacity() > 15 ? s.capacity() + 1 + 16 : 0;
 }
 
+// Whether a class of the plan queries the property, recorded or not.
+bool InPlan(std::string_view property) {
+    const auto& plan = CollectionPlan();
+    return std::any_of(plan.begin(), plan.end(),
+                       [&](const PlannedClass& c) { return c.Find(property) != nullptr; });
+}
+
 }  // namespace
 
 void RecordPlacer::BeginFile() {
@@ -75,8 +82,8 @@ std::string RecordPlacer::Place(std::string_view text, bool unencrypted, std::si
             out.className = class_->name;
             const int place = class_->PlaceOf(out.property);
             if (place < 0 || !class_->properties[static_cast<std::size_t>(place)].recorded()) {
-                if (FindRecordedProperty(out.property) != nullptr) {
-                    // Another class's: its header was lost.
+                if (InPlan(out.property)) {
+                    // Another class's (its header was lost), or one only traced.
                     return std::string(class_->name) + " が記録するプロパティではありません";
                 }
                 // Between the known ones: it belongs to their instance unless it came in it.
