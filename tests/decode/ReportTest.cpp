@@ -42,8 +42,8 @@ Collection Collect(const std::vector<std::string>& records, const std::string& f
         if (r.starts_with("----------Win32_BIOS")) {
             placer.UnknownClass("Win32_BIOS");
             c.failures.push_back({line, "unknown class"});
-        } else if (std::string why = placer.Place(r, false, line, placed); !why.empty()) {
-            c.failures.push_back({line, why});
+        } else if (const Done done = placer.Place(r, false, line, placed); !done) {
+            c.failures.push_back({line, done.failure().text});
         } else {
             builder.Add(placed);
         }
@@ -128,11 +128,11 @@ TEST(Placing, ALargeClassIsHandedOverInPartsThatBeginWithAnInstance) {
         4096);
     RecordPlacer placer;
     PlacedRecord placed;
-    ASSERT_EQ(placer.Place("----------Win32_Processor----------", false, 1, placed), "");
+    ASSERT_TRUE(placer.Place("----------Win32_Processor----------", false, 1, placed));
     builder.Add(placed);
     for (int i = 0; i < 1000; ++i) {
         for (const std::string r : {"Name\tcpu", "Description\td"}) {
-            ASSERT_EQ(placer.Place(r, false, 2, placed), "");
+            ASSERT_TRUE(placer.Place(r, false, 2, placed));
             builder.Add(placed);
         }
     }

@@ -344,8 +344,8 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
             err << "  " << Escaped(decoder.Shown(skipped[n])) << "\n";
         }
     }
-    if (!decoder.Full().empty()) {
-        err << "QRX_PC_INFO_DECODE: " << decoder.Full() << "\n";
+    if (!decoder.Room()) {
+        err << "QRX_PC_INFO_DECODE: " << decoder.Room().failure().Message() << "\n";
         return kExitNotDone;
     }
     if (o.Diff() && !output.Failed() && arguments.AnyMany()) {
@@ -356,8 +356,8 @@ int RunDecoder(const std::vector<std::string>& args, ICryptoProvider& crypto, IT
     int status = decoder.Status();
     if (!output.Failed()) {
         status = format->Finish(status);
-        if (const std::string why = format->Full(); !why.empty()) {
-            err << "QRX_PC_INFO_DECODE: " << decoder.Masked(why) << "\n";
+        if (const Done room = format->Room(); !room) {
+            err << "QRX_PC_INFO_DECODE: " << decoder.Masked(room.failure().Message()) << "\n";
             status = kExitNotDone;
         }
     }

@@ -65,7 +65,7 @@ bool FileDecoder::Decode(const std::string& name, IByteInput& input) {
     InputText text([&](const char* data, std::size_t size) { reader.Feed(data, size); });
     const bool whole =
         Read(input, shownName_, [&](const char* data, std::size_t size) { text.Feed(data, size); });
-    if (output_.Failed() || !full_.empty()) {
+    if (output_.Failed() || !room_) {
         return false;  // reading stopped in the file, maybe within a line that is not wrong
     }
     text.Finish();
@@ -85,7 +85,7 @@ bool FileDecoder::Decode(const std::string& name, IByteInput& input) {
                     "(新しいデコーダーなら読めます)\n";
     }
     format_.EndFile();
-    return !output_.Failed() && (full_ = format_.Full()).empty();
+    return !output_.Failed() && (room_ = format_.Room());
 }
 
 bool FileDecoder::Read(IByteInput& input, const std::string& shownName,
@@ -106,7 +106,7 @@ bool FileDecoder::Read(IByteInput& input, const std::string& shownName,
             format_.Failure(0, error);
             return false;
         }
-        if (*got == 0 || output_.Failed() || !(full_ = format_.Full()).empty()) {
+        if (*got == 0 || output_.Failed() || !(room_ = format_.Room())) {
             return true;
         }
         feed(chunk_.data(), *got);
@@ -168,8 +168,8 @@ void FileDecoder::Place(std::size_t line, const DecodedLine& d) {
         return Fail(line, d.reason);
     }
     const bool plain = d.kind == DecodedLine::Kind::Unencrypted;
-    if (std::string why = placer_.Place(d.text, plain, line, placed_); !why.empty()) {
-        return Fail(line, why);
+    if (const Done placed = placer_.Place(d.text, plain, line, placed_); !placed) {
+        return Fail(line, placed.failure().text);
     }
     unknown_ += placed_.unknown ? 1 : 0;
     if (masker_ && placed_.kind == PlacedRecord::Kind::Value) {

@@ -46,8 +46,8 @@ class FileDecoder {
     std::string Masked(const std::string& text) const {
         return masker_ ? masker_->Words(text) : text;
     }
-    // Why the format can take no more, else empty.
-    const std::string& Full() const { return full_; }
+    // Fails once the format can take no more, with why.
+    const Done& Room() const { return room_; }
 
   private:
     struct HeldLine {
@@ -84,7 +84,7 @@ class FileDecoder {
     std::vector<char> chunk_;
     std::size_t failedLines_ = 0;  // of the file being decoded
     int status_ = kExitDecoded;
-    std::string full_;
+    Done room_;
 };
 
 }  // namespace qrx

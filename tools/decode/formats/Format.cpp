@@ -36,13 +36,16 @@ void CollectingFormat::EndFile() {
     builder_->Finish();
 }
 
-std::string CollectingFormat::Full() const {
+Done CollectingFormat::Room() const {
     if (bytes_ + (builder_ ? builder_->Bytes() : 0) <= kMaxCollectedBytes) {
         return {};
     }
-    return "記録が多すぎます: --diff と --html で扱えるのは全ファイルで " +
-           std::to_string(kMaxCollectedBytes / 1024 / 1024) +
-           " MiB までです (1 回の収集は数 KB です)。ファイルごとに --json をお使いください";
+    return qrx::Failure{FailureKind::TooLarge,
+                        "記録が多すぎます: --diff と --html で扱えるのは全ファイルで " +
+                            std::to_string(kMaxCollectedBytes / 1024 / 1024) +
+                            " MiB までです (1 回の収集は数 KB です)。ファイルごとに --json "
+                            "をお使いください",
+                        {}};
 }
 
 namespace {

@@ -49,9 +49,9 @@ class IFormat {
     // After the last file; `status` is that of decoding (kExitDecoded, kExitBadLine or
     // kExitNotDone). Returns the exit status.
     virtual int Finish(int status) = 0;
-    // Non-empty when the format cannot take more records (its memory limit): the decoder stops
-    // with this message and status 2, and the format writes nothing.
-    virtual std::string Full() const { return {}; }
+    // Fails when the format cannot take more records (its memory limit): the decoder stops with
+    // the failure's message and status 2, and the format writes nothing.
+    virtual Done Room() const { return {}; }
 };
 
 // Memory that --html and --diff may hold for the records of all files together.
@@ -65,7 +65,7 @@ class CollectingFormat : public IFormat {
     void Record(const PlacedRecord& record) override;
     void Failure(std::size_t line, const std::string& reason) override;
     void EndFile() override;
-    std::string Full() const override;
+    Done Room() const override;
 
   protected:
     std::vector<Collection> collections_;

@@ -107,7 +107,7 @@ class XlsxFormat : public IFormat {
 
     explicit XlsxFormat(FormatSettings::Maker create) : create_(std::move(create)) {
         if (folder_.Path().empty()) {
-            full_ = "--xlsx の一時フォルダーを作れません";
+            room_ = qrx::Failure{FailureKind::Other, "--xlsx の一時フォルダーを作れません", {}};
             return;
         }
         // libxlsxwriter takes UTF-8 names, also on Windows (a profile folder may be Japanese).
@@ -147,9 +147,10 @@ class XlsxFormat : public IFormat {
             classes_->Finish();
             classes_.reset();
         }
-        if (book_ != nullptr && full_.empty()) {
+        if (book_ != nullptr && room_) {
             if (summary_->Rows() >= kMaxRows || adapters_->Rows() + 256 >= kMaxRows) {
-                full_ = "--xlsx の 1 シートは 1,048,576 行までです";
+                room_ = qrx::Failure{
+                    FailureKind::TooLarge, "--xlsx の 1 シートは 1,048,576 行までです", {}};
                 return;
             }
             const FileSummary& summary = builder_.Summary();
@@ -163,7 +164,7 @@ class XlsxFormat : public IFormat {
             }
         }
     }
-    std::string Full() const override { return full_; }
+    Done Room() const override { return room_; }
     int Finish(int status) override {
         summary_->Finish();
         adapters_->Finish();
@@ -173,13 +174,14 @@ class XlsxFormat : public IFormat {
         std::ifstream in(folder_.Path() / "book.xlsx", std::ios::binary);
         const std::string bytes((std::istreambuf_iterator<char>(in)), {});
         if (result != LXW_NO_ERROR || bytes.empty()) {
-            full_ = std::string("--xlsx: ") + lxw_strerror(result);
+            room_ = qrx::Failure{
+                FailureKind::Other, std::string("--xlsx: ") + lxw_strerror(result), {}};
             return kExitNotDone;
         }
         Result<std::unique_ptr<IByteOutput>> file = create_();
         Done written = file ? (*file)->Write(bytes.data(), bytes.size()) : Done(file.failure());
         if (!written) {
-            full_ = "--xlsx: " + written.failure().Message();
+            room_ = written.failure().In("--xlsx");
             return kExitNotDone;
         }
         return status;
@@ -196,12 +198,15 @@ class XlsxFormat : public IFormat {
             for (const auto& p : instances[n]->properties) {
                 for (const auto& v : p.values) {
                     if (records_->Rows() >= kMaxRows || summary_->Rows() >= kMaxRows) {
-                        full_ = "--xlsx の 1 シートは 1,048,576 行までです";
+                        room_ = qrx::Failure{
+                            FailureKind::TooLarge, "--xlsx の 1 シートは 1,048,576 行までです", {}};
                         return;
                     }
                     bytes_ += v.size() + 64;
                     if (bytes_ > kMaxCollectedBytes) {
-                        full_ = "--xlsx で扱える記録は全ファイルで 64 MiB までです";
+                        room_ = qrx::Failure{FailureKind::TooLarge,
+                                             "--xlsx で扱える記録は全ファイルで 64 MiB までです",
+                                             {}};
                         return;
                     }
                     records_->Row({file_name_, time_, c.name, labels[n], Marked(p), v});
@@ -218,7 +223,8 @@ class XlsxFormat : public IFormat {
     std::unique_ptr<Sheet> summary_, adapters_, records_;
     std::unique_ptr<ClassBuilder> classes_;
     SummaryBuilder builder_;
-    std::string file_name_, time_, full_;
+    std::string file_name_, time_;
+    Done room_;
     std::size_t bytes_ = 0;
 };
 

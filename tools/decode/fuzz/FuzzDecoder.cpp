@@ -78,7 +78,7 @@ struct Builder {
     qrx::ClassBuilder builder{
         [this](qrx::ClassRecords&& r, std::size_t) { c.classes.push_back(std::move(r)); }};
     void Add(const std::string& record) {
-        if (qrx::IsRecordText(record) && placer.Place(record, false, 1, placed).empty()) {
+        if (qrx::IsRecordText(record) && placer.Place(record, false, 1, placed)) {
             builder.Add(placed);
         }
     }

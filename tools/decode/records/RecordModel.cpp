@@ -39,8 +39,8 @@ void RecordPlacer::UnknownClass(std::string_view name) {
     unknown_.assign(name);
 }
 
-std::string RecordPlacer::Place(std::string_view text, bool unencrypted, std::size_t line,
-                                PlacedRecord& out) {
+Done RecordPlacer::Place(std::string_view text, bool unencrypted, std::size_t line,
+                         PlacedRecord& out) {
     out = PlacedRecord();
     out.line = line;
     out.text = text;
@@ -67,7 +67,9 @@ std::string RecordPlacer::Place(std::string_view text, bool unencrypted, std::si
     out.value = text.substr(tab + 1);
     switch (state_) {
         case State::InUnknownClass:
-            return "プログラムが書かないクラス " + unknown_ + " の見出しの後の記録です";
+            return Failure{FailureKind::Damaged,
+                           "プログラムが書かないクラス " + unknown_ + " の見出しの後の記録です",
+                           {}};
         case State::BeforeHeader:
         case State::InNewerClass: {
             const bool newer = state_ == State::InNewerClass;
@@ -84,7 +86,10 @@ std::string RecordPlacer::Place(std::string_view text, bool unencrypted, std::si
             if (place < 0 || !class_->properties[static_cast<std::size_t>(place)].recorded()) {
                 if (InPlan(out.property)) {
                     // Another class's (its header was lost), or one only traced.
-                    return std::string(class_->name) + " が記録するプロパティではありません";
+                    return Failure{
+                        FailureKind::Damaged,
+                        std::string(class_->name) + " が記録するプロパティではありません",
+                        {}};
                 }
                 // Between the known ones: it belongs to their instance unless it came in it.
                 out.unknown = true;

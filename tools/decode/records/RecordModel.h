@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "collect/CollectionPlan.h"
+#include "platform/Result.h"
 
 namespace qrx {
 
@@ -52,7 +53,7 @@ class RecordPlacer {
     void UnknownClass(std::string_view name);
     // Places a record that the line decoder accepted; on success `out` is filled and its views
     // point into `text`, else the reason is returned.
-    std::string Place(std::string_view text, bool unencrypted, std::size_t line, PlacedRecord& out);
+    Done Place(std::string_view text, bool unencrypted, std::size_t line, PlacedRecord& out);
 
   private:
     // Whether a property that comes again (not right after itself) begins an instance.
