@@ -117,13 +117,14 @@ qrx::IQtFrontEnd* CreateQtFrontEnd(int* argc, char** argv, std::string* reason) 
         // Qt ends the process when no platform plugin can start, so the choice is made here,
         // where the program can still fall back to the terminal. A choice the user made stands.
         if (qrx::Environment("QT_QPA_PLATFORM").empty()) {
-            const std::string platforms = qrx::ChooseQtPlatforms(
-                qrx::Environment("WAYLAND_DISPLAY"), qrx::Environment("DISPLAY"),
-                qrx::PlatformPluginDirs(), *reason);
-            if (platforms.empty()) {
+            const qrx::Result<std::string> platforms =
+                qrx::ChooseQtPlatforms(qrx::Environment("WAYLAND_DISPLAY"),
+                                       qrx::Environment("DISPLAY"), qrx::PlatformPluginDirs());
+            if (!platforms) {
+                *reason = platforms.failure().text;
                 return nullptr;
             }
-            setenv("QT_QPA_PLATFORM", platforms.c_str(), 1);
+            setenv("QT_QPA_PLATFORM", platforms->c_str(), 1);
         }
         qrx::KeepPluginsToQtsOwnFolders();
         return new qrx::QtFrontEnd(*argc, argv);

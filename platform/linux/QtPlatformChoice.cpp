@@ -17,8 +17,9 @@ bool HasPlugin(const std::vector<std::string>& dirs, const char* file) {
 
 }  // namespace
 
-std::string ChooseQtPlatforms(const std::string& waylandDisplay, const std::string& x11Display,
-                              const std::vector<std::string>& pluginDirs, std::string& reason) {
+Result<std::string> ChooseQtPlatforms(const std::string& waylandDisplay,
+                                      const std::string& x11Display,
+                                      const std::vector<std::string>& pluginDirs) {
     std::string platforms;
     std::string missing;
     if (!waylandDisplay.empty()) {
@@ -38,7 +39,7 @@ std::string ChooseQtPlatforms(const std::string& waylandDisplay, const std::stri
         }
     }
     if (platforms.empty()) {
-        reason = missing.empty() ? "no display" : missing;
+        return Failure{FailureKind::Unsupported, missing.empty() ? "no display" : missing, {}};
     }
     return platforms;
 }

@@ -160,6 +160,15 @@ class WinFileLock : public IFileLock {
 
 }  // namespace
 
+IRetryClock& SystemRetryClock() {
+    struct SystemClock : IRetryClock {
+        std::uint64_t NowMs() override { return GetTickCount64(); }
+        void SleepMs(std::uint32_t ms) override { Sleep(ms); }
+    };
+    static SystemClock clock;
+    return clock;
+}
+
 std::unique_ptr<IFileLock> WinFileSystem::LockFile(const std::string& path) {
     HANDLE file = CreateFileW(
         Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -171,7 +180,7 @@ std::unique_ptr<IFileLock> WinFileSystem::LockFile(const std::string& path) {
         CloseHandle(file);
         return nullptr;
     }
-    const ULONGLONG start = GetTickCount64();
+    const std::uint64_t start = clock_.NowMs();
     for (;;) {
         OVERLAPPED at{};
         at.Offset = 0xFFFFFFFE;
@@ -183,11 +192,11 @@ std::unique_ptr<IFileLock> WinFileSystem::LockFile(const std::string& path) {
             CloseHandle(file);
             return nullptr;
         }
-        if (GetTickCount64() - start >= static_cast<ULONGLONG>(lockWait_.count())) {
+        if (clock_.NowMs() - start >= static_cast<std::uint64_t>(lockWait_.count())) {
             CloseHandle(file);
             throw FileBusyError(path + ": held by another instance");
         }
-        Sleep(10);
+        clock_.SleepMs(10);
     }
 }
 
@@ -213,9 +222,9 @@ bool WinFileSystem::Append(const std::string& path, const std::string& line,
     }
     const std::wstring name = Widen(path);
     HANDLE file = INVALID_HANDLE_VALUE;
-    const ULONGLONG start = GetTickCount64();
-    const auto budgetMs = static_cast<ULONGLONG>(budget.count());
-    for (ULONGLONG delay = 10;; delay += 10) {
+    const std::uint64_t start = clock_.NowMs();
+    const auto budgetMs = static_cast<std::uint64_t>(budget.count());
+    for (std::uint64_t delay = 10;; delay += 10) {
         file = CreateFileW(
             name.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
@@ -223,12 +232,12 @@ bool WinFileSystem::Append(const std::string& path, const std::string& line,
             break;
         }
         const DWORD error = GetLastError();
-        const ULONGLONG spent = GetTickCount64() - start;
+        const std::uint64_t spent = clock_.NowMs() - start;
         if ((error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) ||
             spent + delay > budgetMs) {
             return false;
         }
-        Sleep(static_cast<DWORD>(delay));
+        clock_.SleepMs(static_cast<std::uint32_t>(delay));
     }
     if (!IsRegularDiskFile(file)) {
         CloseHandle(file);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -47,12 +48,23 @@ class WinClock : public IClock {
 // scanners, sync clients) is tried again after 10, 20, 30 ... ms, on the window's thread, within
 // a budget per line: about 100 ms for a record, 10 ms (one retry) for a trace line, which may
 // be lost.
+// Time as the file system's retries see it (GetTickCount64 and Sleep), so that a test decides
+// when a held file is let go and how much time a wait takes.
+class IRetryClock {
+  public:
+    virtual ~IRetryClock() = default;
+    virtual std::uint64_t NowMs() = 0;
+    virtual void SleepMs(std::uint32_t ms) = 0;
+};
+IRetryClock& SystemRetryClock();
+
 class WinFileSystem : public IFileSystem {
   public:
     explicit WinFileSystem(std::chrono::milliseconds recordBudget = std::chrono::milliseconds(100),
                            std::chrono::milliseconds logBudget = std::chrono::milliseconds(10),
-                           std::chrono::milliseconds lockWait = std::chrono::seconds(30))
-        : recordBudget_(recordBudget), logBudget_(logBudget), lockWait_(lockWait) {}
+                           std::chrono::milliseconds lockWait = std::chrono::seconds(30),
+                           IRetryClock& clock = SystemRetryClock())
+        : recordBudget_(recordBudget), logBudget_(logBudget), lockWait_(lockWait), clock_(clock) {}
     bool CreateFolder(const std::string& path) override;
     bool AppendLine(const std::string& path, const std::string& line) override {
         return Append(path, line, recordBudget_);
@@ -72,6 +84,7 @@ class WinFileSystem : public IFileSystem {
     std::chrono::milliseconds recordBudget_;
     std::chrono::milliseconds logBudget_;
     std::chrono::milliseconds lockWait_;
+    IRetryClock& clock_;
 };
 
 }  // namespace qrx

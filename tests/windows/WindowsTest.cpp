@@ -111,39 +111,53 @@ TEST_F(Wmi, UnknownPropertyFailsWithItsCode) {
     }
 }
 
-// A held file is tried again on the window's thread within a budget per line: about 100 ms for
-// a record, one short retry for a trace line, which may be lost.
+// A held file is tried again within a budget per line: about 100 ms for a record, one short
+// retry for a trace line, which may be lost. The clock is the test's: a wait lets the time pass
+// and, where the case says so, lets the file go.
 TEST(WinFiles, AFileHeldForAMomentIsTriedAgainWithinABudget) {
     const auto path = std::filesystem::temp_directory_path() / "qrx-held.dat";
     std::filesystem::remove(path);
-    WinFileSystem files;
+    struct HeldClock : IRetryClock {
+        std::uint64_t now = 0;
+        int waits = 0, releaseAtWait = 0;
+        HANDLE held = INVALID_HANDLE_VALUE;
+        std::uint64_t NowMs() override { return now; }
+        void SleepMs(std::uint32_t ms) override {
+            now += ms;
+            if (++waits == releaseAtWait) {
+                CloseHandle(held);
+                held = INVALID_HANDLE_VALUE;
+            }
+        }
+    } clock;
+    WinFileSystem files(std::chrono::milliseconds(100), std::chrono::milliseconds(10),
+                        std::chrono::seconds(30), clock);
     const struct {
         const char* what;
         bool logLine;
-        DWORD heldMs;
+        int releaseAtWait;  // 0: held throughout
         bool written;
     } cases[] = {
-        {"record, released soon", false, 40, true},
-        {"record, held", false, 1500, false},
-        {"trace line, released soon", true, 60, false},
-        {"trace line, held", true, 1500, false},
+        {"record, let go at the third wait", false, 3, true},
+        {"record, held", false, 0, false},
+        {"trace line, let go at the first wait", true, 1, true},
+        {"trace line, let go at the second wait", true, 2, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        HANDLE held = CreateFileW(path.wstring().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(held, INVALID_HANDLE_VALUE);
-        std::thread release([&] {
-            Sleep(c.heldMs);
-            CloseHandle(held);
-        });
-        const ULONGLONG start = GetTickCount64();
+        clock.now = 0;
+        clock.waits = 0;
+        clock.releaseAtWait = c.releaseAtWait;
+        clock.held = CreateFileW(path.wstring().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(clock.held, INVALID_HANDLE_VALUE);
         EXPECT_EQ(c.logLine ? files.AppendLogLine(path.string(), "line")
                             : files.AppendLine(path.string(), "line"),
                   c.written);
-        const ULONGLONG spent = GetTickCount64() - start;
-        EXPECT_LT(spent, c.logLine ? 150u : 350u);  // the window was frozen for this long
-        release.join();
+        EXPECT_LE(clock.now, c.logLine ? 10u : 100u);  // the window was frozen for this long
+        if (clock.held != INVALID_HANDLE_VALUE) {
+            CloseHandle(clock.held);
+        }
     }
     // Shared for deletion too: the file may be removed while a line is written.
     HANDLE reader = CreateFileW(path.wstring().c_str(), GENERIC_READ,
