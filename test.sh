@@ -141,8 +141,8 @@ fuzz() {
     summary+=("fuzz: BUILD FAILED")
     result=1
   else
-    fuzz_one fuzz_decoder 200000 "$corpus/lines" || result=1
-    fuzz_one fuzz_pipeline 4000 "$corpus/pipeline" || result=1
+    fuzz_one fuzz_decoder 3000 "$corpus/lines" || result=1
+    fuzz_one fuzz_pipeline 1500 "$corpus/pipeline" || result=1
   fi
   rm -rf "$corpus"
   return $result
