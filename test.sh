@@ -113,19 +113,36 @@ if [ -f build/windows/build.ninja ]; then
   fi
 fi
 
-# A short fuzzing run of the line decoder and the codecs (clang's libFuzzer).
+# Short fuzzing runs (clang's libFuzzer) of the line decoder and the codecs, and of the whole
+# decoder from its command line to its output. Each runs a fixed number of inputs from a fixed
+# seed, so that every run tries the same; the time given is only a ceiling for a slow machine.
+fuzz_one() {
+  local target=$1 runs=$2 corpus=$3
+  if build/fuzz/"$target" -runs="$runs" -max_total_time=120 -seed=1 "$corpus" \
+      >build/fuzz-"$target".log 2>&1; then
+    summary+=("fuzz $target: $(grep -o 'Done [0-9]* runs' build/fuzz-"$target".log), no findings")
+  else
+    tail -30 build/fuzz-"$target".log 2>/dev/null
+    summary+=("fuzz $target: FAILED (see build/fuzz-$target.log)")
+    return 1
+  fi
+}
 fuzz() {
   echo "=== fuzz"
   local corpus result=0
   corpus="$(mktemp -d /tmp/qrx-corpus.XXXXXX)"
-  cp tests/fuzz-seeds/* "$corpus"/
-  if cmake --preset fuzz >/dev/null && cmake --build --preset fuzz >/dev/null &&
-     build/fuzz/fuzz_decoder -max_total_time=20 -seed=1 "$corpus" >build/fuzz.log 2>&1; then
-    summary+=("fuzz: $(grep -o 'Done [0-9]* runs' build/fuzz.log), no findings")
-  else
-    tail -30 build/fuzz.log 2>/dev/null
-    summary+=("fuzz: FAILED (see build/fuzz.log)")
+  mkdir "$corpus/lines" "$corpus/pipeline"
+  find tests/fuzz-seeds -maxdepth 1 -type f -exec cp {} "$corpus/lines/" \;
+  # The pipeline's seeds are made (whole data files with the program's key, archives), its
+  # regressions kept.
+  cp tests/fuzz-seeds/pipeline/regression-* "$corpus/pipeline/" 2>/dev/null
+  if ! python3 tests/fuzz-seeds/pipeline/make_seeds.py "$corpus/pipeline" ||
+     ! cmake --preset fuzz >/dev/null || ! cmake --build --preset fuzz >/dev/null; then
+    summary+=("fuzz: BUILD FAILED")
     result=1
+  else
+    fuzz_one fuzz_decoder 3000 "$corpus/lines" || result=1
+    fuzz_one fuzz_pipeline 1500 "$corpus/pipeline" || result=1
   fi
   rm -rf "$corpus"
   return $result

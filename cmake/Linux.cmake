@@ -91,10 +91,17 @@ find_package(LibArchive REQUIRED)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(XLSXWRITER REQUIRED IMPORTED_TARGET xlsxwriter)
 
-# The fuzz target, built with clang's libFuzzer when QRX_FUZZ is on.
-option(QRX_FUZZ "Build the libFuzzer target (clang only)" OFF)
+# The fuzz targets, built with clang's libFuzzer when QRX_FUZZ is on: the line decoder and the
+# codecs, and the whole decoder from its command line to its output (with archives).
+option(QRX_FUZZ "Build the libFuzzer targets (clang only)" OFF)
 if(QRX_FUZZ)
   add_executable(fuzz_decoder tools/decode/fuzz/FuzzDecoder.cpp)
   target_link_libraries(fuzz_decoder PRIVATE qrx_decoder qrx_linux qrx_warnings)
-  target_link_options(fuzz_decoder PRIVATE -fsanitize=fuzzer,address,undefined)
+  add_executable(fuzz_pipeline tools/decode/fuzz/FuzzPipeline.cpp
+    tools/decode/inputs/ArchiveTree.cpp)
+  target_link_libraries(fuzz_pipeline PRIVATE qrx_decoder qrx_linux LibArchive::LibArchive
+    qrx_warnings)
+  foreach(target fuzz_decoder fuzz_pipeline)
+    target_link_options(${target} PRIVATE -fsanitize=fuzzer,address,undefined)
+  endforeach()
 endif()

@@ -9,9 +9,10 @@ qrx_layer(qrx_windows FOLDERS platform/windows DEPENDS qrx_platform SOURCES
   platform/windows/WinKeyedHash.cpp
   platform/windows/WinCodec.cpp
   platform/windows/WinWmi.cpp
-  platform/windows/Win32Window.cpp)
+  platform/windows/Win32Window.cpp
+  platform/windows/WinDesktopShell.cpp)
 target_link_libraries(qrx_windows PUBLIC advapi32 bcrypt ole32 oleaut32 wbemuuid uuid user32
-  gdi32)
+  gdi32 shell32)
 
 enable_language(RC)
 set(QRX_RC_FLAGS

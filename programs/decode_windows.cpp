@@ -21,10 +21,11 @@
 #include "platform/Utf8.h"
 #include "platform/windows/WinCodec.h"
 #include "platform/windows/WinCrypto.h"
+#include "platform/windows/WinDesktopShell.h"
 #include "platform/windows/WinFailure.h"
 #include "platform/windows/WinKeyedHash.h"
 #include "platform/windows/WinText.h"
-#include "tools/decode/Decoder.h"
+#include "tools/decode/DesktopStart.h"
 #include "tools/decode/inputs/ArchiveTree.h"
 
 namespace {
@@ -296,11 +297,14 @@ int wmain(int argc, wchar_t** argv) {
     qrx::WinCodec codec;
     qrx::WinKeyedHash hash;
     DeskTree tree;
+    qrx::WinDesktopShell shell;
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
         args.push_back(qrx::Narrow(argv[i]));
     }
-    const int result = qrx::RunDecoder(
+    // Started from Explorer (files dropped on it, a double-click) it makes a page for the
+    // browser, or says how it is used, in the console window Explorer gave it.
+    const int result = qrx::RunDesktopDecoder(
         args, crypto, codec, hash,
         [](const std::string& path) -> qrx::Result<std::unique_ptr<qrx::IByteInput>> {
             if (path == "-") {
@@ -308,7 +312,7 @@ int wmain(int argc, wchar_t** argv) {
             }
             return OpenFile(path);
         },
-        tree, out, err);
+        tree, shell, out, err);
     err.flush();
     return result;
 }

@@ -13,7 +13,28 @@
 namespace qrx::test {
 namespace {
 
-// The rule one byte at a time: C0 but TAB and DEL as "\x..", C1 in UTF-8 as "\u00..".
+// The length of the UTF-8 character that begins at `i`; 0 when none does.
+std::size_t Utf8At(const std::string& t, std::size_t i) {
+    const auto at = [&](std::size_t k) { return k < t.size() ? (t[k] & 0xFF) : 0; };
+    const int c = at(i);
+    const std::size_t n = c < 0x80   ? 1
+                          : c < 0xC2 ? 0
+                          : c < 0xE0 ? 2
+                          : c < 0xF0 ? 3
+                          : c < 0xF5 ? 4
+                                     : 0;
+    const int low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+    const int high = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+    for (std::size_t k = 1; k < n; ++k) {
+        if (at(i + k) < (k == 1 ? low : 0x80) || at(i + k) > (k == 1 ? high : 0xBF)) {
+            return 0;
+        }
+    }
+    return n;
+}
+
+// The rule one byte at a time: C0 but TAB and DEL as "\x..", C1 in UTF-8 as "\u00..", a byte
+// that is not UTF-8 as "\x..".
 std::string EscapedByteByByte(const std::string& text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -27,8 +48,12 @@ std::string EscapedByteByByte(const std::string& text) {
             std::snprintf(hex, sizeof hex, "\\u00%02x", next);
             out += hex;
             ++i;
+        } else if (const std::size_t n = Utf8At(text, i); n == 0) {
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
         } else {
-            out += text[i];
+            out.append(text, i, n);
+            i += n - 1;
         }
     }
     return out;

@@ -14,7 +14,8 @@ qrx_add_test(linux_tests
   linux/DeskProcessTest.cpp
   ${PROJECT_SOURCE_DIR}/tools/decode/inputs/ArchiveTree.cpp
   decode/ReportTest.cpp
-  decode/LineTextTest.cpp)
+  decode/LineTextTest.cpp
+  decode/DesktopStartTest.cpp)
 target_link_libraries(linux_tests PRIVATE qrx_linux qrx_decoder LibArchive::LibArchive)
 target_compile_definitions(linux_tests PRIVATE
   QRX_PROGRAM="$<TARGET_FILE:QRX_PC_INFO>"

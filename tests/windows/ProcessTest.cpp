@@ -374,5 +374,81 @@ TEST(DecoderProcess, DevicesPipesAndHeldFilesSayWhyAndTheRestDecodes) {
     }
 }
 
+// Started from Explorer the decoder is alone in a console of its own: files dropped on it make a
+// page that the shell's "open" of .html takes (here a copy of it: the prefix's association is
+// replaced for the case), it says so and waits for Enter, typed into that console. (Nothing
+// given, it says how it is used: DesktopStartTest; attaching to read its console before it
+// looked would make it a console of two.)
+TEST(DecoderProcess, FilesDroppedFromExplorerOpenThePageAndItWaitsForEnter) {
+    App app;
+    {
+        WinCrypto crypto;
+        WinCodec codec;
+        FakeWindow window;
+        clsCipher cipher(crypto, codec, window);
+        std::ofstream(app.Folder() / "PC_INFO_261201090000.dat", std::ios::binary)
+            << cipher.gfEncryptDecrypt("----------Win32_OperatingSystem----------", 0) << "\r\n"
+            << cipher.gfEncryptDecrypt("CSName\tYAMADA-PC", 0) << "\r\n";
+    }
+    const fs::path opened = app.Folder() / L"opened.html";
+    const std::wstring open = L"cmd.exe /c copy \"%1\" \"" + opened.wstring() + L"\"";
+    ASSERT_EQ(RegSetValueW(HKEY_CLASSES_ROOT, L".html", REG_SZ, L"QrxTestPage", 0), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueW(HKEY_CLASSES_ROOT, L"QrxTestPage\\shell\\open\\command", REG_SZ,
+                           open.c_str(), 0),
+              ERROR_SUCCESS);
+    std::wstring line = L"\"" + (BuildFolder() / L"QRX_PC_INFO_DECODE.exe").wstring() + L"\" \"" +
+                        (app.Folder() / "PC_INFO_261201090000.dat").wstring() + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE,
+                               nullptr, nullptr, &si, &pi));
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(opened) && fs::file_size(opened) > 0; }, 60000));
+    std::ifstream page(opened, std::ios::binary);
+    const std::string html((std::istreambuf_iterator<char>(page)), {});
+    EXPECT_NE(html.find("YAMADA-PC"), std::string::npos);
+    // Its console says where the page is, until Enter.
+    std::wstring screen;
+    EXPECT_TRUE(WaitFor([&] {
+        FreeConsole();
+        HANDLE out = AttachConsole(pi.dwProcessId)
+                         ? CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr)
+                         : INVALID_HANDLE_VALUE;
+        CONSOLE_SCREEN_BUFFER_INFO info{};
+        GetConsoleScreenBufferInfo(out, &info);
+        screen.assign(static_cast<std::size_t>(info.dwSize.X) * info.dwSize.Y, L' ');
+        DWORD got = 0;
+        ReadConsoleOutputCharacterW(out, screen.data(), static_cast<DWORD>(screen.size()), {0, 0},
+                                    &got);
+        CloseHandle(out);
+        return screen.find(L"ブラウザーで開きました") != std::wstring::npos;
+    })) << Narrow(screen);
+    EXPECT_NE(screen.find(L"QRX_PC_INFO_DECODE_"), std::wstring::npos) << Narrow(screen);
+    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 0), WAIT_TIMEOUT);
+    HANDLE in = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+    INPUT_RECORD keys[2] = {};
+    for (auto& k : keys) {
+        k.EventType = KEY_EVENT;
+        k.Event.KeyEvent.wVirtualKeyCode = VK_RETURN;
+        k.Event.KeyEvent.uChar.UnicodeChar = L'\r';
+        k.Event.KeyEvent.wRepeatCount = 1;
+    }
+    keys[0].Event.KeyEvent.bKeyDown = TRUE;
+    DWORD written = 0;
+    WriteConsoleInputW(in, keys, 2, &written);
+    CloseHandle(in);
+    FreeConsole();
+    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 30000), WAIT_OBJECT_0);
+    DWORD status = 99;
+    GetExitCodeProcess(pi.hProcess, &status);
+    EXPECT_EQ(status, 0u);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L"QrxTestPage");
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L".html");
+}
+
 }  // namespace
 }  // namespace qrx::test

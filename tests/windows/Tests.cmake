@@ -14,7 +14,7 @@ target_link_libraries(windows_tests PRIVATE qrx_windows qrx_decoder)
 qrx_add_test(program_tests windows/ProcessTest.cpp
   DESKTOP_CASES "Program*")
 target_link_libraries(program_tests PRIVATE qrx_windows)
-add_dependencies(program_tests QRX_PC_INFO qrx_planted_dll)
+add_dependencies(program_tests QRX_PC_INFO QRX_PC_INFO_DECODE qrx_planted_dll)
 # A stand-in for the WMI scripting interface ("winmgmts:"), for tests only: an in-process COM
 # server that serves a JSON fixture (scripts/wine-fake-wmi.sh registers it in a Wine prefix).
 # It is not installed, so it stays out of the zips.

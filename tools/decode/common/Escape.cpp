@@ -81,7 +81,10 @@ bool HasControl(std::string_view text) {
     return false;
 }
 
-void AppendEscaped(std::string& out, std::string_view text) {
+namespace {
+
+// AppendEscaped of UTF-8 text.
+void AppendEscapedUtf8(std::string& out, std::string_view text) {
     using namespace bytescan;
     std::size_t done = 0;
     std::size_t i = 0;
@@ -108,6 +111,30 @@ void AppendEscaped(std::string& out, std::string_view text) {
         }
     }
     out.append(text, done, std::string_view::npos);
+}
+
+}  // namespace
+
+void AppendEscaped(std::string& out, std::string_view text) {
+    if (IsValidUtf8(text)) {
+        AppendEscapedUtf8(out, text);
+        return;
+    }
+    // Bytes that are not UTF-8 (a file name made on another system) are shown as "\x97": what
+    // goes to a terminal or a file is UTF-8.
+    std::size_t done = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const Utf8Char ch = DecodeUtf8(text, i);
+        if (!ch.valid) {
+            AppendEscapedUtf8(out, text.substr(done, i - done));
+            for (std::size_t k = i; k < i + ch.length; ++k) {
+                AppendHex(out, "\\x", static_cast<unsigned char>(text[k]));
+            }
+            done = i + ch.length;
+        }
+        i += ch.length;
+    }
+    AppendEscapedUtf8(out, text.substr(done));
 }
 
 std::string Escaped(std::string_view text) {

@@ -19,7 +19,8 @@ std::size_t ControlAt(std::string_view text, std::size_t at);
 bool HasControl(std::string_view text);
 
 // Text as it may go to a terminal: control characters other than TAB written as "\x1b" (C1 and
-// the invisible format characters as "\u009b", "\u202e"); everything else passes unchanged.
+// the invisible format characters as "\u009b", "\u202e"), bytes that are not UTF-8 as "\x97";
+// everything else passes unchanged.
 void AppendEscaped(std::string& out, std::string_view text);
 std::string Escaped(std::string_view text);
 
