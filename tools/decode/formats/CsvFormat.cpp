@@ -37,19 +37,12 @@ class CsvFormat : public IFormat {
 
   private:
     void WriteClass(const ClassRecords& c) {
-        std::vector<const Instance*> instances;
-        for (const auto& i : c.instances) {
-            instances.push_back(&i);
-        }
-        const auto labels = InstanceLabels(c.name, instances);
-        for (std::size_t n = 0; n < instances.size(); ++n) {
-            for (const auto& p : instances[n]->properties) {
-                for (const auto& v : p.values) {
-                    Row({file_, time_, c.name, labels[n], Marked(p), v});
-                }
-            }
-            out_.Commit();
-        }
+        EachLabelledValue(c,
+                          [&](const std::string& label, const Property& p, const std::string& v) {
+                              Row({file_, time_, c.name, label, Marked(p), v});
+                              out_.Commit();
+                              return true;
+                          });
     }
 
     void Row(std::initializer_list<std::string_view> fields) {

@@ -189,30 +189,22 @@ class XlsxFormat : public IFormat {
 
   private:
     void WriteClass(const ClassRecords& c) {
-        std::vector<const Instance*> instances;
-        for (const auto& i : c.instances) {
-            instances.push_back(&i);
-        }
-        const auto labels = InstanceLabels(c.name, instances);
-        for (std::size_t n = 0; n < instances.size(); ++n) {
-            for (const auto& p : instances[n]->properties) {
-                for (const auto& v : p.values) {
-                    if (records_->Rows() >= kMaxRows || summary_->Rows() >= kMaxRows) {
-                        room_ = qrx::Failure{
-                            FailureKind::TooLarge, "--xlsx の 1 シートは 1,048,576 行までです", {}};
-                        return;
-                    }
-                    bytes_ += v.size() + 64;
-                    if (bytes_ > kMaxCollectedBytes) {
-                        room_ = qrx::Failure{FailureKind::TooLarge,
-                                             "--xlsx で扱える記録は全ファイルで 64 MiB までです",
-                                             {}};
-                        return;
-                    }
-                    records_->Row({file_name_, time_, c.name, labels[n], Marked(p), v});
-                }
+        EachLabelledValue(c, [&](const std::string& label, const Property& p,
+                                 const std::string& v) {
+            if (records_->Rows() >= kMaxRows || summary_->Rows() >= kMaxRows) {
+                room_ = qrx::Failure{
+                    FailureKind::TooLarge, "--xlsx の 1 シートは 1,048,576 行までです", {}};
+                return false;
             }
-        }
+            bytes_ += v.size() + 64;
+            if (bytes_ > kMaxCollectedBytes) {
+                room_ = qrx::Failure{
+                    FailureKind::TooLarge, "--xlsx で扱える記録は全ファイルで 64 MiB までです", {}};
+                return false;
+            }
+            records_->Row({file_name_, time_, c.name, label, Marked(p), v});
+            return true;
+        });
     }
 
     FormatSettings::Maker create_;

@@ -113,6 +113,26 @@ void Label(std::vector<InstancePair>& pairs, const std::vector<const PlannedProp
 
 }  // namespace
 
+bool EachLabelledValue(const ClassRecords& c,
+                       const std::function<bool(const std::string& label, const Property& p,
+                                                const std::string& v)>& row) {
+    std::vector<const Instance*> instances;
+    for (const auto& i : c.instances) {
+        instances.push_back(&i);
+    }
+    const auto labels = InstanceLabels(c.name, instances);
+    for (std::size_t n = 0; n < instances.size(); ++n) {
+        for (const auto& p : instances[n]->properties) {
+            for (const auto& v : p.values) {
+                if (!row(labels[n], p, v)) {
+                    return false;
+                }
+            }
+        }
+    }
+    return true;
+}
+
 std::vector<std::string> InstanceLabels(std::string_view className,
                                         const std::vector<const Instance*>& instances) {
     std::vector<InstancePair> pairs;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,12 @@ std::vector<InstancePair> MatchInstances(std::string_view className,
 // The labels of the instances of one class in one collection, as MatchInstances names them.
 std::vector<std::string> InstanceLabels(std::string_view className,
                                         const std::vector<const Instance*>& instances);
+
+// Every value of a class in file order with its instance's label and property, handed to
+// `row` until it returns false; false when it did.
+bool EachLabelledValue(const ClassRecords& c,
+                       const std::function<bool(const std::string& label, const Property& p,
+                                                const std::string& v)>& row);
 
 // What changed between an older and a newer collection.
 struct PropertyChange {
