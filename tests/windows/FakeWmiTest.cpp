@@ -199,6 +199,22 @@ HWND RunAndWaitForTheNextBox(App& app, std::string* text) {
     return next;
 }
 
+// A whole run to its end: the completion names the one data file, which `file` receives; the
+// message is answered and the window closed, and the program ends with 0.
+void RunToTheEnd(App& app, fs::path& file) {
+    std::string text;
+    HWND box = RunAndWaitForTheNextBox(app, &text);
+    ASSERT_NE(box, nullptr);
+    const auto files = app.DataFiles();
+    ASSERT_EQ(files.size(), 1u);
+    file = files[0];
+    EXPECT_EQ(text, Completion(app, file));
+    App::Answer(box, IDOK);
+    ASSERT_TRUE(WaitFor([&] { return app.Box() == nullptr; }));
+    PostMessageW(app.Window(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(app.WaitExit(), 0);
+}
+
 // The trace of a debug run whose commands traced `middle`: the opening lines, `middle`, the
 // closing line.
 std::vector<std::string> WholeTrace(const std::vector<std::string>& middle) {
@@ -329,18 +345,10 @@ TEST(FakeWmiProgram, WholeRuns) {
         const Output expected = Expected(ReadFixture(c.json), RunSteps());
         App app;
         app.Start(c.debug ? L"DEBUG" : L"", true);
-        std::string text;
-        HWND box = RunAndWaitForTheNextBox(app, &text);
-        ASSERT_NE(box, nullptr);
-        const auto files = app.DataFiles();
-        ASSERT_EQ(files.size(), 1u);
-        EXPECT_EQ(text, Completion(app, files[0]));
-        App::Answer(box, IDOK);
-        ASSERT_TRUE(WaitFor([&] { return app.Box() == nullptr; }));
-        PostMessageW(app.Window(), WM_CLOSE, 0, 0);
-        EXPECT_EQ(app.WaitExit(), 0);
+        fs::path file;
+        ASSERT_NO_FATAL_FAILURE(RunToTheEnd(app, file));
 
-        EXPECT_EQ(DecryptFile(files[0]), expected.records);
+        EXPECT_EQ(DecryptFile(file), expected.records);
         if (c.debug) {
             EXPECT_EQ(app.LogMessages(), WholeTrace(expected.trace));
         } else {
@@ -348,12 +356,12 @@ TEST(FakeWmiProgram, WholeRuns) {
         }
 
         const std::string windows =
-            CaptureFrom(BuildFolder() / L"QRX_PC_INFO_DECODE.exe", L"--json -", files[0]);
+            CaptureFrom(BuildFolder() / L"QRX_PC_INFO_DECODE.exe", L"--json -", file);
         const Json decoded = Json::parse(windows, nullptr, false);
         ASSERT_TRUE(decoded.is_object()) << windows;
         EXPECT_EQ(decoded["classes"].size(), RunSteps().size());
         // The Linux decoder reads the same file outside Wine (fake_wmi_decoders_agree).
-        fs::copy_file(files[0], BuildFolder() / ("fake-wmi-" + stem + ".dat"),
+        fs::copy_file(file, BuildFolder() / ("fake-wmi-" + stem + ".dat"),
                       fs::copy_options::overwrite_existing);
         std::ofstream(BuildFolder() / ("fake-wmi-" + stem + ".json"), std::ios::binary) << windows;
     }
@@ -379,17 +387,9 @@ TEST(FakeWmiProgram, LongValuesAreCutAndLineBreaksForgeNoTraceLine) {
     UseFixture use(fixture.string());
     App app;
     app.Start(L"DEBUG", true);
-    std::string text;
-    HWND box = RunAndWaitForTheNextBox(app, &text);
-    ASSERT_NE(box, nullptr);
-    const auto files = app.DataFiles();
-    ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(text, Completion(app, files[0]));
-    App::Answer(box, IDOK);
-    ASSERT_TRUE(WaitFor([&] { return app.Box() == nullptr; }));
-    PostMessageW(app.Window(), WM_CLOSE, 0, 0);
-    EXPECT_EQ(app.WaitExit(), 0);
-    const auto records = DecryptFile(files[0]);
+    fs::path file;
+    ASSERT_NO_FATAL_FAILURE(RunToTheEnd(app, file));
+    const auto records = DecryptFile(file);
     EXPECT_EQ(std::count(records.begin(), records.end(), "Caption\t" + cut), 1);
     EXPECT_EQ(std::count(records.begin(), records.end(), "CSName\t" + host), 1);
     EXPECT_TRUE(
